@@ -1,0 +1,1 @@
+// Sources of this area arrive with its own work.

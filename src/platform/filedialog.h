@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// Every file dialog of the program goes through here, so that tests can answer them.
+class FileDialog
+{
+public:
+    struct Asked
+    {
+        bool save;
+        QString title;
+        QString filter;
+    };
+
+    // The chosen file, or an empty string when the user cancelled.
+    static QString getOpenFileName(QWidget *parent, const QString &title, const QString &filter,
+                                   const QString &directory = QString());
+    static QString getSaveFileName(QWidget *parent, const QString &title, const QString &filter,
+                                   const QString &directory = QString());
+
+    // Test hooks: in test mode each call is recorded and answered with the next queued name
+    // (an empty name is a cancel); with nothing queued it cancels.
+    static void setTestMode(bool on);
+    static void setNextFileName(const QString &name);
+    static const QList<Asked> &asked();
+    static void clearAsked();
+};
