@@ -1,1 +1,1 @@
-// Sources of this area arrive with its own work.
+// Sources of this area arrive with their own work.

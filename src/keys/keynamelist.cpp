@@ -1,0 +1,80 @@
+#include "keynamelist.h"
+
+#include "app/settings.h"
+#include "platform/privateprofile.h"
+#include "platform/settingsdir.h"
+
+#include <QHash>
+#include <QListWidget>
+
+QStringList ParseKeyListing(const QByteArray &listing)
+{
+    QStringList names;
+    bool firstSkipped = false;
+    qsizetype start = 0;
+    while (start < listing.size()) {
+        qsizetype end = listing.indexOf('\n', start);
+        if (end < 0)
+            end = listing.size();
+        QByteArrayView line = QByteArrayView(listing).sliced(start, end - start);
+        start = end + 1;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty())
+            continue;
+        if (!firstSkipped) {
+            firstSkipped = true;
+            continue;
+        }
+        if (line.startsWith("pub "))
+            names.append(QString::fromUtf8(line.sliced(4)));
+    }
+    return names;
+}
+
+void StoreKeyNames(const QStringList &names)
+{
+    QList<ProfileEntry> entries;
+    entries.reserve(names.size() + 1);
+    for (qsizetype i = 0; i < names.size(); ++i)
+        entries.append({QStringLiteral("Key%1").arg(i + 1), names[i]});
+    entries.append({QStringLiteral("NumbrOfKeys"), QString::number(names.size())});
+    WriteProfileSection(QString::fromLatin1(kKeysSection), entries, QString::fromLatin1(kSettingsFile));
+    State().KeyNameCount = static_cast<unsigned>(names.size());
+}
+
+QStringList CachedKeyNames(const QString &file)
+{
+    const unsigned count = State().KeyNameCount;
+    QStringList names;
+    if (count == 0)
+        return names;
+    // One read of the whole section instead of one file read per name.
+    QHash<QString, QString> byKey;
+    for (const ProfileEntry &e : ReadProfileSection(QString::fromLatin1(kKeysSection), file)) {
+        const QString key = e.key.toLower();
+        if (!byKey.contains(key))
+            byKey.insert(key, e.value);
+    }
+    names.reserve(count);
+    for (unsigned i = 1; i <= count; ++i) {
+        const QString value = byKey.value(QStringLiteral("key%1").arg(i), QString::fromLatin1(kMissingKeyName));
+        names.append(value.left(kKeyNameBuffer - 1));
+    }
+    return names;
+}
+
+void FillKeyNameList(QListWidget *list)
+{
+    list->addItems(CachedKeyNames(QString::fromLatin1(kSettingsFile)));
+}
+
+QString KeyIdSelectionText(const QString &entry)
+{
+    const qsizetype slash = entry.indexOf(QLatin1Char('/'));
+    if (slash < 4)
+        return QStringLiteral("0x") + entry.mid(4, 9);
+    if (slash == 4)
+        return QStringLiteral("0x") + entry.mid(5, 9);
+    return QString();
+}
