@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds the release preset and runs every benchmark, writing their figures with the machine and
+# the date to BENCHMARKS.md. Benchmarks print one line per figure, each beside its target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc)" >/dev/null
+
+out=BENCHMARKS.md
+cpu="$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+mem="$(free -h | awk '/^Mem:/ {print $2}')"
+{
+    echo "# Benchmarks"
+    echo
+    echo "Run by \`scripts/run-benchmarks.sh\` (release build) on $(date -u '+%Y-%m-%d %H:%M UTC')."
+    echo
+    echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores, ${mem} memory, $(. /etc/os-release && echo "$PRETTY_NAME")."
+    echo
+    for bench in build/release/bench/bench_*; do
+        [ -x "$bench" ] || continue
+        name="$(basename "$bench")"
+        echo "## ${name#bench_}"
+        echo
+        echo '```'
+        (cd "$(mktemp -d)" && QT_QPA_PLATFORM=offscreen ZORVEX_CONFIG_DIR="$PWD/config" \
+            ZORVEX_TERMINAL=none ZORVEX_TOOLS_DIR="$OLDPWD/build/release/tools" \
+            ZORVEX_SOURCE_DIR="$OLDPWD" "$OLDPWD/$bench") 2>&1
+        echo '```'
+        echo
+    done
+} >"$out.new"
+mv "$out.new" "$out"
+cat "$out"
