@@ -74,7 +74,6 @@ QCheckBox *CRuntimeOptionsDlg::addBox(const char *name, const QString &label, in
     // Only a click replaces the stored value: a 7 from the file must survive an OK with Yes
     // unless the user touched that very box.
     connect(box, &QCheckBox::clicked, this, [flag](bool checked) { *flag = checked ? 1 : 0; });
-    m_boxes.append({box, flag});
     return box;
 }
 

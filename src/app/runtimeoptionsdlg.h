@@ -14,14 +14,6 @@ public:
     explicit CRuntimeOptionsDlg(QWidget *parent = nullptr);
 
 private:
-    struct Box
-    {
-        QCheckBox *box;
-        int *flag;
-    };
-
     QCheckBox *addBox(const char *name, const QString &label, int *flag);
     void OnOK();
-
-    QList<Box> m_boxes;
 };
