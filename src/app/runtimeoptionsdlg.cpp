@@ -23,10 +23,13 @@ CRuntimeOptionsDlg::CRuntimeOptionsDlg(QWidget *parent) : QDialog(parent)
     QCheckBox *verbose = addBox("verboseCheck", tr("Set &Verbose mode"), &o.Verbose);
     QCheckBox *text = addBox("textCheck", tr("Set &Text mode (-t)"), &o.Text);
     QCheckBox *showPass = addBox("showPassCheck", tr("&View passphrase"), &o.ShowPass);
-    QCheckBox *sigIntact = addBox("sigIntactCheck", tr("Keep signature &intact (-d)"), &o.SigIntact);
-    QCheckBox *recover = addBox("recoverOrigCheck", tr("&Get original filename (-p)"), &o.RecoverOrig);
+    QCheckBox *sigIntact =
+        addBox("sigIntactCheck", tr("Keep signature &intact (-d)"), &o.SigIntact);
+    QCheckBox *recover =
+        addBox("recoverOrigCheck", tr("&Get original filename (-p)"), &o.RecoverOrig);
     QCheckBox *eyesOnly = addBox("eyesOnlyCheck", tr("&Eyes only mode (-m)"), &o.EyesOnly);
-    QCheckBox *detach = addBox("detachSigCheck", tr("&Detach signature certificate (-b)"), &o.DetachSig);
+    QCheckBox *detach =
+        addBox("detachSigCheck", tr("&Detach signature certificate (-b)"), &o.DetachSig);
     QCheckBox *keepBinary = addBox("keepBinaryCheck", tr("&Keep binary"), &o.KeepBinary);
 
     auto *grid = new QGridLayout;
@@ -56,8 +59,8 @@ CRuntimeOptionsDlg::CRuntimeOptionsDlg(QWidget *parent) : QDialog(parent)
     layout->addLayout(grid);
     layout->addLayout(buttons);
 
-    QWidget *order[] = {ok,        cancel,     help,   armor,     verbose,  recover, text,
-                        wipe,      keepBinary, detach, sigIntact, eyesOnly, showPass};
+    QWidget *order[] = {ok,   cancel,     help,   armor,     verbose,  recover, text,
+                        wipe, keepBinary, detach, sigIntact, eyesOnly, showPass};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 

@@ -130,8 +130,8 @@ CDailyTipDlg::CDailyTipDlg(QWidget *parent) : QDialog(parent)
     } else {
         // A file that changed since the position was stored starts again at its first tip.
         const QString stamp = TipsFileTimeStamp(path);
-        const QString stored =
-            GetPrivateProfileString(kSection, QStringLiteral("TimeStamp"), QString(), 64, profile());
+        const QString stored = GetPrivateProfileString(kSection, QStringLiteral("TimeStamp"),
+                                                       QString(), 64, profile());
         qint64 position = filePos;
         if (stamp != stored) {
             position = 0;

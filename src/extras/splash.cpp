@@ -89,8 +89,7 @@ bool closesSplash(const QEvent *event)
     case QEvent::MouseButtonPress:
     case QEvent::NonClientAreaMouseButtonPress: {
         const auto button = static_cast<const QMouseEvent *>(event)->button();
-        return button == Qt::LeftButton || button == Qt::RightButton ||
-               button == Qt::MiddleButton;
+        return button == Qt::LeftButton || button == Qt::RightButton || button == Qt::MiddleButton;
     }
     default:
         return false;

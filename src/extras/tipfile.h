@@ -21,7 +21,8 @@ inline constexpr auto kTipsFileName = "tips.txt";
 
 bool IsTipLine(const QByteArray &line);
 
-enum class TipRead {
+enum class TipRead
+{
     Tip,          // *tip holds the line as read, line end included
     NoTipLine,    // a whole pass over the file found no tip: the file holds none
     CannotRewind, // the end was reached and the device cannot go back to its start

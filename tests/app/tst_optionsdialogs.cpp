@@ -195,11 +195,10 @@ void TestOptionsDialogs::runtimeNoWritesNothing()
 void TestOptionsDialogs::runtimeTabOrderAndHelp()
 {
     CRuntimeOptionsDlg dialog;
-    const QList<QByteArray> order{"okButton",       "cancelButton",  "helpButton",
-                                  "armorCheck",     "verboseCheck",  "recoverOrigCheck",
-                                  "textCheck",      "wipeCheck",     "keepBinaryCheck",
-                                  "detachSigCheck", "sigIntactCheck", "eyesOnlyCheck",
-                                  "showPassCheck"};
+    const QList<QByteArray> order{
+        "okButton",         "cancelButton",  "helpButton",   "armorCheck",      "verboseCheck",
+        "recoverOrigCheck", "textCheck",     "wipeCheck",    "keepBinaryCheck", "detachSigCheck",
+        "sigIntactCheck",   "eyesOnlyCheck", "showPassCheck"};
     for (qsizetype i = 1; i < order.size(); ++i)
         QCOMPARE(nextTabStop(child<QWidget>(&dialog, order[i - 1].constData()))->objectName(),
                  QString::fromLatin1(order[i]));
@@ -284,9 +283,9 @@ void TestOptionsDialogs::preferencesBrowseCancelEmptiesField_data()
     QTest::addColumn<QByteArray>("button");
     QTest::addColumn<QByteArray>("field");
     QTest::addColumn<QString>("title");
-    QTest::newRow("user application") << QByteArray("userAppBrowseButton")
-                                      << QByteArray("userAppEdit")
-                                      << QStringLiteral("Zorvex\u00ae5.0 - Get User Application");
+    QTest::newRow("user application")
+        << QByteArray("userAppBrowseButton") << QByteArray("userAppEdit")
+        << QStringLiteral("Zorvex\u00ae5.0 - Get User Application");
     QTest::newRow("pgp") << QByteArray("pgpBrowseButton") << QByteArray("pgpPathEdit")
                          << QStringLiteral("Zorvex\u00ae5.0 - Get PGP Execution Path");
 }
@@ -306,8 +305,8 @@ void TestOptionsDialogs::preferencesBrowseCancelEmptiesField()
     QCOMPARE(FileDialog::asked().first().title, title);
     QVERIFY(child<QLineEdit>(&dialog, field.constData())->text().isEmpty());
     click(&dialog, "okButton");
-    const QString key = field == "pgpPathEdit" ? QStringLiteral("PGPPATH")
-                                               : QStringLiteral("UserApplication");
+    const QString key =
+        field == "pgpPathEdit" ? QStringLiteral("PGPPATH") : QStringLiteral("UserApplication");
     QCOMPARE(GetPrivateProfileString(QStringLiteral("Operations"), key, QStringLiteral("missing"),
                                      128, settings.path()),
              QString());

@@ -145,10 +145,10 @@ void TestTipFile::timeStampForm_data()
 {
     QTest::addColumn<QDateTime>("time");
     QTest::addColumn<QString>("text");
-    QTest::newRow("one-digit day") << QDateTime(QDate(1999, 6, 9), QTime(4, 5, 6))
-                                   << "Wed Jun  9 04:05:06 1999";
-    QTest::newRow("two-digit day") << QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59))
-                                   << "Thu Dec 31 23:59:59 2026";
+    QTest::newRow("one-digit day")
+        << QDateTime(QDate(1999, 6, 9), QTime(4, 5, 6)) << "Wed Jun  9 04:05:06 1999";
+    QTest::newRow("two-digit day")
+        << QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)) << "Thu Dec 31 23:59:59 2026";
     QTest::newRow("sunday") << QDateTime(QDate(2024, 3, 10), QTime(0, 0, 0))
                             << "Sun Mar 10 00:00:00 2024";
 }

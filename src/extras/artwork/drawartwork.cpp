@@ -122,8 +122,8 @@ QImage drawBulb()
     // Rays.
     p.setPen(QPen(QColor(0xf0, 0xb0, 0x20), 2, Qt::SolidLine, Qt::RoundCap));
     const QPointF centre(20, 17);
-    const QLineF rays[] = {{20, 1, 20, 3}, {4, 17, 6, 17}, {34, 17, 36, 17},
-                           {8, 5, 9.5, 6.5}, {32, 5, 30.5, 6.5}};
+    const QLineF rays[] = {
+        {20, 1, 20, 3}, {4, 17, 6, 17}, {34, 17, 36, 17}, {8, 5, 9.5, 6.5}, {32, 5, 30.5, 6.5}};
     for (const QLineF &ray : rays)
         p.drawLine(ray);
 
