@@ -1,0 +1,174 @@
+#include "splash.h"
+
+#include "extras/extrasresources.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+
+namespace {
+
+class SplashWindow : public QWidget
+{
+public:
+    SplashWindow(const QPixmap &picture, QWidget *owner)
+        : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint), m_picture(picture)
+    {
+        setObjectName(QStringLiteral("splashWindow"));
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setFixedSize(picture.size());
+        setCursor(Qt::ArrowCursor);
+        centre(owner);
+        auto *timer = new QTimer(this);
+        timer->setObjectName(QStringLiteral("splashTimer"));
+        timer->setSingleShot(true);
+        timer->setInterval(kSplashMilliseconds);
+        QObject::connect(timer, &QTimer::timeout, [] { CloseSplash(); });
+        timer->start();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, m_picture);
+    }
+
+private:
+    void centre(QWidget *owner)
+    {
+        QRect area;
+        if (owner && owner->isVisible() && !owner->isMinimized())
+            area = owner->frameGeometry();
+        else if (QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
+            area = screen->availableGeometry();
+        QRect frame(QPoint(0, 0), size());
+        frame.moveCenter(area.center());
+        move(frame.topLeft());
+    }
+
+    QPixmap m_picture;
+};
+
+// Sees every event of the program while a splash is up.
+class SplashFilter : public QObject
+{
+public:
+    bool eventFilter(QObject *target, QEvent *event) override
+    {
+        SplashFilterMessage(target, event);
+        return false;
+    }
+};
+
+struct SplashState
+{
+    bool enabled = false;
+    QPointer<SplashWindow> window;
+    QPointer<QWidget> mainWindow;
+    SplashFilter *filter = nullptr;
+};
+
+SplashState &state()
+{
+    static SplashState s;
+    return s;
+}
+
+bool closesSplash(const QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        return true;
+    case QEvent::MouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonPress: {
+        const auto button = static_cast<const QMouseEvent *>(event)->button();
+        return button == Qt::LeftButton || button == Qt::RightButton || button == Qt::MiddleButton;
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool SplashWantedFor(const QStringList &arguments)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &arg = arguments[i];
+        if (!arg.startsWith(QLatin1Char('/')) && !arg.startsWith(QLatin1Char('-')))
+            continue;
+        const QStringView flag = QStringView(arg).mid(1);
+        if (flag == QLatin1String("Embedding") || flag == QLatin1String("Automation"))
+            return false;
+    }
+    return true;
+}
+
+void SetSplashEnabled(bool enabled)
+{
+    state().enabled = enabled;
+}
+
+bool SplashEnabled()
+{
+    return state().enabled;
+}
+
+void OfferSplash(QWidget *mainWindow)
+{
+    SplashState &s = state();
+    if (!s.enabled || s.window)
+        return;
+    InitExtrasResources();
+    const QPixmap picture(QStringLiteral(":/extras/splash.png"));
+    if (picture.isNull())
+        return;
+    s.mainWindow = mainWindow;
+    s.window = new SplashWindow(picture, mainWindow);
+    if (!s.filter && qApp) {
+        s.filter = new SplashFilter;
+        qApp->installEventFilter(s.filter);
+    }
+    s.window->show();
+    // Start-up goes on at once; the picture has to be on screen before it does.
+    s.window->repaint();
+}
+
+void SplashFilterMessage(QObject *, QEvent *event)
+{
+    if (state().window && closesSplash(event))
+        CloseSplash();
+}
+
+void CloseSplash()
+{
+    SplashState &s = state();
+    if (SplashWindow *window = s.window) {
+        s.window = nullptr;
+        // The event that closes the splash may be on its way to the splash itself, so the
+        // window goes away only once that delivery is over.
+        window->hide();
+        window->deleteLater();
+    }
+    // Removing an application filter from inside its own call is safe in Qt; deleting it
+    // is not, so that too waits for the event loop.
+    if (s.filter) {
+        qApp->removeEventFilter(s.filter);
+        s.filter->deleteLater();
+        s.filter = nullptr;
+    }
+    if (s.mainWindow)
+        s.mainWindow->repaint();
+}
+
+QWidget *CurrentSplash()
+{
+    return state().window;
+}
