@@ -20,7 +20,8 @@ CDecryptionDlg::CDecryptionDlg(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("decryptionDialog"));
     setWindowTitle(QStringLiteral("Zorvex\u00ae 5.0 - File Decryption Subsystem"));
 
-    auto *inputGroup = new QGroupBox(QStringLiteral("Step #1 - Select a file for decryption"), this);
+    auto *inputGroup =
+        new QGroupBox(QStringLiteral("Step #1 - Select a file for decryption"), this);
     inputGroup->setObjectName(QStringLiteral("inputGroup"));
     auto *browseButton = new QPushButton(QStringLiteral("Browse..."), inputGroup);
     browseButton->setObjectName(QStringLiteral("browseButton"));
@@ -40,7 +41,8 @@ CDecryptionDlg::CDecryptionDlg(QWidget *parent) : QDialog(parent)
     m_outputEdit->setObjectName(QStringLiteral("outputEdit"));
     (new QVBoxLayout(outputGroup))->addWidget(m_outputEdit);
 
-    auto *step3 = new QLabel(QStringLiteral("Step #3 - Select OK to decrypt, Cancel to Abort"), this);
+    auto *step3 =
+        new QLabel(QStringLiteral("Step #3 - Select OK to decrypt, Cancel to Abort"), this);
     step3->setObjectName(QStringLiteral("step3Label"));
 
     auto *okButton = new QPushButton(QStringLiteral("&OK"), this);
@@ -74,7 +76,8 @@ CDecryptionDlg::CDecryptionDlg(QWidget *parent) : QDialog(parent)
     connect(browseButton, &QPushButton::clicked, this, &CDecryptionDlg::browse);
     connect(okButton, &QPushButton::clicked, this, &CDecryptionDlg::ok);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(helpButton, &QPushButton::clicked, this, [this] { ShowHelpContext(kHelpContext, this); });
+    connect(helpButton, &QPushButton::clicked, this,
+            [this] { ShowHelpContext(kHelpContext, this); });
 }
 
 void CDecryptionDlg::browse()

@@ -29,8 +29,8 @@ QString DecryptJobProblem(const QString &inputPath, const QString &outputPath)
     return problem.isEmpty() ? FileNameProblem(outputPath) : problem;
 }
 
-JobOutcome ComposeDecryptJob(int keepSignature, const QString &inputPath,
-                             const QString &outputPath, QWidget *parent)
+JobOutcome ComposeDecryptJob(int keepSignature, const QString &inputPath, const QString &outputPath,
+                             QWidget *parent)
 {
     const QString problem = DecryptJobProblem(inputPath, outputPath);
     if (!problem.isEmpty()) {

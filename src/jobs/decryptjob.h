@@ -17,5 +17,5 @@ QString DecryptJobProblem(const QString &inputPath, const QString &outputPath);
 
 // Composes the script from RuntimeOptions() into JobScript() and runs it; refuses unsafe
 // paths with a stop message before anything is written. Returns after the job has ended.
-JobOutcome ComposeDecryptJob(int keepSignature, const QString &inputPath,
-                             const QString &outputPath, QWidget *parent = nullptr);
+JobOutcome ComposeDecryptJob(int keepSignature, const QString &inputPath, const QString &outputPath,
+                             QWidget *parent = nullptr);

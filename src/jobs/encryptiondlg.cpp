@@ -79,7 +79,8 @@ CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
                 [this, style, button] { chooseStyle(style, button); });
     }
 
-    auto *recipientsGroup = group(QStringLiteral("Select Recipient names"), "recipientsGroup", this);
+    auto *recipientsGroup =
+        group(QStringLiteral("Select Recipient names"), "recipientsGroup", this);
     m_recipientsEdit = new QLineEdit(recipientsGroup);
     m_recipientsEdit->setObjectName(QStringLiteral("recipientsEdit"));
     m_keyList = new QListWidget(recipientsGroup);
@@ -136,7 +137,8 @@ CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
             &CEncryptionDlg::keySelectionChanged);
     connect(m_okButton, &QPushButton::clicked, this, &CEncryptionDlg::ok);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(helpButton, &QPushButton::clicked, this, [this] { ShowHelpContext(kHelpContext, this); });
+    connect(helpButton, &QPushButton::clicked, this,
+            [this] { ShowHelpContext(kHelpContext, this); });
 
     // This dialog names the settings file by its full Windows path; it maps to the same file.
     m_keyList->addItems(CachedKeyNames(QString::fromLatin1(kSettingsFullPath)));
@@ -171,9 +173,9 @@ void CEncryptionDlg::keySelectionChanged()
 void CEncryptionDlg::browse()
 {
     // The field follows the dialog even when it is cancelled: an empty answer empties it.
-    m_fileEdit->setText(FileDialog::getOpenFileName(
-        this, QStringLiteral("Zorvex\u00ae5.0 - Get File Names"),
-        QStringLiteral("All Files (*);;Text Files (*.txt *.TXT)")));
+    m_fileEdit->setText(
+        FileDialog::getOpenFileName(this, QStringLiteral("Zorvex\u00ae5.0 - Get File Names"),
+                                    QStringLiteral("All Files (*);;Text Files (*.txt *.TXT)")));
 }
 
 void CEncryptionDlg::ok()

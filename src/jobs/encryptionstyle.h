@@ -4,7 +4,15 @@ struct RuntimeOptionsRecord;
 
 // The six styles of the encryption dialog. Each writes its flags into RuntimeOptions at the
 // moment it is clicked, and decides which of the dialog's fields still make sense.
-enum class EncryptionStyle { Signed, Unsigned, Idea, Clearsign, Armor, DetachSig };
+enum class EncryptionStyle
+{
+    Signed,
+    Unsigned,
+    Idea,
+    Clearsign,
+    Armor,
+    DetachSig
+};
 
 struct EncryptionFieldsEnabled
 {

@@ -108,7 +108,7 @@ void TestFileJobDialogs::encryptionControls()
     for (const QString &g : groups)
         QVERIFY2(titles.contains(g), qPrintable(g));
 
-    const QStringList styles{"&Signed",   "&Unsigned",    "&Idea\u00a9",
+    const QStringList styles{"&Signed",    "&Unsigned",    "&Idea\u00a9",
                              "&Clearsign", "&ASCII Armor", "Detach Sig (-sb)"};
     QStringList radioTexts;
     for (QRadioButton *r : dlg.findChildren<QRadioButton *>()) {

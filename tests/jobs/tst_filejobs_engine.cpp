@@ -121,7 +121,8 @@ FixtureKey TestFileJobsEngine::encryptionKey()
 {
     QByteArray secret;
     QByteArray pub;
-    if (!gpg({QStringLiteral("--with-colons"), QStringLiteral("--list-secret-keys")}, {}, &secret) ||
+    if (!gpg({QStringLiteral("--with-colons"), QStringLiteral("--list-secret-keys")}, {},
+             &secret) ||
         !gpg({QStringLiteral("--with-colons"), QStringLiteral("--list-keys")}, {}, &pub))
         return {};
     QSet<QString> secretKeyIds;
@@ -140,8 +141,8 @@ FixtureKey TestFileJobsEngine::encryptionKey()
         if (type == "pub") {
             if (!key.listEntry.isEmpty())
                 break;
-            wanted = secretKeyIds.contains(QString::fromLatin1(f.value(4))) &&
-                     f.value(11).contains('E');
+            wanted =
+                secretKeyIds.contains(QString::fromLatin1(f.value(4))) && f.value(11).contains('E');
             bits = QString::fromLatin1(f.value(2));
             keyId = QString::fromLatin1(f.value(4)).right(8).toUpper();
             date = QDateTime::fromSecsSinceEpoch(f.value(5).toLongLong(), Qt::UTC)
@@ -149,9 +150,9 @@ FixtureKey TestFileJobsEngine::encryptionKey()
         } else if (wanted && type == "fpr" && key.fingerprint.isEmpty()) {
             key.fingerprint = QString::fromLatin1(f.value(9));
         } else if (wanted && type == "uid" && key.listEntry.isEmpty()) {
-            key.listEntry = QStringLiteral("%1/%2 %3 %4")
-                                .arg(bits.rightJustified(4), keyId, date,
-                                     QString::fromUtf8(f.value(9)));
+            key.listEntry =
+                QStringLiteral("%1/%2 %3 %4")
+                    .arg(bits.rightJustified(4), keyId, date, QString::fromUtf8(f.value(9)));
         }
     }
     return key;
@@ -160,10 +161,13 @@ FixtureKey TestFileJobsEngine::encryptionKey()
 void TestFileJobsEngine::initTestCase()
 {
     const QString tools = qEnvironmentVariable("ZORVEX_TOOLS_DIR");
-    for (const char *tool : {"zorvex-cmd", "zorvex-pgp"}) {
-        if (!QFileInfo(tools + QLatin1Char('/') + QLatin1String(tool)).isExecutable())
-            QSKIP(qPrintable(QStringLiteral("%1 is not built in $ZORVEX_TOOLS_DIR (%2)")
-                                 .arg(QLatin1String(tool), tools)));
+    for (const QString &tool : {QStringLiteral("zorvex-cmd"), QStringLiteral("zorvex-pgp")}) {
+        // The tool's own build folder has the same name, so only an executable file counts.
+        const QFileInfo flat(tools + QLatin1Char('/') + tool);
+        const QFileInfo nested(tools + QLatin1Char('/') + tool + QLatin1Char('/') + tool);
+        if (!(flat.isFile() && flat.isExecutable()) && !(nested.isFile() && nested.isExecutable()))
+            QSKIP(qPrintable(
+                QStringLiteral("%1 is not built in $ZORVEX_TOOLS_DIR (%2)").arg(tool, tools)));
     }
     const QStringList keyFiles =
         QDir(fixtureDir()).entryList({QStringLiteral("*.asc")}, QDir::Files, QDir::Name);

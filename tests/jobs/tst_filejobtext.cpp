@@ -85,59 +85,78 @@ void TestFileJobText::encrypt_data()
 
     // The worked examples, with the flags each style leaves behind.
     QTest::newRow("signed, armour, two keys")
-        << "C:\\DOCS\\PLAN.TXT" << "" << 1 << 0 << 1 << 0 << 0 << "0x0000ABCD 0x00001234 "
+        << "C:\\DOCS\\PLAN.TXT"
+        << "" << 1 << 0 << 1 << 0 << 0 << "0x0000ABCD 0x00001234 "
         << "jroe" << QStringList{}
         << "PGP.EXE -esa \"C:\\DOCS\\PLAN.TXT\" 0x0000ABCD 0x00001234  -u jroe ";
     QTest::newRow("unsigned, text, wipe, keepbinary")
-        << "report.doc" << "report.pgp" << 0 << 1 << 0 << 1 << 0 << "jroe" << ""
-        << QStringList{"SigIntact", "KeepBinary"}
+        << "report.doc"
+        << "report.pgp" << 0 << 1 << 0 << 1 << 0 << "jroe"
+        << "" << QStringList{"SigIntact", "KeepBinary"}
         << "PGP.EXE -etw +keepbinary=on \"report.doc\" jroe -o report.pgp ";
-    QTest::newRow("idea") << "notes.txt" << "" << 0 << 0 << 0 << 0 << 1 << "" << "jroe"
-                          << QStringList{} << "PGP.EXE -c \"notes.txt\"  -u jroe ";
+    QTest::newRow("idea") << "notes.txt"
+                          << "" << 0 << 0 << 0 << 0 << 1 << ""
+                          << "jroe" << QStringList{} << "PGP.EXE -c \"notes.txt\"  -u jroe ";
     QTest::newRow("clearsign, verbose, showpass")
-        << "memo.txt" << "" << 0 << 0 << 0 << 0 << 0 << "" << "jroe"
-        << QStringList{"ClearsignOnly", "Verbose", "ShowPass"}
+        << "memo.txt"
+        << "" << 0 << 0 << 0 << 0 << 0 << ""
+        << "jroe" << QStringList{"ClearsignOnly", "Verbose", "ShowPass"}
         << "PGP.EXE -sta +clearsig=on +verbose=2 +showpass=on \"memo.txt\" ";
-    QTest::newRow("detach sig") << "C:\\DOCS\\PLAN.TXT" << "" << 0 << 0 << 0 << 0 << 0 << ""
+    QTest::newRow("detach sig") << "C:\\DOCS\\PLAN.TXT"
+                                << "" << 0 << 0 << 0 << 0 << 0 << ""
                                 << "jroe" << QStringList{"DetachSig"}
                                 << "PGP.EXE -sb \"C:\\DOCS\\PLAN.TXT\"  -u jroe ";
-    QTest::newRow("no style: lone dash") << "a.txt" << "" << 0 << 0 << 0 << 0 << 0 << "" << ""
-                                         << QStringList{} << "PGP.EXE - \"a.txt\"  ";
+    QTest::newRow("no style: lone dash") << "a.txt"
+                                         << "" << 0 << 0 << 0 << 0 << 0 << ""
+                                         << "" << QStringList{} << "PGP.EXE - \"a.txt\"  ";
 
     // Edge cases.
     QTest::newRow("clear-sign carried over ignores everything else")
-        << "memo.txt" << "out.asc" << 1 << 1 << 1 << 1 << 1 << "0x0000ABCD " << "jroe"
+        << "memo.txt"
+        << "out.asc" << 1 << 1 << 1 << 1 << 1 << "0x0000ABCD "
+        << "jroe"
         << QStringList{"ClearsignOnly", "SigIntact", "EyesOnly", "DetachSig", "KeepBinary"}
         << "PGP.EXE -sta +clearsig=on \"memo.txt\" ";
-    QTest::newRow("armour alone") << "a.txt" << "" << 0 << 0 << 1 << 0 << 0 << "" << ""
-                                  << QStringList{} << "PGP.EXE -a \"a.txt\"  ";
+    QTest::newRow("armour alone") << "a.txt"
+                                  << "" << 0 << 0 << 1 << 0 << 0 << ""
+                                  << "" << QStringList{} << "PGP.EXE -a \"a.txt\"  ";
     QTest::newRow("armour with SigIntact: e then a")
-        << "a.txt" << "" << 0 << 0 << 1 << 0 << 0 << "" << "" << QStringList{"SigIntact"}
-        << "PGP.EXE -ea \"a.txt\"  ";
+        << "a.txt"
+        << "" << 0 << 0 << 1 << 0 << 0 << ""
+        << "" << QStringList{"SigIntact"} << "PGP.EXE -ea \"a.txt\"  ";
     QTest::newRow("signed with DetachSig: es then b")
-        << "a.txt" << "" << 1 << 0 << 0 << 0 << 0 << "" << "" << QStringList{"DetachSig"}
-        << "PGP.EXE -esb \"a.txt\"  ";
+        << "a.txt"
+        << "" << 1 << 0 << 0 << 0 << 0 << ""
+        << "" << QStringList{"DetachSig"} << "PGP.EXE -esb \"a.txt\"  ";
     QTest::newRow("SigIntact does not add e to conventional")
-        << "a.txt" << "" << 0 << 0 << 0 << 0 << 1 << "" << "" << QStringList{"SigIntact"}
-        << "PGP.EXE -c \"a.txt\"  ";
+        << "a.txt"
+        << "" << 0 << 0 << 0 << 0 << 1 << ""
+        << "" << QStringList{"SigIntact"} << "PGP.EXE -c \"a.txt\"  ";
     QTest::newRow("every letter in order")
-        << "a.txt" << "" << 0 << 1 << 1 << 1 << 0 << "" << ""
-        << QStringList{"SigIntact", "EyesOnly", "DetachSig"} << "PGP.EXE -eatmsbw \"a.txt\"  ";
+        << "a.txt"
+        << "" << 0 << 1 << 1 << 1 << 0 << ""
+        << "" << QStringList{"SigIntact", "EyesOnly", "DetachSig"}
+        << "PGP.EXE -eatmsbw \"a.txt\"  ";
     QTest::newRow("settings in order")
-        << "a.txt" << "" << 1 << 0 << 0 << 0 << 0 << "" << ""
-        << QStringList{"KeepBinary", "ShowPass", "Verbose"}
+        << "a.txt"
+        << "" << 1 << 0 << 0 << 0 << 0 << ""
+        << "" << QStringList{"KeepBinary", "ShowPass", "Verbose"}
         << "PGP.EXE -es +verbose=2 +showpass=on +keepbinary=on \"a.txt\"  ";
     QTest::newRow("blanks in the input stay inside its quotes")
-        << "/home/j/My Docs/a b.txt" << "" << 0 << 0 << 0 << 0 << 0 << "" << ""
-        << QStringList{} << "PGP.EXE - \"/home/j/My Docs/a b.txt\"  ";
+        << "/home/j/My Docs/a b.txt"
+        << "" << 0 << 0 << 0 << 0 << 0 << ""
+        << "" << QStringList{} << "PGP.EXE - \"/home/j/My Docs/a b.txt\"  ";
     QTest::newRow("output with a blank is quoted")
-        << "a.txt" << "my report.pgp" << 0 << 0 << 0 << 0 << 0 << "" << "" << QStringList{}
-        << "PGP.EXE - \"a.txt\"  -o \"my report.pgp\" ";
+        << "a.txt"
+        << "my report.pgp" << 0 << 0 << 0 << 0 << 0 << ""
+        << "" << QStringList{} << "PGP.EXE - \"a.txt\"  -o \"my report.pgp\" ";
     QTest::newRow("output with a redirection sign is quoted")
-        << "a.txt" << "x>y" << 0 << 0 << 0 << 0 << 0 << "" << "" << QStringList{}
-        << "PGP.EXE - \"a.txt\"  -o \"x>y\" ";
-    QTest::newRow("empty input") << "" << "" << 0 << 0 << 0 << 0 << 0 << "" << ""
-                                 << QStringList{} << "PGP.EXE - \"\"  ";
+        << "a.txt"
+        << "x>y" << 0 << 0 << 0 << 0 << 0 << ""
+        << "" << QStringList{} << "PGP.EXE - \"a.txt\"  -o \"x>y\" ";
+    QTest::newRow("empty input") << ""
+                                 << "" << 0 << 0 << 0 << 0 << 0 << ""
+                                 << "" << QStringList{} << "PGP.EXE - \"\"  ";
 }
 
 void TestFileJobText::encrypt()
@@ -171,21 +190,21 @@ void TestFileJobText::decrypt_data()
         << 0 << in << "" << QStringList{} << "PGP.EXE  \"C:\\DOCS\\REPORT.PGP\" ";
     QTest::newRow("keep signature")
         << 1 << in << "" << QStringList{} << "PGP.EXE -d \"C:\\DOCS\\REPORT.PGP\" ";
-    QTest::newRow("recover name")
-        << 0 << in << "" << QStringList{"RecoverOrig"} << "PGP.EXE -p \"C:\\DOCS\\REPORT.PGP\" ";
+    QTest::newRow("recover name") << 0 << in << "" << QStringList{"RecoverOrig"}
+                                  << "PGP.EXE -p \"C:\\DOCS\\REPORT.PGP\" ";
     QTest::newRow("everything: d before p")
         << 1 << in << "REPORT.TXT" << QStringList{"RecoverOrig", "Verbose", "ShowPass"}
         << "PGP.EXE -dp +verbose=2 +showpass=on \"C:\\DOCS\\REPORT.PGP\" -o REPORT.TXT ";
-    QTest::newRow("verbose without letters")
-        << 0 << in << "" << QStringList{"Verbose"}
-        << "PGP.EXE  +verbose=2 \"C:\\DOCS\\REPORT.PGP\" ";
-    QTest::newRow("empty input") << 0 << "" << "" << QStringList{} << "PGP.EXE  \"\" ";
+    QTest::newRow("verbose without letters") << 0 << in << "" << QStringList{"Verbose"}
+                                             << "PGP.EXE  +verbose=2 \"C:\\DOCS\\REPORT.PGP\" ";
+    QTest::newRow("empty input") << 0 << ""
+                                 << "" << QStringList{} << "PGP.EXE  \"\" ";
     QTest::newRow("output with a blank is quoted")
-        << 0 << "a.pgp" << "my plan.txt" << QStringList{}
-        << "PGP.EXE  \"a.pgp\" -o \"my plan.txt\" ";
+        << 0 << "a.pgp"
+        << "my plan.txt" << QStringList{} << "PGP.EXE  \"a.pgp\" -o \"my plan.txt\" ";
     QTest::newRow("encryption-only flags are ignored")
-        << 0 << "a.pgp" << "" << QStringList{"KeepBinary", "SigIntact", "ClearsignOnly"}
-        << "PGP.EXE  \"a.pgp\" ";
+        << 0 << "a.pgp"
+        << "" << QStringList{"KeepBinary", "SigIntact", "ClearsignOnly"} << "PGP.EXE  \"a.pgp\" ";
 }
 
 void TestFileJobText::decrypt()
@@ -203,13 +222,20 @@ void TestFileJobText::fileArgument_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("argument");
-    QTest::newRow("plain") << "report.pgp" << "report.pgp";
-    QTest::newRow("windows path") << "C:\\DOCS\\A.PGP" << "C:\\DOCS\\A.PGP";
-    QTest::newRow("blank") << "a b" << "\"a b\"";
-    QTest::newRow("tab") << "a\tb" << "\"a\tb\"";
-    QTest::newRow("pipe") << "a|more" << "\"a|more\"";
-    QTest::newRow("ampersand") << "a&b" << "\"a&b\"";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("plain") << "report.pgp"
+                           << "report.pgp";
+    QTest::newRow("windows path") << "C:\\DOCS\\A.PGP"
+                                  << "C:\\DOCS\\A.PGP";
+    QTest::newRow("blank") << "a b"
+                           << "\"a b\"";
+    QTest::newRow("tab") << "a\tb"
+                         << "\"a\tb\"";
+    QTest::newRow("pipe") << "a|more"
+                          << "\"a|more\"";
+    QTest::newRow("ampersand") << "a&b"
+                               << "\"a&b\"";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestFileJobText::fileArgument()
