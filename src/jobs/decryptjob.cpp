@@ -37,6 +37,8 @@ JobOutcome ComposeDecryptJob(int keepSignature, const QString &inputPath, const 
         MessageBox::stop(parent, problem);
         return JobOutcome::NotStarted;
     }
-    JobScript() = DecryptJobText(keepSignature, inputPath, outputPath, RuntimeOptions());
+    // While another job runs its script stays as it is; the runner refuses this one and says so.
+    if (!JobRunning())
+        JobScript() = DecryptJobText(keepSignature, inputPath, outputPath, RuntimeOptions());
     return RunJobScript(QString::fromLatin1(kJobTail), parent);
 }

@@ -192,19 +192,27 @@ void CEncryptionDlg::ok()
         return;
     }
 
+    // Kept for a refused second OK, which must not change what the first one handed over.
+    const QString previousRecipients = State().RecipientNames;
+    const QString previousName = RuntimeOptions().MyName;
     State().RecipientNames = recipients;
     RuntimeOptionsRecord &options = RuntimeOptions();
     options.MyName = sender;
 
+    // Copied out: the dialog may be gone by the time the job has ended.
+    const EncryptionStyleSnapshot snapshot = m_snapshot;
     QPointer<CEncryptionDlg> alive(this);
     const JobOutcome outcome =
         ComposeEncryptJob(file, output, options.SignIt, options.Wipe, options.Armor, options.Text,
                           options.IDEA, State().RecipientNames, options.MyName, this);
     // A second OK while this dialog's first job still runs: the runner refused it and said
     // so. The first OK restores the flags and closes the dialog when its job has ended.
-    if (outcome == JobOutcome::Busy)
+    if (outcome == JobOutcome::Busy) {
+        State().RecipientNames = previousRecipients;
+        RuntimeOptions().MyName = previousName;
         return;
-    m_snapshot.restore(RuntimeOptions());
+    }
+    snapshot.restore(RuntimeOptions());
     if (alive)
         accept();
 }

@@ -81,7 +81,9 @@ JobOutcome ComposeEncryptJob(const QString &inputFile, const QString &outputFile
         MessageBox::stop(parent, problem);
         return JobOutcome::NotStarted;
     }
-    JobScript() = EncryptJobText(inputFile, outputFile, sign, wipe, armour, text, conventional,
-                                 recipients, userId, options);
+    // While another job runs its script stays as it is; the runner refuses this one and says so.
+    if (!JobRunning())
+        JobScript() = EncryptJobText(inputFile, outputFile, sign, wipe, armour, text, conventional,
+                                     recipients, userId, options);
     return RunJobScript(QString::fromLatin1(kJobTail), parent);
 }
