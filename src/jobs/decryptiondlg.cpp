@@ -1,0 +1,108 @@
+#include "decryptiondlg.h"
+
+#include "app/settings.h"
+#include "jobs/decryptjob.h"
+#include "platform/filedialog.h"
+#include "platform/help.h"
+#include "platform/messagebox.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CDecryptionDlg::CDecryptionDlg(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("decryptionDialog"));
+    setWindowTitle(QStringLiteral("Zorvex\u00ae 5.0 - File Decryption Subsystem"));
+
+    auto *inputGroup =
+        new QGroupBox(QStringLiteral("Step #1 - Select a file for decryption"), this);
+    inputGroup->setObjectName(QStringLiteral("inputGroup"));
+    auto *browseButton = new QPushButton(QStringLiteral("Browse..."), inputGroup);
+    browseButton->setObjectName(QStringLiteral("browseButton"));
+    browseButton->setAutoDefault(false);
+    m_inputEdit = new QLineEdit(inputGroup);
+    m_inputEdit->setObjectName(QStringLiteral("inputEdit"));
+    // Room for the picker's whole 256-character path buffer.
+    m_inputEdit->setMaxLength(255);
+    auto *inputRow = new QHBoxLayout(inputGroup);
+    inputRow->addWidget(browseButton);
+    inputRow->addWidget(m_inputEdit, 1);
+
+    auto *outputGroup =
+        new QGroupBox(QStringLiteral("Step #2 - Type in an optional output file name"), this);
+    outputGroup->setObjectName(QStringLiteral("outputGroup"));
+    m_outputEdit = new QLineEdit(outputGroup);
+    m_outputEdit->setObjectName(QStringLiteral("outputEdit"));
+    (new QVBoxLayout(outputGroup))->addWidget(m_outputEdit);
+
+    auto *step3 =
+        new QLabel(QStringLiteral("Step #3 - Select OK to decrypt, Cancel to Abort"), this);
+    step3->setObjectName(QStringLiteral("step3Label"));
+
+    auto *okButton = new QPushButton(QStringLiteral("&OK"), this);
+    okButton->setObjectName(QStringLiteral("okButton"));
+    okButton->setDefault(true);
+    auto *cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton->setAutoDefault(false);
+    auto *helpButton = new QPushButton(QStringLiteral("&Help"), this);
+    helpButton->setObjectName(QStringLiteral("helpButton"));
+    helpButton->setAutoDefault(false);
+
+    auto *logo = new QLabel(this);
+    logo->setObjectName(QStringLiteral("logoLabel"));
+    const QIcon icon = QApplication::windowIcon();
+    if (!icon.isNull())
+        logo->setPixmap(icon.pixmap(48, 48));
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(logo);
+    buttons->addStretch(1);
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
+    buttons->addWidget(helpButton);
+    auto *top = new QVBoxLayout(this);
+    top->addWidget(inputGroup);
+    top->addWidget(outputGroup);
+    top->addWidget(step3);
+    top->addLayout(buttons);
+
+    connect(browseButton, &QPushButton::clicked, this, &CDecryptionDlg::browse);
+    connect(okButton, &QPushButton::clicked, this, &CDecryptionDlg::ok);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(helpButton, &QPushButton::clicked, this,
+            [this] { ShowHelpContext(kHelpContext, this); });
+}
+
+void CDecryptionDlg::browse()
+{
+    // The field follows the picker even when it is cancelled: an empty answer empties it.
+    m_inputEdit->setText(FileDialog::getOpenFileName(
+        this, QStringLiteral("Zorvex\u00ae5.0 - Get File Names"),
+        QStringLiteral("All Files (*);;PGP Files (*.pgp);;ASCII Files (*.asc)")));
+}
+
+void CDecryptionDlg::ok()
+{
+    const QString input = m_inputEdit->text();
+    const QString output = m_outputEdit->text();
+    // A refused name keeps the dialog open with both fields as the user left them.
+    const QString problem = DecryptJobProblem(input, output);
+    if (!problem.isEmpty()) {
+        MessageBox::stop(this, problem);
+        return;
+    }
+    QPointer<CDecryptionDlg> alive(this);
+    const JobOutcome outcome = ComposeDecryptJob(RuntimeOptions().SigIntact, input, output, this);
+    // A second OK during this dialog's own job was refused by the runner; the first OK closes.
+    if (outcome == JobOutcome::Busy)
+        return;
+    if (alive)
+        accept();
+}
