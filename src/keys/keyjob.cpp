@@ -1,0 +1,107 @@
+#include "keyjob.h"
+
+#include "app/settings.h"
+#include "keys/keynamelist.h"
+
+namespace {
+
+// One character is too short to be a name PGP could mean; such inputs are left out.
+bool present(const QString &input)
+{
+    return input.size() >= 2;
+}
+
+KeyJobRunner &runner()
+{
+    static KeyJobRunner r;
+    return r;
+}
+
+KeyListRefresher &refresher()
+{
+    static KeyListRefresher r;
+    return r;
+}
+
+} // namespace
+
+QString KeyJobScript(KeyAction action, const QString &userId, const QString &file,
+                     const QString &keyring, const QString &ownUserId)
+{
+    QString s = QStringLiteral("@ECHO OFF\nPGP.EXE ");
+    const QString ring = present(keyring) ? keyring : QString();
+    switch (action) {
+    case KeyAction::GenerateKey:
+        s += QStringLiteral("-kg");
+        break;
+    case KeyAction::ExtractKey:
+        s += QStringLiteral("-kx");
+        s += RuntimeOptions().Armor ? QStringLiteral("a ") : QStringLiteral(" ");
+        s += userId;
+        if (present(file))
+            s += QLatin1Char(' ') + file + QLatin1Char(' ');
+        else if (present(keyring))
+            s += QLatin1Char(' ');
+        s += ring;
+        break;
+    case KeyAction::AddKey:
+        s += QStringLiteral("-ka ") + file + QLatin1Char(' ') + ring;
+        break;
+    case KeyAction::RemoveKey:
+        s += QStringLiteral("-kr ") + userId + QLatin1Char(' ') + ring;
+        break;
+    case KeyAction::RemoveSignatures:
+        s += QStringLiteral("-krs ") + userId + QLatin1Char(' ') + ring;
+        break;
+    case KeyAction::ViewKeys:
+    case KeyAction::ViewFingerprints:
+        s += action == KeyAction::ViewKeys ? QStringLiteral("-kv ") : QStringLiteral("-kvc ");
+        if (present(userId))
+            s += userId + QLatin1Char(' ');
+        s += ring + QStringLiteral("| MORE");
+        break;
+    case KeyAction::EditKey:
+        s += QStringLiteral("-ke ");
+        if (present(userId))
+            s += userId + QLatin1Char(' ');
+        s += ring;
+        break;
+    case KeyAction::SignKey:
+        s += QStringLiteral("-ks ") + userId + QLatin1Char(' ');
+        if (present(ownUserId))
+            s += QStringLiteral("-u ") + ownUserId + QLatin1Char(' ');
+        s += ring;
+        break;
+    case KeyAction::DeleteOwnKey:
+        s += QStringLiteral("-kd ") + ownUserId;
+        break;
+    }
+    return s;
+}
+
+JobOutcome ComposeKeyJob(KeyAction action, const QString &userId, const QString &file,
+                         const QString &keyring, const QString &ownUserId, QWidget *parent)
+{
+    JobScript() = KeyJobScript(action, userId, file, keyring, ownUserId);
+    const QString tail = QString::fromLatin1(kKeyJobTail);
+    if (runner())
+        return runner()(tail, parent);
+    return RunJobScript(tail, parent);
+}
+
+void SetKeyJobRunner(KeyJobRunner r)
+{
+    runner() = std::move(r);
+}
+
+void SetKeyListRefresher(KeyListRefresher r)
+{
+    refresher() = std::move(r);
+}
+
+JobOutcome RefreshKeyNamesAfterJob(QWidget *parent)
+{
+    if (refresher())
+        return refresher()(parent);
+    return RefreshKeyNames(parent);
+}
