@@ -11,6 +11,13 @@ bool present(const QString &input)
     return input.size() >= 2;
 }
 
+// A required input and its blank; an empty one leaves the option's own blank as the only
+// one, so "-kr" with no user ID reads "-kr " rather than "-kr  ".
+QString required(const QString &input)
+{
+    return input.isEmpty() ? QString() : input + QLatin1Char(' ');
+}
+
 KeyJobRunner &runner()
 {
     static KeyJobRunner r;
@@ -45,13 +52,13 @@ QString KeyJobScript(KeyAction action, const QString &userId, const QString &fil
         s += ring;
         break;
     case KeyAction::AddKey:
-        s += QStringLiteral("-ka ") + file + QLatin1Char(' ') + ring;
+        s += QStringLiteral("-ka ") + required(file) + ring;
         break;
     case KeyAction::RemoveKey:
-        s += QStringLiteral("-kr ") + userId + QLatin1Char(' ') + ring;
+        s += QStringLiteral("-kr ") + required(userId) + ring;
         break;
     case KeyAction::RemoveSignatures:
-        s += QStringLiteral("-krs ") + userId + QLatin1Char(' ') + ring;
+        s += QStringLiteral("-krs ") + required(userId) + ring;
         break;
     case KeyAction::ViewKeys:
     case KeyAction::ViewFingerprints:
@@ -67,7 +74,7 @@ QString KeyJobScript(KeyAction action, const QString &userId, const QString &fil
         s += ring;
         break;
     case KeyAction::SignKey:
-        s += QStringLiteral("-ks ") + userId + QLatin1Char(' ');
+        s += QStringLiteral("-ks ") + required(userId);
         if (present(ownUserId))
             s += QStringLiteral("-u ") + ownUserId + QLatin1Char(' ');
         s += ring;

@@ -32,8 +32,9 @@ CPropertyFrame1 *CPropertyFrame1::Open(CPropertyFrame1 *existing, QWidget *owner
     }
     if (!frame->isVisible())
         frame->show();
-    frame->raise();
-    frame->activateWindow();
+    else
+        frame->activateWindow(); // behind other windows: bring it forward
+
     return frame;
 }
 
