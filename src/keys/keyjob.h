@@ -8,7 +8,8 @@
 class QWidget;
 
 // The key commands of the key management window, each one PGP key option.
-enum class KeyAction {
+enum class KeyAction
+{
     GenerateKey,      // -kg
     ExtractKey,       // -kx, -kxa with ASCII armor
     AddKey,           // -ka
@@ -23,7 +24,8 @@ enum class KeyAction {
 
 // The script of one key command, without the tail that the runner appends. An input the
 // command treats as optional counts only when it holds at least two characters; inputs the
-// command always uses go in unchanged, even when empty. Nothing is quoted or trimmed.
+// command always uses go in unchanged, even when empty (without a second blank after the
+// option then). Nothing is quoted or trimmed.
 // Reads Armor from RuntimeOptions (extraction only).
 QString KeyJobScript(KeyAction action, const QString &userId, const QString &file,
                      const QString &keyring, const QString &ownUserId);

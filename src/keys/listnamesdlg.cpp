@@ -26,7 +26,8 @@ CListNamesDlg::CListNamesDlg(QWidget *parent)
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    QPushButton *cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    QPushButton *cancel =
+        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
     ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
     cancel->setObjectName(QStringLiteral("cancelButton"));
@@ -42,7 +43,7 @@ CListNamesDlg::CListNamesDlg(QWidget *parent)
     FillKeyNameList(m_namesList);
     // Whatever an earlier picker or dialog left there must not come back on Cancel.
     State().RecipientNames.clear();
-    connect(m_namesList, &QListWidget::currentRowChanged, this, &CListNamesDlg::selectionChanged);
+    connect(m_namesList, &QListWidget::currentRowChanged, this, &CListNamesDlg::appendKeyId);
     // A click on the entry that is already selected changes no selection, yet it picks that
     // key once more: the press is compared with the entry current before it.
     m_namesList->viewport()->installEventFilter(this);
@@ -57,11 +58,6 @@ bool CListNamesDlg::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_namesList->viewport() && event->type() == QEvent::MouseButtonPress)
         m_rowAtPress = m_namesList->currentRow();
     return QDialog::eventFilter(watched, event);
-}
-
-void CListNamesDlg::selectionChanged()
-{
-    appendKeyId();
 }
 
 void CListNamesDlg::appendKeyId()

@@ -24,7 +24,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void selectionChanged();
     void appendKeyId();
 
     QLineEdit *m_namesEdit;

@@ -49,9 +49,9 @@ QPushButton *CKeyManagementPage::addButtons(const QString &okText)
     auto *row = new QHBoxLayout(m_buttonRow);
     row->setContentsMargins(0, 0, 0, 0);
     auto *ok = new QPushButton(okText, m_buttonRow);
-    auto *cancel = new QPushButton(
-        okText == QLatin1String("&OK") ? QStringLiteral("&Cancel") : QStringLiteral("Cancel"),
-        m_buttonRow);
+    auto *cancel = new QPushButton(okText == QLatin1String("&OK") ? QStringLiteral("&Cancel")
+                                                                  : QStringLiteral("Cancel"),
+                                   m_buttonRow);
     auto *help = new QPushButton(QStringLiteral("&Help"), m_buttonRow);
     ok->setObjectName(okText == QLatin1String("&OK") ? QStringLiteral("okButton")
                                                      : QStringLiteral("generateButton"));
@@ -140,7 +140,8 @@ CMyPropertyPage2::CMyPropertyPage2(QWidget *parent)
     keyFileRow->addWidget(browse);
 
     auto *extractBox = new QGroupBox(
-        QStringLiteral("Select a name, optional output file and optional keyring to extract"), this);
+        QStringLiteral("Select a name, optional output file and optional keyring to extract"),
+        this);
     auto *listNames = new QPushButton(QStringLiteral("&List Names..."), extractBox);
     listNames->setObjectName(QStringLiteral("listNamesButton"));
     auto *extractForm = new QFormLayout(extractBox);
@@ -152,7 +153,8 @@ CMyPropertyPage2::CMyPropertyPage2(QWidget *parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(choiceBox);
-    layout->addWidget(new QLabel(QStringLiteral("Select a filename containing a key to add."), this));
+    layout->addWidget(
+        new QLabel(QStringLiteral("Select a filename containing a key to add."), this));
     layout->addLayout(keyFileRow);
     layout->addWidget(extractBox);
     addButtons(QStringLiteral("&OK"));
@@ -198,7 +200,8 @@ void CMyPropertyPage2::onOk()
         return;
     const KeyAction action = m_addRadio->isChecked() ? KeyAction::AddKey : KeyAction::ExtractKey;
     // Disabled fields still count: the composer decides which inputs the command uses.
-    const QString file = action == KeyAction::AddKey ? m_keyFileEdit->text() : m_outputFileEdit->text();
+    const QString file =
+        action == KeyAction::AddKey ? m_keyFileEdit->text() : m_outputFileEdit->text();
     const JobOutcome outcome =
         ComposeKeyJob(action, m_nameEdit->text(), file, m_keyringEdit->text(), QString(), this);
     refreshAfter(outcome, this);
@@ -334,7 +337,8 @@ CMyPropertyPage6::CMyPropertyPage6(QWidget *parent)
     m_removeKeyRadio->setObjectName(QStringLiteral("removeKeyRadio"));
     m_deleteOwnRadio->setObjectName(QStringLiteral("deleteOwnKeyRadio"));
 
-    auto *choiceBox = new QGroupBox(QStringLiteral("Select either Remove key or Delete own key"), this);
+    auto *choiceBox =
+        new QGroupBox(QStringLiteral("Select either Remove key or Delete own key"), this);
     auto *choiceRow = new QHBoxLayout(choiceBox);
     choiceRow->addWidget(m_removeKeyRadio);
     choiceRow->addWidget(m_deleteOwnRadio);

@@ -54,11 +54,13 @@ void TestKeyEngine::initTestCase()
 {
     for (const char *tool : {"zorvex-cmd", "zorvex-pgp"}) {
         if (findTool(QLatin1String(tool)).isEmpty())
-            QSKIP(qPrintable(QStringLiteral("the engine is not built: no %1 in %2")
-                                 .arg(QLatin1String(tool), qEnvironmentVariable("ZORVEX_TOOLS_DIR"))));
+            QSKIP(qPrintable(
+                QStringLiteral("the engine is not built: no %1 in %2")
+                    .arg(QLatin1String(tool), qEnvironmentVariable("ZORVEX_TOOLS_DIR"))));
     }
     m_cmd = findTool(QStringLiteral("zorvex-cmd"));
-    const QDir fixtures(qEnvironmentVariable("ZORVEX_SOURCE_DIR") + QStringLiteral("/tests/fixtures"));
+    const QDir fixtures(qEnvironmentVariable("ZORVEX_SOURCE_DIR") +
+                        QStringLiteral("/tests/fixtures"));
     if (fixtures.entryList({"*.asc", "*.gpg", "*.pgp", "*.key"}, QDir::Files).isEmpty())
         QSKIP(qPrintable(QStringLiteral("no fixture keys in %1").arg(fixtures.path())));
     if (QStandardPaths::findExecutable(QStringLiteral("gpg")).isEmpty())
@@ -73,10 +75,11 @@ void TestKeyEngine::init()
     m_home = new QTemporaryDir(QStringLiteral("/tmp/zk-XXXXXX"));
     m_work = new QTemporaryDir;
     QVERIFY(m_home->isValid() && m_work->isValid());
-    QFile::setPermissions(m_home->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                              QFileDevice::ExeOwner);
+    QFile::setPermissions(m_home->path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("GNUPGHOME", m_home->path().toLocal8Bit());
-    const QDir fixtures(qEnvironmentVariable("ZORVEX_SOURCE_DIR") + QStringLiteral("/tests/fixtures"));
+    const QDir fixtures(qEnvironmentVariable("ZORVEX_SOURCE_DIR") +
+                        QStringLiteral("/tests/fixtures"));
     QStringList import{"--batch", "--import"};
     for (const QString &f : fixtures.entryList({"*.asc", "*.gpg", "*.pgp", "*.key"}, QDir::Files))
         import << fixtures.filePath(f);
@@ -130,8 +133,8 @@ void TestKeyEngine::cleanupTestCase() {}
 QString TestKeyEngine::findTool(const QString &name)
 {
     const QString dir = qEnvironmentVariable("ZORVEX_TOOLS_DIR");
-    for (const QString &path : {dir + QLatin1Char('/') + name, dir + QLatin1Char('/') + name +
-                                                                    QLatin1Char('/') + name}) {
+    for (const QString &path :
+         {dir + QLatin1Char('/') + name, dir + QLatin1Char('/') + name + QLatin1Char('/') + name}) {
         const QFileInfo info(path);
         if (info.isFile() && info.isExecutable())
             return info.absoluteFilePath();
@@ -190,8 +193,11 @@ bool TestKeyEngine::hasKey(const QString &keyId, const QString &keyring)
 {
     QStringList args;
     if (!keyring.isEmpty())
-        args << "--no-default-keyring" << "--keyring" << QDir::current().absoluteFilePath(keyring);
-    args << "--with-colons" << "--list-keys" << "--" << keyId.mid(2);
+        args << "--no-default-keyring"
+             << "--keyring" << QDir::current().absoluteFilePath(keyring);
+    args << "--with-colons"
+         << "--list-keys"
+         << "--" << keyId.mid(2);
     int code = -1;
     gpg(args, &code);
     return code == 0;

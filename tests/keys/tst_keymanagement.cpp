@@ -125,8 +125,8 @@ void TestKeyManagement::tabsInOrderWithHelpTopics()
     QVERIFY(m_frame->windowFlags() & Qt::Tool);
     CMyPropertySheet1 *sheet = m_frame->sheet();
     const QStringList titles{"RSA Keys", "Add/Extract", "Signing", "View", "Edit Keys", "Remove"};
-    const QStringList pages{"rsaKeysPage",  "addExtractPage", "signingPage",
-                            "viewPage",     "editKeysPage",   "removePage"};
+    const QStringList pages{"rsaKeysPage", "addExtractPage", "signingPage",
+                            "viewPage",    "editKeysPage",   "removePage"};
     const quint32 topics[] = {0x2007B, 0x2007C, 0x2007D, 0x2007E, 0x2007F, 0x20084};
     QCOMPARE(sheet->count(), 6);
     QCOMPARE(sheet->currentIndex(), 0);
@@ -144,19 +144,32 @@ void TestKeyManagement::fieldLengthLimits_data()
     QTest::addColumn<QString>("pageName");
     QTest::addColumn<QString>("field");
     QTest::addColumn<int>("limit");
-    QTest::newRow("key file") << "addExtractPage" << "keyFileEdit" << 128;
-    QTest::newRow("name") << "addExtractPage" << "nameEdit" << 128;
-    QTest::newRow("output file") << "addExtractPage" << "outputFileEdit" << 128;
-    QTest::newRow("extract keyring") << "addExtractPage" << "keyringEdit" << 80;
-    QTest::newRow("signing user ID") << "signingPage" << "userIdEdit" << 80;
-    QTest::newRow("signing keyring") << "signingPage" << "keyringEdit" << 128;
-    QTest::newRow("own user ID") << "signingPage" << "ownUserIdEdit" << 80;
-    QTest::newRow("view user ID") << "viewPage" << "userIdEdit" << 80;
-    QTest::newRow("view keyring") << "viewPage" << "keyringEdit" << 80;
-    QTest::newRow("edit user ID") << "editKeysPage" << "userIdEdit" << 80;
-    QTest::newRow("edit keyring") << "editKeysPage" << "keyringEdit" << 80;
-    QTest::newRow("remove user ID") << "removePage" << "userIdEdit" << 80;
-    QTest::newRow("remove keyring") << "removePage" << "keyringEdit" << 80;
+    QTest::newRow("key file") << "addExtractPage"
+                              << "keyFileEdit" << 128;
+    QTest::newRow("name") << "addExtractPage"
+                          << "nameEdit" << 128;
+    QTest::newRow("output file") << "addExtractPage"
+                                 << "outputFileEdit" << 128;
+    QTest::newRow("extract keyring") << "addExtractPage"
+                                     << "keyringEdit" << 80;
+    QTest::newRow("signing user ID") << "signingPage"
+                                     << "userIdEdit" << 80;
+    QTest::newRow("signing keyring") << "signingPage"
+                                     << "keyringEdit" << 128;
+    QTest::newRow("own user ID") << "signingPage"
+                                 << "ownUserIdEdit" << 80;
+    QTest::newRow("view user ID") << "viewPage"
+                                  << "userIdEdit" << 80;
+    QTest::newRow("view keyring") << "viewPage"
+                                  << "keyringEdit" << 80;
+    QTest::newRow("edit user ID") << "editKeysPage"
+                                  << "userIdEdit" << 80;
+    QTest::newRow("edit keyring") << "editKeysPage"
+                                  << "keyringEdit" << 80;
+    QTest::newRow("remove user ID") << "removePage"
+                                    << "userIdEdit" << 80;
+    QTest::newRow("remove keyring") << "removePage"
+                                    << "keyringEdit" << 80;
 }
 
 void TestKeyManagement::fieldLengthLimits()
@@ -238,7 +251,8 @@ void TestKeyManagement::okWithoutChoiceRunsNothing()
     QCOMPARE(m_refreshes, 0);
     QCOMPARE(MessageBox::shown().size(), 1);
     QCOMPARE(MessageBox::shown().first().text, QStringLiteral("You must select an action above."));
-    QCOMPARE(in<QLineEdit>(qPrintable(pageName), "keyringEdit")->text(), QStringLiteral("work.pgp"));
+    QCOMPARE(in<QLineEdit>(qPrintable(pageName), "keyringEdit")->text(),
+             QStringLiteral("work.pgp"));
 }
 
 // Fields are filled in, the radio button clicked, then OK (Generate on the first page).
@@ -251,34 +265,42 @@ void TestKeyManagement::pageCommands_data()
     QTest::addColumn<int>("refreshes");
 
     QTest::newRow("generate ignores nothing typed anywhere")
-        << "rsaKeysPage" << "" << QStringList{} << "PGP.EXE -kg" << 0;
+        << "rsaKeysPage"
+        << "" << QStringList{} << "PGP.EXE -kg" << 0;
     QTest::newRow("add: disabled name passed but unused")
-        << "addExtractPage" << "addRadio"
-        << QStringList{"nameEdit", "Jane", "keyFileEdit", "keys.asc", "outputFileEdit", "out.asc",
-                       "keyringEdit", "work.pgp"}
+        << "addExtractPage"
+        << "addRadio" << QStringList{"nameEdit",       "Jane",    "keyFileEdit", "keys.asc",
+                                     "outputFileEdit", "out.asc", "keyringEdit", "work.pgp"}
         << "PGP.EXE -ka keys.asc work.pgp" << 1;
     QTest::newRow("extract: output file, not key file")
-        << "addExtractPage" << "extractRadio"
+        << "addExtractPage"
+        << "extractRadio"
         << QStringList{"nameEdit", "Jane", "keyFileEdit", "keys.asc", "outputFileEdit", "jane.asc"}
         << "PGP.EXE -kx Jane jane.asc " << 1;
     QTest::newRow("sign with own user ID")
-        << "signingPage" << "signRadio"
+        << "signingPage"
+        << "signRadio"
         << QStringList{"userIdEdit", "Jane", "ownUserIdEdit", "Bob", "keyringEdit", "work.pgp"}
         << "PGP.EXE -ks Jane -u Bob work.pgp" << 0;
     QTest::newRow("remove signatures: disabled own ID has no effect")
-        << "signingPage" << "removeSignaturesRadio"
-        << QStringList{"userIdEdit", "Jane", "ownUserIdEdit", "Bob"} << "PGP.EXE -krs Jane " << 0;
-    QTest::newRow("view contents") << "viewPage" << "viewKeysRadio"
-                                   << QStringList{"userIdEdit", "Jane", "keyringEdit", "work.pgp"}
-                                   << "PGP.EXE -kv Jane work.pgp| MORE" << 0;
-    QTest::newRow("view fingerprints") << "viewPage" << "viewFingerprintsRadio" << QStringList{}
-                                       << "PGP.EXE -kvc | MORE" << 0;
-    QTest::newRow("remove a key") << "removePage" << "removeKeyRadio"
+        << "signingPage"
+        << "removeSignaturesRadio" << QStringList{"userIdEdit", "Jane", "ownUserIdEdit", "Bob"}
+        << "PGP.EXE -krs Jane " << 0;
+    QTest::newRow("view contents")
+        << "viewPage"
+        << "viewKeysRadio" << QStringList{"userIdEdit", "Jane", "keyringEdit", "work.pgp"}
+        << "PGP.EXE -kv Jane work.pgp| MORE" << 0;
+    QTest::newRow("view fingerprints")
+        << "viewPage"
+        << "viewFingerprintsRadio" << QStringList{} << "PGP.EXE -kvc | MORE" << 0;
+    QTest::newRow("remove a key") << "removePage"
+                                  << "removeKeyRadio"
                                   << QStringList{"userIdEdit", "Jane", "keyringEdit", "work.pgp"}
                                   << "PGP.EXE -kr Jane work.pgp" << 0;
     QTest::newRow("delete own key names the typed key")
-        << "removePage" << "deleteOwnKeyRadio"
-        << QStringList{"userIdEdit", "Bob", "keyringEdit", "work.pgp"} << "PGP.EXE -kd Bob" << 0;
+        << "removePage"
+        << "deleteOwnKeyRadio" << QStringList{"userIdEdit", "Bob", "keyringEdit", "work.pgp"}
+        << "PGP.EXE -kd Bob" << 0;
 }
 
 void TestKeyManagement::pageCommands()
@@ -297,11 +319,12 @@ void TestKeyManagement::pageCommands()
         type(name.constData(), qPrintable(fields[i]), fields[i + 1]);
     if (!radio.isEmpty())
         in<QRadioButton>(name.constData(), qPrintable(radio))->click();
-    auto *ok = in<QPushButton>(name.constData(), pageName == "rsaKeysPage" ? "generateButton" : "okButton");
+    auto *ok = in<QPushButton>(name.constData(),
+                               pageName == "rsaKeysPage" ? "generateButton" : "okButton");
     ok->click();
     QCOMPARE(m_runs, 1);
-    QCOMPARE(JobScript(), QStringLiteral("@ECHO OFF\n") + line +
-                              QStringLiteral("\nDEL zorvex$$.tmp\nPAUSE"));
+    QCOMPARE(JobScript(),
+             QStringLiteral("@ECHO OFF\n") + line + QStringLiteral("\nDEL zorvex$$.tmp\nPAUSE"));
     QCOMPARE(m_refreshes, refreshes);
     QVERIFY(MessageBox::shown().isEmpty());
     // The page stays as it was, ready for the next command.
@@ -367,7 +390,8 @@ void TestKeyManagement::browseAnswerReplacesKeyFile()
     QCOMPARE(in<QLineEdit>("addExtractPage", "keyFileEdit")->text(),
              QStringLiteral("/tmp/keys/jane.asc"));
     QCOMPARE(FileDialog::asked().size(), 1);
-    QCOMPARE(FileDialog::asked().first().title, QStringLiteral("Zorvex\u00ae5.0 - Get Add Keyfile"));
+    QCOMPARE(FileDialog::asked().first().title,
+             QStringLiteral("Zorvex\u00ae5.0 - Get Add Keyfile"));
     QVERIFY(!FileDialog::asked().first().save);
     QVERIFY(FileDialog::asked().first().filter.startsWith(QStringLiteral("PGP Files (*.pgp)")));
 

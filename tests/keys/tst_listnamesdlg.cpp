@@ -67,8 +67,8 @@ void TestListNamesDlg::clicksAppendKeyIds_data()
     QTest::addColumn<QString>("field");
     QTest::newRow("four- then three-digit size") << QList<int>{0, 1} << "0x0000ABCD 0x00001234 ";
     QTest::newRow("same name twice in a row") << QList<int>{1, 1} << "0x00001234 0x00001234 ";
-    QTest::newRow("same name again later") << QList<int>{0, 1, 0}
-                                           << "0x0000ABCD 0x00001234 0x0000ABCD ";
+    QTest::newRow("same name again later")
+        << QList<int>{0, 1, 0} << "0x0000ABCD 0x00001234 0x0000ABCD ";
     QTest::newRow("WTFO gives a bare 0x") << QList<int>{3} << "0x";
     QTest::newRow("five-digit size adds nothing") << QList<int>{0, 2} << "0x0000ABCD ";
 }
