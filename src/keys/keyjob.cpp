@@ -89,7 +89,10 @@ QString KeyJobScript(KeyAction action, const QString &userId, const QString &fil
 JobOutcome ComposeKeyJob(KeyAction action, const QString &userId, const QString &file,
                          const QString &keyring, const QString &ownUserId, QWidget *parent)
 {
-    JobScript() = KeyJobScript(action, userId, file, keyring, ownUserId);
+    // The key window stays usable while another job waits; that job's script must not be
+    // overwritten. The runner itself turns the second request down.
+    if (!JobRunning())
+        JobScript() = KeyJobScript(action, userId, file, keyring, ownUserId);
     const QString tail = QString::fromLatin1(kKeyJobTail);
     if (runner())
         return runner()(tail, parent);

@@ -108,36 +108,16 @@ void TestKeyJob::commandLine_data()
         << "w"
         << ""
         << "PGP.EXE -kx Jane";
-    QTest::newRow("extract empty id kept") << A::ExtractKey << true << ""
-                                           << ""
-                                           << ""
-                                           << ""
-                                           << "PGP.EXE -kxa ";
-    QTest::newRow("view one-character id left out") << A::ViewKeys << false << "J"
-                                                    << ""
-                                                    << ""
-                                                    << ""
-                                                    << "PGP.EXE -kv | MORE";
     QTest::newRow("view keyring only: pipe right after it") << A::ViewKeys << false << ""
                                                             << ""
                                                             << "work.pgp"
                                                             << ""
                                                             << "PGP.EXE -kv work.pgp| MORE";
-    QTest::newRow("fingerprints nothing given") << A::ViewFingerprints << false << ""
-                                                << ""
-                                                << ""
-                                                << ""
-                                                << "PGP.EXE -kvc | MORE";
     QTest::newRow("edit nothing given") << A::EditKey << false << ""
                                         << ""
                                         << ""
                                         << ""
                                         << "PGP.EXE -ke ";
-    QTest::newRow("edit id and keyring") << A::EditKey << false << "Jane"
-                                         << ""
-                                         << "work.pgp"
-                                         << ""
-                                         << "PGP.EXE -ke Jane work.pgp";
     QTest::newRow("sign one-character own id left out") << A::SignKey << false << "Jane"
                                                         << ""
                                                         << ""
