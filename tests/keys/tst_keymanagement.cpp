@@ -193,7 +193,7 @@ void TestKeyManagement::hidingKeepsEverything()
     type("signingPage", "ownUserIdEdit", QStringLiteral("Bob"));
 
     // The close box only hides: the view shows the very same window again.
-    QVERIFY(m_frame->close() == false || !m_frame->isVisible());
+    m_frame->close();
     QVERIFY(!m_frame->isVisible());
     CPropertyFrame1 *again = CPropertyFrame1::Open(m_frame, m_owner);
     QCOMPARE(again, m_frame);
