@@ -1,0 +1,260 @@
+#include "app/settings.h"
+#include "keys/keyjob.h"
+#include "keys/keynamelist.h"
+#include "platform/settingsdir.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+// Key commands through the real engine: the composed script goes to zorvex-cmd, which runs
+// zorvex-pgp on a throw-away GnuPG home holding the fixture keys.
+//
+// The engine asks its questions ("Are you sure you want this key removed (y/N)?") on the
+// terminal; with no terminal attached it reads the answers from standard input. These tests
+// therefore run zorvex5.bat themselves, with zorvex-cmd's standard input fed from `answers`,
+// instead of through the terminal launcher. Everything else about the job is the program's:
+// the script is ComposeKeyJob's, written as RunJobScript writes it, and the marker must be
+// gone afterwards. Should the launcher one day pass a file as standard input of a windowless
+// run, only runScript() needs to change.
+class TestKeyEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+    void extractedKeyAddsToSecondKeyringAndRefreshes();
+    void removalAskedAndAnswered_data();
+    void removalAskedAndAnswered();
+
+private:
+    static QString findTool(const QString &name);
+    JobOutcome runScript(const QString &tail);
+    QByteArray gpg(const QStringList &args, int *exitCode = nullptr);
+    bool hasKey(const QString &keyId, const QString &keyring = QString());
+
+    QString m_cmd;
+    QTemporaryDir *m_home = nullptr;
+    QTemporaryDir *m_work = nullptr;
+    QString m_previousDir;
+    QByteArray m_answers;
+    QString m_runLog;
+    // Fixture keys as "0x" + eight hex digits, those with a secret key apart.
+    QStringList m_publicOnly;
+    QStringList m_all;
+    ScratchSettings *m_settings = nullptr;
+};
+
+void TestKeyEngine::initTestCase()
+{
+    for (const char *tool : {"zorvex-cmd", "zorvex-pgp"}) {
+        if (findTool(QLatin1String(tool)).isEmpty())
+            QSKIP(qPrintable(
+                QStringLiteral("the engine is not built: no %1 in %2")
+                    .arg(QLatin1String(tool), qEnvironmentVariable("ZORVEX_TOOLS_DIR"))));
+    }
+    m_cmd = findTool(QStringLiteral("zorvex-cmd"));
+    const QDir fixtures(qEnvironmentVariable("ZORVEX_SOURCE_DIR") +
+                        QStringLiteral("/tests/fixtures"));
+    if (fixtures.entryList({"*.asc", "*.gpg", "*.pgp", "*.key"}, QDir::Files).isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no fixture keys in %1").arg(fixtures.path())));
+    if (QStandardPaths::findExecutable(QStringLiteral("gpg")).isEmpty())
+        QSKIP("gpg is not installed");
+}
+
+void TestKeyEngine::init()
+{
+    ResetState();
+    m_settings = new ScratchSettings;
+    // The agent's socket lives in the home: keep its path short.
+    m_home = new QTemporaryDir(QStringLiteral("/tmp/zk-XXXXXX"));
+    m_work = new QTemporaryDir;
+    QVERIFY(m_home->isValid() && m_work->isValid());
+    QFile::setPermissions(m_home->path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("GNUPGHOME", m_home->path().toLocal8Bit());
+    const QDir fixtures(qEnvironmentVariable("ZORVEX_SOURCE_DIR") +
+                        QStringLiteral("/tests/fixtures"));
+    QStringList import{"--batch", "--import"};
+    for (const QString &f : fixtures.entryList({"*.asc", "*.gpg", "*.pgp", "*.key"}, QDir::Files))
+        import << fixtures.filePath(f);
+    gpg(import);
+
+    auto keyIds = [this](const QStringList &args) {
+        QStringList ids;
+        for (const QByteArray &line : gpg(args).split('\n')) {
+            const QList<QByteArray> f = line.split(':');
+            if ((f.value(0) == "pub" || f.value(0) == "sec") && f.value(4).size() >= 8)
+                ids << QStringLiteral("0x") + QString::fromLatin1(f.value(4).right(8));
+        }
+        return ids;
+    };
+    m_all = keyIds({"--with-colons", "--list-keys"});
+    const QStringList secret = keyIds({"--with-colons", "--list-secret-keys"});
+    m_publicOnly.clear();
+    for (const QString &id : m_all)
+        if (!secret.contains(id))
+            m_publicOnly << id;
+    QVERIFY2(!m_all.isEmpty(), "the fixture keys did not import");
+
+    m_previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_work->path()));
+    m_answers.clear();
+    m_runLog.clear();
+    SetKeyJobRunner([this](const QString &tail, QWidget *) { return runScript(tail); });
+}
+
+void TestKeyEngine::cleanup()
+{
+    SetKeyJobRunner({});
+    QDir::setCurrent(m_previousDir);
+    if (m_home) {
+        QProcess::execute(QStringLiteral("gpgconf"),
+                          {"--homedir", m_home->path(), "--kill", "gpg-agent"});
+    }
+    delete m_home;
+    m_home = nullptr;
+    delete m_work;
+    m_work = nullptr;
+    delete m_settings;
+    m_settings = nullptr;
+    if (QTest::currentTestFailed())
+        qInfo().noquote() << m_runLog;
+}
+
+void TestKeyEngine::cleanupTestCase() {}
+
+// The tools directory itself, or the tool's own build folder inside it.
+QString TestKeyEngine::findTool(const QString &name)
+{
+    const QString dir = qEnvironmentVariable("ZORVEX_TOOLS_DIR");
+    for (const QString &path :
+         {dir + QLatin1Char('/') + name, dir + QLatin1Char('/') + name + QLatin1Char('/') + name}) {
+        const QFileInfo info(path);
+        if (info.isFile() && info.isExecutable())
+            return info.absoluteFilePath();
+    }
+    return QString();
+}
+
+JobOutcome TestKeyEngine::runScript(const QString &tail)
+{
+    JobScript() += tail;
+    QFile(QString::fromLatin1(kJobMarkerFile)).open(QIODevice::WriteOnly);
+    QFile bat(QString::fromLatin1(kJobBatchFile));
+    if (!bat.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return JobOutcome::NotStarted;
+    QByteArray bytes = JobScript().toLocal8Bit();
+    bytes.replace("\n", "\r\n");
+    bat.write(bytes);
+    bat.close();
+
+    QProcess cmd;
+    cmd.setProcessChannelMode(QProcess::MergedChannels);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZORVEX_PGP"), findTool(QStringLiteral("zorvex-pgp")));
+    cmd.setProcessEnvironment(env);
+    cmd.start(m_cmd, {QString::fromLatin1(kJobBatchFile)});
+    if (!cmd.waitForStarted())
+        return JobOutcome::NotStarted;
+    cmd.write(m_answers);
+    cmd.closeWriteChannel();
+    const bool finished = cmd.waitForFinished(120000);
+    m_runLog += QString::fromLocal8Bit(bytes) + QStringLiteral("\n---\n") +
+                QString::fromLocal8Bit(cmd.readAll());
+    if (!finished) {
+        cmd.kill();
+        cmd.waitForFinished();
+        return JobOutcome::Stopped;
+    }
+    if (QFile::exists(QString::fromLatin1(kJobMarkerFile)))
+        return JobOutcome::ScriptEnded;
+    QFile::remove(QString::fromLatin1(kJobBatchFile));
+    return JobOutcome::Finished;
+}
+
+QByteArray TestKeyEngine::gpg(const QStringList &args, int *exitCode)
+{
+    QProcess p;
+    p.start(QStringLiteral("gpg"), args);
+    p.closeWriteChannel();
+    p.waitForFinished(60000);
+    if (exitCode)
+        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return p.readAllStandardOutput();
+}
+
+bool TestKeyEngine::hasKey(const QString &keyId, const QString &keyring)
+{
+    QStringList args;
+    if (!keyring.isEmpty())
+        args << "--no-default-keyring"
+             << "--keyring" << QDir::current().absoluteFilePath(keyring);
+    args << "--with-colons"
+         << "--list-keys"
+         << "--" << keyId.mid(2);
+    int code = -1;
+    gpg(args, &code);
+    return code == 0;
+}
+
+void TestKeyEngine::extractedKeyAddsToSecondKeyringAndRefreshes()
+{
+    const QString key = m_all.first();
+    RuntimeOptions().Armor = 1;
+    QCOMPARE(ComposeKeyJob(KeyAction::ExtractKey, key, QStringLiteral("jane.asc"), {}, {}),
+             JobOutcome::Finished);
+    QFile extracted(QStringLiteral("jane.asc"));
+    QVERIFY2(extracted.open(QIODevice::ReadOnly), "the extraction wrote no jane.asc");
+    QVERIFY(extracted.readAll().contains("BEGIN PGP PUBLIC KEY BLOCK"));
+
+    m_answers = "n\nn\nn\n"; // certify the added key? no
+    QCOMPARE(ComposeKeyJob(KeyAction::AddKey, {}, QStringLiteral("jane.asc"),
+                           QStringLiteral("second.pgp"), {}),
+             JobOutcome::Finished);
+    QVERIFY2(hasKey(key, QStringLiteral("second.pgp")), "the key did not reach second.pgp");
+
+#ifdef ZORVEX_KEYS_REFRESH_STUB
+    QSKIP("the key list refresh is not part of this build");
+#else
+    SetKeyJobRunner({});
+    RefreshKeyNamesAfterJob(nullptr);
+    const QStringList names = CachedKeyNames(QString::fromLatin1(kSettingsFile));
+    bool listed = false;
+    for (const QString &name : names)
+        listed = listed || name.contains(key.mid(2), Qt::CaseInsensitive);
+    QVERIFY2(listed, qPrintable(names.join(QLatin1Char('\n'))));
+#endif
+}
+
+void TestKeyEngine::removalAskedAndAnswered_data()
+{
+    QTest::addColumn<QByteArray>("answers");
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("yes") << QByteArray("y\ny\ny\n") << true;
+    QTest::newRow("no") << QByteArray("n\nn\nn\n") << false;
+    QTest::newRow("no answer at all keeps the key") << QByteArray() << false;
+}
+
+void TestKeyEngine::removalAskedAndAnswered()
+{
+    QFETCH(QByteArray, answers);
+    QFETCH(bool, removed);
+    // A key without its secret half, so that one question decides.
+    const QString key = m_publicOnly.isEmpty() ? m_all.first() : m_publicOnly.first();
+    QVERIFY(hasKey(key));
+    m_answers = answers;
+    QCOMPARE(ComposeKeyJob(KeyAction::RemoveKey, key, {}, {}, {}), JobOutcome::Finished);
+    QCOMPARE(!hasKey(key), removed);
+    for (const QString &other : m_all)
+        if (other != key)
+            QVERIFY2(hasKey(other), qPrintable(other + " went with it"));
+}
+
+QTEST_GUILESS_MAIN(TestKeyEngine)
+#include "tst_keyengine.moc"
