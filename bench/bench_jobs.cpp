@@ -24,8 +24,8 @@ double cpuSeconds()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double median(std::vector<double> v)
@@ -63,7 +63,8 @@ int main(int argc, char **argv)
     const JobOutcome outcome = RunJobScript(QString::fromLatin1(kJobTail));
     const double waited = double(wall.elapsed()) / 1000.0;
     const double cpuPerSecond = (cpuSeconds() - cpuBefore) / waited;
-    std::printf("wait for a 10 s job: %.2f s, outcome %d, CPU %.5f s per second of waiting (target <= 0.01)\n",
+    std::printf("wait for a 10 s job: %.2f s, outcome %d, CPU %.5f s per second of waiting (target "
+                "<= 0.01)\n",
                 waited, int(outcome), cpuPerSecond);
 
     // 2. From the marker's removal (by another thread) to the end of the wait.
@@ -81,16 +82,18 @@ int main(int argc, char **argv)
         remover.join();
         delays.push_back(endedAt - removedAt);
     }
-    std::printf("marker removal to end of wait: median %.2f ms, worst %.2f ms (target: median <= 50 ms)\n",
-                median(delays), *std::max_element(delays.begin(), delays.end()));
+    std::printf(
+        "marker removal to end of wait: median %.2f ms, worst %.2f ms (target: median <= 50 ms)\n",
+        median(delays), *std::max_element(delays.begin(), delays.end()));
 
     // 3. Parsing and storing a 10,000-key listing.
     QByteArray listing("Key ring: 'pubring.pgp'\r\nType bits/keyID    Date       User ID\r\n");
     for (int i = 1; i <= 10000; ++i) {
-        listing += QStringLiteral("pub  2048/%1 1996/05/04 Example User %2 <user%2@example.org>\r\n")
-                       .arg(0x10000000 + i, 8, 16, QLatin1Char('0'))
-                       .arg(i)
-                       .toUtf8();
+        listing +=
+            QStringLiteral("pub  2048/%1 1996/05/04 Example User %2 <user%2@example.org>\r\n")
+                .arg(0x10000000 + i, 8, 16, QLatin1Char('0'))
+                .arg(i)
+                .toUtf8();
         listing += "                              Second ID\r\n";
     }
     std::vector<double> times;
@@ -103,7 +106,8 @@ int main(int argc, char **argv)
         StoreKeyNames(names);
         times.push_back(double(t.nsecsElapsed()) / 1e6);
     }
-    std::printf("parse and store 10,000 keys: median %.2f ms (parsing alone %.2f ms), %u names (target <= 50 ms)\n",
+    std::printf("parse and store 10,000 keys: median %.2f ms (parsing alone %.2f ms), %u names "
+                "(target <= 50 ms)\n",
                 median(times), median(parseTimes), State().KeyNameCount);
     QDir::setCurrent(QDir::tempPath());
     return 0;

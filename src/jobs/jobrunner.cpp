@@ -30,9 +30,9 @@ namespace {
 struct RunnerState
 {
     bool busy = false;
-    QString markerPath;   // absolute, fixed when the marker is created
-    int lockFd = -1;      // our descriptor on the running script's batch file
-    qint64 pid = 0;       // the started terminal, or zorvex-cmd itself
+    QString markerPath; // absolute, fixed when the marker is created
+    int lockFd = -1;    // our descriptor on the running script's batch file
+    qint64 pid = 0;     // the started terminal, or zorvex-cmd itself
     bool withoutTerminal = false;
     bool lockSeen = false;
     QElapsedTimer started;
@@ -47,7 +47,12 @@ RunnerState &runner()
     return state;
 }
 
-enum class LockState { Held, Free, Unknown };
+enum class LockState
+{
+    Held,
+    Free,
+    Unknown
+};
 
 LockState probeLock(int fd)
 {
@@ -84,8 +89,9 @@ void closeFd(int &fd)
 QString markerPath()
 {
     const RunnerState &s = runner();
-    return s.markerPath.isEmpty() ? QDir::current().absoluteFilePath(QString::fromLatin1(kJobMarkerFile))
-                                  : s.markerPath;
+    return s.markerPath.isEmpty()
+               ? QDir::current().absoluteFilePath(QString::fromLatin1(kJobMarkerFile))
+               : s.markerPath;
 }
 
 void forgetScript()
@@ -142,16 +148,18 @@ JobGuard::JobGuard(QWidget *parent, bool quiet)
     RunnerState &s = runner();
     if (s.busy) {
         if (!quiet)
-            MessageBox::information(parent, QStringLiteral("Another job is still running. Please wait until it "
-                                                           "has finished before you start a new one."));
+            MessageBox::information(
+                parent, QStringLiteral("Another job is still running. Please wait until it "
+                                       "has finished before you start a new one."));
         return;
     }
     if (s.abandonedFd >= 0) {
         if (probeLock(s.abandonedFd) == LockState::Held) {
             if (!quiet)
-                MessageBox::information(parent, QStringLiteral("The script of the job you stopped waiting for is "
-                                                               "still running. Please finish it or close its "
-                                                               "terminal window before you start a new job."));
+                MessageBox::information(
+                    parent, QStringLiteral("The script of the job you stopped waiting for is "
+                                           "still running. Please finish it or close its "
+                                           "terminal window before you start a new job."));
             return;
         }
         closeFd(s.abandonedFd);
@@ -189,7 +197,8 @@ bool WriteJobFile(const QString &name, const QByteArray &bytes)
         return false;
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -221,7 +230,8 @@ bool StartBatchFile(const QString &name, int showState, QWidget *parent)
     if (!launched.started) {
         forgetScript();
         QFile::remove(markerPath());
-        MessageBox::stop(parent, QStringLiteral("The job could not be started.\n%1").arg(launched.error));
+        MessageBox::stop(parent,
+                         QStringLiteral("The job could not be started.\n%1").arg(launched.error));
         return false;
     }
     s.pid = launched.pid;
@@ -265,7 +275,8 @@ JobOutcome WaitForJob(QWidget *parent)
         if (!QFileInfo::exists(marker))
             return finish(JobOutcome::Finished);
         const bool launcherGone = !processAlive(s.pid);
-        if (s.lockSeen || (launcherGone && (s.withoutTerminal || s.started.elapsed() > kJobStartGraceMs)))
+        if (s.lockSeen ||
+            (launcherGone && (s.withoutTerminal || s.started.elapsed() > kJobStartGraceMs)))
             finish(JobOutcome::ScriptEnded);
     };
 
@@ -280,16 +291,18 @@ JobOutcome WaitForJob(QWidget *parent)
         timer.start();
         QPointer<QDialog> window = makeWaitWindow(parent);
         if (window)
-            QObject::connect(window, &QDialog::rejected, &loop, [&] { finish(JobOutcome::Stopped); });
+            QObject::connect(window, &QDialog::rejected, &loop,
+                             [&] { finish(JobOutcome::Stopped); });
         loop.exec();
         delete window.data();
     }
 
     if (outcome == JobOutcome::ScriptEnded) {
         QFile::remove(marker);
-        MessageBox::stop(parent, QStringLiteral("The job's script ended before it had finished, perhaps because "
-                                                "its terminal window was closed. The program no longer waits "
-                                                "for it."));
+        MessageBox::stop(
+            parent, QStringLiteral("The job's script ended before it had finished, perhaps because "
+                                   "its terminal window was closed. The program no longer waits "
+                                   "for it."));
     } else if (outcome == JobOutcome::Stopped) {
         QFile::remove(marker);
         if (s.lockFd >= 0) {
@@ -316,19 +329,22 @@ JobOutcome RunJobScript(const QString &tail, QWidget *parent)
     JobScript() += tail;
     const QString batch = QDir::current().absoluteFilePath(QString::fromLatin1(kJobBatchFile));
     if (!CreateJobMarker()) {
-        MessageBox::stop(parent, QStringLiteral("The job could not be started: the marker file %1 could not be "
-                                                "created in %2.")
-                                     .arg(QString::fromLatin1(kJobMarkerFile), QDir::currentPath()));
+        MessageBox::stop(
+            parent, QStringLiteral("The job could not be started: the marker file %1 could not be "
+                                   "created in %2.")
+                        .arg(QString::fromLatin1(kJobMarkerFile), QDir::currentPath()));
         return JobOutcome::NotStarted;
     }
     if (!WriteJobFile(batch, TextModeBytes(JobScript()))) {
         QFile::remove(markerPath());
-        MessageBox::stop(parent, QStringLiteral("The job could not be started: the batch file %1 could not be "
-                                                "written in %2.")
-                                     .arg(QString::fromLatin1(kJobBatchFile), QDir::currentPath()));
+        MessageBox::stop(
+            parent, QStringLiteral("The job could not be started: the batch file %1 could not be "
+                                   "written in %2.")
+                        .arg(QString::fromLatin1(kJobBatchFile), QDir::currentPath()));
         return JobOutcome::NotStarted;
     }
-    const JobOutcome outcome = StartBatchFile(batch, 1, parent) ? WaitForJob(parent) : JobOutcome::NotStarted;
+    const JobOutcome outcome =
+        StartBatchFile(batch, 1, parent) ? WaitForJob(parent) : JobOutcome::NotStarted;
     if (RuntimeOptions().DebugMode == 0)
         QFile::remove(batch);
     return outcome;

@@ -15,7 +15,8 @@ inline constexpr auto kJobMarkerFile = "zorvex$$.tmp";
 inline constexpr auto kJobTail = "\nDEL zorvex$$.tmp";
 inline constexpr auto kKeyJobTail = "\nDEL zorvex$$.tmp\nPAUSE";
 
-enum class JobOutcome {
+enum class JobOutcome
+{
     Finished,    // the script ran its DEL line
     Busy,        // another job is outstanding: nothing was written or started
     NotStarted,  // the script could not be written or started (the user was told)

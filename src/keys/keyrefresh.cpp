@@ -25,19 +25,22 @@ JobOutcome RefreshKeyNames(QWidget *parent)
     const bool debug = RuntimeOptions().DebugMode != 0;
 
     if (!CreateJobMarker()) {
-        MessageBox::stop(parent, QStringLiteral("The key list could not be refreshed: the marker file %1 could "
-                                                "not be created in %2.")
-                                     .arg(QString::fromLatin1(kJobMarkerFile), here.path()));
+        MessageBox::stop(
+            parent, QStringLiteral("The key list could not be refreshed: the marker file %1 could "
+                                   "not be created in %2.")
+                        .arg(QString::fromLatin1(kJobMarkerFile), here.path()));
         return JobOutcome::NotStarted;
     }
     if (!WriteJobFile(batch, TextModeBytes(QString::fromLatin1(kRefreshScript)))) {
         QFile::remove(here.absoluteFilePath(QString::fromLatin1(kJobMarkerFile)));
-        MessageBox::stop(parent, QStringLiteral("The key list could not be refreshed: the batch file %1 could "
-                                                "not be written in %2.")
-                                     .arg(QString::fromLatin1(kRefreshBatchFile), here.path()));
+        MessageBox::stop(
+            parent, QStringLiteral("The key list could not be refreshed: the batch file %1 could "
+                                   "not be written in %2.")
+                        .arg(QString::fromLatin1(kRefreshBatchFile), here.path()));
         return JobOutcome::NotStarted;
     }
-    const JobOutcome outcome = StartBatchFile(batch, 2, parent) ? WaitForJob(parent) : JobOutcome::NotStarted;
+    const JobOutcome outcome =
+        StartBatchFile(batch, 2, parent) ? WaitForJob(parent) : JobOutcome::NotStarted;
     if (outcome != JobOutcome::Finished) {
         // The cached names stay as they were; a half-written listing is not parsed.
         if (!debug)

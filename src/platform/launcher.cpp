@@ -20,7 +20,9 @@ bool isExecutableFile(const QString &path)
 bool isXtermFamily(const QString &program)
 {
     const QString resolved = QFileInfo(program).canonicalFilePath();
-    return QFileInfo(resolved.isEmpty() ? program : resolved).fileName().contains(QLatin1String("xterm"));
+    return QFileInfo(resolved.isEmpty() ? program : resolved)
+        .fileName()
+        .contains(QLatin1String("xterm"));
 }
 } // namespace
 
@@ -43,8 +45,9 @@ LaunchResult LaunchBatchFile(const QString &batchFile, int showState)
     LaunchResult result;
     const QString interpreter = FindBatchInterpreter();
     if (interpreter.isEmpty()) {
-        result.error = QStringLiteral("The batch interpreter zorvex-cmd was not found beside the program, "
-                                      "in ZORVEX_TOOLS_DIR or on the PATH.");
+        result.error =
+            QStringLiteral("The batch interpreter zorvex-cmd was not found beside the program, "
+                           "in ZORVEX_TOOLS_DIR or on the PATH.");
         return result;
     }
     const QString workDir = QDir::currentPath();
@@ -70,8 +73,10 @@ LaunchResult LaunchBatchFile(const QString &batchFile, int showState)
             const QString found = QStandardPaths::findExecutable(words.first());
             const QString given = isExecutableFile(words.first()) ? words.first() : QString();
             if (found.isEmpty() && given.isEmpty()) {
-                result.error = QStringLiteral("The terminal program \"%1\" named by ZORVEX_TERMINAL was not found.")
-                                   .arg(words.first());
+                result.error =
+                    QStringLiteral(
+                        "The terminal program \"%1\" named by ZORVEX_TERMINAL was not found.")
+                        .arg(words.first());
                 return result;
             }
             words.first() = given.isEmpty() ? found : given;
@@ -80,8 +85,9 @@ LaunchResult LaunchBatchFile(const QString &batchFile, int showState)
             if (found.isEmpty())
                 found = QStandardPaths::findExecutable(QStringLiteral("xterm"));
             if (found.isEmpty()) {
-                result.error = QStringLiteral("No terminal program was found (tried x-terminal-emulator and xterm). "
-                                              "Install one or set ZORVEX_TERMINAL.");
+                result.error = QStringLiteral(
+                    "No terminal program was found (tried x-terminal-emulator and xterm). "
+                    "Install one or set ZORVEX_TERMINAL.");
                 return result;
             }
             words = {found};
@@ -98,7 +104,8 @@ LaunchResult LaunchBatchFile(const QString &batchFile, int showState)
         process.setArguments(words);
     }
     if (!process.startDetached(&result.pid)) {
-        result.error = QStringLiteral("%1 could not be started: %2").arg(process.program(), process.errorString());
+        result.error = QStringLiteral("%1 could not be started: %2")
+                           .arg(process.program(), process.errorString());
         return result;
     }
     result.started = true;

@@ -1,5 +1,6 @@
 #include "app/settings.h"
 #include "jobs/jobrunner.h"
+#include "platform/launcher.h"
 #include "platform/messagebox.h"
 #include "testsupport.h"
 
@@ -26,6 +27,8 @@ private slots:
     void notStarted_data();
     void notStarted();
     void bareWaitEndsOnTheMarker();
+    void terminalGetsTheInterpreter();
+    void outsideProgramStartsWithoutAShell();
 
 private:
     QString file(const QString &name) const { return m_dir->filePath(name); }
@@ -65,7 +68,8 @@ void TestJobRunner::init()
     qputenv("ZORVEX_TERMINAL", "none");
     qputenv("ZORVEX_PGP", FAKE_PGP);
     qputenv("FAKE_PGP_LOG", QFile::encodeName(file(QStringLiteral("log"))));
-    for (const char *name : {"FAKE_PGP_SLEEP_MS", "FAKE_PGP_KILL_PARENT", "FAKE_PGP_OUTPUT", "FAKE_PGP_EXIT"})
+    for (const char *name :
+         {"FAKE_PGP_SLEEP_MS", "FAKE_PGP_KILL_PARENT", "FAKE_PGP_OUTPUT", "FAKE_PGP_EXIT"})
         qunsetenv(name);
 }
 
@@ -82,15 +86,17 @@ void TestJobRunner::batchFileBytes_data()
     QTest::addColumn<QString>("tail");
     QTest::addColumn<QByteArray>("onDisk");
     QTest::addColumn<QByteArray>("engineArgs");
-    QTest::newRow("encryption") << QString::fromUtf8("@ECHO OFF\nPGP.EXE -ea \"my file.txt\" J\u00fcrgen -u Me ")
-                                << QString::fromLatin1(kJobTail)
-                                << QByteArray("@ECHO OFF\r\nPGP.EXE -ea \"my file.txt\" J\xc3\xbcrgen -u Me \r\n"
-                                              "DEL zorvex$$.tmp")
-                                << QByteArray("-ea\nmy file.txt\nJ\xc3\xbcrgen\n-u\nMe\n=====\n");
-    QTest::newRow("key command") << QStringLiteral("@ECHO OFF\nPGP.EXE -kx Jane keyfile ")
-                                 << QString::fromLatin1(kKeyJobTail)
-                                 << QByteArray("@ECHO OFF\r\nPGP.EXE -kx Jane keyfile \r\nDEL zorvex$$.tmp\r\nPAUSE")
-                                 << QByteArray("-kx\nJane\nkeyfile\n=====\n");
+    QTest::newRow("encryption")
+        << QString::fromUtf8("@ECHO OFF\nPGP.EXE -ea \"my file.txt\" J\u00fcrgen -u Me ")
+        << QString::fromLatin1(kJobTail)
+        << QByteArray("@ECHO OFF\r\nPGP.EXE -ea \"my file.txt\" J\xc3\xbcrgen -u Me \r\n"
+                      "DEL zorvex$$.tmp")
+        << QByteArray("-ea\nmy file.txt\nJ\xc3\xbcrgen\n-u\nMe\n=====\n");
+    QTest::newRow("key command")
+        << QStringLiteral("@ECHO OFF\nPGP.EXE -kx Jane keyfile ")
+        << QString::fromLatin1(kKeyJobTail)
+        << QByteArray("@ECHO OFF\r\nPGP.EXE -kx Jane keyfile \r\nDEL zorvex$$.tmp\r\nPAUSE")
+        << QByteArray("-kx\nJane\nkeyfile\n=====\n");
 }
 
 void TestJobRunner::batchFileBytes()
@@ -124,7 +130,8 @@ void TestJobRunner::staleMarkerAndOldFileModes()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("left over from an earlier run");
         f.close();
-        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                 QFile::ReadOther));
     }
     RuntimeOptions().DebugMode = 1;
     JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE -kv ");
@@ -133,7 +140,8 @@ void TestJobRunner::staleMarkerAndOldFileModes()
     QFile batch(file(QString::fromLatin1(kJobBatchFile)));
     QCOMPARE(batch.permissions() & ~(QFile::ReadUser | QFile::WriteUser),
              QFile::ReadOwner | QFile::WriteOwner);
-    QCOMPARE(bytes(QString::fromLatin1(kJobBatchFile)), QByteArray("@ECHO OFF\r\nPGP.EXE -kv \r\nDEL zorvex$$.tmp"));
+    QCOMPARE(bytes(QString::fromLatin1(kJobBatchFile)),
+             QByteArray("@ECHO OFF\r\nPGP.EXE -kv \r\nDEL zorvex$$.tmp"));
 }
 
 void TestJobRunner::waitEndsWhenTheScriptDies()
@@ -147,7 +155,8 @@ void TestJobRunner::waitEndsWhenTheScriptDies()
     QVERIFY2(timer.elapsed() < 2500, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(MessageBox::shown().size(), 1);
     QCOMPARE(MessageBox::shown().first().icon, MessageBox::Icon::Stop);
-    QVERIFY(MessageBox::shown().first().text.contains(QLatin1String("ended before it had finished")));
+    QVERIFY(
+        MessageBox::shown().first().text.contains(QLatin1String("ended before it had finished")));
     QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobMarkerFile))));
     QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobBatchFile))));
 }
@@ -207,7 +216,8 @@ void TestJobRunner::secondJobIsRefused()
     QCOMPARE(batchAfter, batchDuring);
     QVERIFY(markerAfter);
     QCOMPARE(MessageBox::shown().size(), 1);
-    QVERIFY(MessageBox::shown().first().text.contains(QLatin1String("Another job is still running")));
+    QVERIFY(
+        MessageBox::shown().first().text.contains(QLatin1String("Another job is still running")));
     QCOMPARE(log(), QByteArray("first\n=====\n"));
 }
 
@@ -218,7 +228,8 @@ void TestJobRunner::notStarted_data()
     QTest::addColumn<QString>("says");
     QTest::newRow("no terminal") << QByteArray("/nonexistent/terminal --flag") << false
                                  << QStringLiteral("/nonexistent/terminal");
-    QTest::newRow("no zorvex-cmd") << QByteArray("none") << true << QStringLiteral("zorvex-cmd was not found");
+    QTest::newRow("no zorvex-cmd")
+        << QByteArray("none") << true << QStringLiteral("zorvex-cmd was not found");
 }
 
 void TestJobRunner::notStarted()
@@ -243,7 +254,8 @@ void TestJobRunner::notStarted()
     QVERIFY(timer.elapsed() < 1000);
     QCOMPARE(MessageBox::shown().size(), 1);
     QCOMPARE(MessageBox::shown().first().icon, MessageBox::Icon::Stop);
-    QVERIFY2(MessageBox::shown().first().text.contains(says), qPrintable(MessageBox::shown().first().text));
+    QVERIFY2(MessageBox::shown().first().text.contains(says),
+             qPrintable(MessageBox::shown().first().text));
     QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobMarkerFile))));
     QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobBatchFile))));
 }
@@ -259,6 +271,31 @@ void TestJobRunner::bareWaitEndsOnTheMarker()
     QCOMPARE(WaitForJob(), JobOutcome::Finished);
     QVERIFY(timer.elapsed() >= 190);
     QVERIFY(timer.elapsed() < 1000);
+}
+
+void TestJobRunner::terminalGetsTheInterpreter()
+{
+    // The fake engine stands in for the terminal program and records how it was called.
+    qputenv("ZORVEX_TERMINAL", QByteArray(FAKE_PGP) + " --title \"Zorvex job\"");
+    const LaunchResult launched = LaunchBatchFile(QStringLiteral("update.bat"), 2);
+    QVERIFY2(launched.started, qPrintable(launched.error));
+    QVERIFY(!launched.withoutTerminal);
+    QTRY_VERIFY(log().endsWith("=====\n"));
+    const QByteArray expected = "--title\nZorvex job\n-e\n" + qgetenv("ZORVEX_TOOLS_DIR") +
+                                "/zorvex-cmd\n" +
+                                QFile::encodeName(file(QStringLiteral("update.bat"))) + "\n=====\n";
+    QCOMPARE(log(), expected);
+}
+
+void TestJobRunner::outsideProgramStartsWithoutAShell()
+{
+    const LaunchResult launched = LaunchProgram(
+        QStringLiteral("\"%1\" \"my notes.txt\" $HOME;touch\\ x").arg(QStringLiteral(FAKE_PGP)));
+    QVERIFY2(launched.started, qPrintable(launched.error));
+    QTRY_VERIFY(log().endsWith("=====\n"));
+    QCOMPARE(log(), QByteArray("my notes.txt\n$HOME;touch\\\nx\n=====\n"));
+    QVERIFY(!LaunchProgram(QStringLiteral("   ")).started);
+    QVERIFY(!LaunchProgram(QStringLiteral("/nonexistent/editor file")).started);
 }
 
 QTEST_MAIN(TestJobRunner)

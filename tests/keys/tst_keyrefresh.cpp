@@ -39,10 +39,11 @@ private:
 };
 
 namespace {
-const QByteArray kWorkedExample("Key ring: 'pubring.pgp'\nType bits/keyID    Date       User ID\n"
-                                "pub  1024/0000ABCD 1996/02/11 Jane Example\n"
-                                "                              Jane Home\n"
-                                "pub   512/00001234 1995/11/30 John Sample\n2 matching keys found.\n");
+const QByteArray
+    kWorkedExample("Key ring: 'pubring.pgp'\nType bits/keyID    Date       User ID\n"
+                   "pub  1024/0000ABCD 1996/02/11 Jane Example\n"
+                   "                              Jane Home\n"
+                   "pub   512/00001234 1995/11/30 John Sample\n2 matching keys found.\n");
 }
 
 void TestKeyRefresh::initTestCase()
@@ -87,7 +88,8 @@ void TestKeyRefresh::refreshRebuildsTheSection()
     QVERIFY(MessageBox::shown().isEmpty());
     QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobMarkerFile))));
     if (debugMode) {
-        QCOMPARE(bytes(QStringLiteral("update.bat")), QByteArray("PGP.EXE -kv > keys.$$$\r\ndel zorvex$$.tmp"));
+        QCOMPARE(bytes(QStringLiteral("update.bat")),
+                 QByteArray("PGP.EXE -kv > keys.$$$\r\ndel zorvex$$.tmp"));
         QCOMPARE(bytes(QStringLiteral("keys.$$$")), kWorkedExample);
     } else {
         QVERIFY(!QFile::exists(file(QStringLiteral("update.bat"))));
@@ -96,7 +98,8 @@ void TestKeyRefresh::refreshRebuildsTheSection()
     // The count follows the new list at once, so the lists show it in this run.
     QCOMPARE(State().KeyNameCount, 2u);
     QCOMPARE(CachedKeyNames(QStringLiteral("ZORVEX 5.INI")),
-             (QStringList{"1024/0000ABCD 1996/02/11 Jane Example", "512/00001234 1995/11/30 John Sample"}));
+             (QStringList{"1024/0000ABCD 1996/02/11 Jane Example",
+                          "512/00001234 1995/11/30 John Sample"}));
     QCOMPARE(GetPrivateProfileInt(QStringLiteral("Keys"), QStringLiteral("NumbrOfKeys"), -1,
                                   QStringLiteral("ZORVEX 5.INI")),
              2);
@@ -109,8 +112,10 @@ void TestKeyRefresh::shorterSecondRefreshLeavesNoOldEntry()
     setListing("Key ring: 'pubring.pgp'\r\npub  2048/0000FFFF 1997/01/01 Only One\r\n");
     QCOMPARE(RefreshKeyNames(), JobOutcome::Finished);
     QCOMPARE(State().KeyNameCount, 1u);
-    QCOMPARE(CachedKeyNames(QStringLiteral("ZORVEX 5.INI")), QStringList{"2048/0000FFFF 1997/01/01 Only One"});
-    const QList<ProfileEntry> section = ReadProfileSection(QStringLiteral("Keys"), QStringLiteral("ZORVEX 5.INI"));
+    QCOMPARE(CachedKeyNames(QStringLiteral("ZORVEX 5.INI")),
+             QStringList{"2048/0000FFFF 1997/01/01 Only One"});
+    const QList<ProfileEntry> section =
+        ReadProfileSection(QStringLiteral("Keys"), QStringLiteral("ZORVEX 5.INI"));
     QCOMPARE(section.size(), 2);
     QCOMPARE(section.last().key, QStringLiteral("NumbrOfKeys"));
 }

@@ -55,7 +55,8 @@ QString TestZorvexCmd::run(const QByteArray &script, const QStringList &env)
     p.setProcessEnvironment(e);
     p.setWorkingDirectory(m_dir->path());
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(qEnvironmentVariable("ZORVEX_TOOLS_DIR") + QStringLiteral("/zorvex-cmd"), {QStringLiteral("t.bat")});
+    p.start(qEnvironmentVariable("ZORVEX_TOOLS_DIR") + QStringLiteral("/zorvex-cmd"),
+            {QStringLiteral("t.bat")});
     p.closeWriteChannel();
     if (!p.waitForFinished(10000))
         return QStringLiteral("timeout");
@@ -84,13 +85,15 @@ void TestZorvexCmd::argumentsReachTheEngine_data()
 {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QStringList>("args");
-    QTest::newRow("encryption line") << QByteArray("PGP.EXE -ea +verbose=2 \"my file.txt\" 0x0000ABCD  -u Jane ")
-                                     << QStringList{"-ea", "+verbose=2", "my file.txt", "0x0000ABCD", "-u", "Jane"};
+    QTest::newRow("encryption line")
+        << QByteArray("PGP.EXE -ea +verbose=2 \"my file.txt\" 0x0000ABCD  -u Jane ")
+        << QStringList{"-ea", "+verbose=2", "my file.txt", "0x0000ABCD", "-u", "Jane"};
     QTest::newRow("lower case name") << QByteArray("pgp.exe -kv") << QStringList{"-kv"};
     QTest::newRow("shell characters stay plain")
         << QByteArray("PGP.EXE \"a & b\" $HOME `id` %PATH% ; \"x|y>z\" *")
         << QStringList{"a & b", "$HOME", "`id`", "%PATH%", ";", "x|y>z", "*"};
-    QTest::newRow("empty argument") << QByteArray("PGP.EXE -ke \"\" ring") << QStringList{"-ke", "", "ring"};
+    QTest::newRow("empty argument")
+        << QByteArray("PGP.EXE -ke \"\" ring") << QStringList{"-ke", "", "ring"};
     QTest::newRow("non-ASCII") << QByteArray("PGP.EXE \"J\xc3\xbcrgen M\xc3\xbcller\"")
                                << QStringList{QString::fromUtf8("J\u00fcrgen M\u00fcller")};
 }
@@ -120,7 +123,8 @@ void TestZorvexCmd::echoFollowsEchoOff()
     QVERIFY2(echoed.contains(QLatin1String(">PGP.EXE -kv")), qPrintable(echoed));
     QVERIFY(echoed.contains(QLatin1String(">DEL log")));
     const QString quiet = run("ECHO OFF\nPGP.EXE -kv\nDEL log");
-    QVERIFY2(quiet.contains(QLatin1String(">ECHO OFF")), qPrintable(quiet)); // echoed before it takes effect
+    QVERIFY2(quiet.contains(QLatin1String(">ECHO OFF")),
+             qPrintable(quiet)); // echoed before it takes effect
     QVERIFY(!quiet.contains(QLatin1String(">PGP.EXE")));
     const QString silent = run("@ECHO OFF\nPGP.EXE -kv");
     QVERIFY2(!silent.contains(QLatin1Char('>')), qPrintable(silent));
@@ -132,11 +136,13 @@ void TestZorvexCmd::redirectionWritesAPrivateFile()
     QVERIFY(canned.open(QIODevice::WriteOnly));
     canned.write("Key ring\r\npub  1024/0000ABCD 1996/02/11 Jane\r\n");
     canned.close();
-    run("PGP.EXE -kv > keys.$$$ \r\ndel zorvex$$.tmp", {QStringLiteral("FAKE_PGP_OUTPUT=") + canned.fileName()});
+    run("PGP.EXE -kv > keys.$$$ \r\ndel zorvex$$.tmp",
+        {QStringLiteral("FAKE_PGP_OUTPUT=") + canned.fileName()});
     QFile keys(path(QStringLiteral("keys.$$$")));
     QVERIFY(keys.open(QIODevice::ReadOnly));
     QCOMPARE(keys.readAll(), QByteArray("Key ring\r\npub  1024/0000ABCD 1996/02/11 Jane\r\n"));
-    QCOMPARE(keys.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+    QCOMPARE(keys.permissions() &
+                 (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
              QFile::Permissions());
     QCOMPARE(calls(), QList<QStringList>{{"-kv"}});
 }
@@ -157,12 +163,14 @@ void TestZorvexCmd::delRules()
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("sub")));
     for (const char *name : {"a.tmp", "b.tmp", "sub/inner"})
         QFile(path(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
-    const QString out = run("@ECHO OFF\r\nDEL a.tmp missing.tmp\r\ndel *.tmp\r\ndel sub\r\ndel sub/inner\r\n"
-                            "DEL \"b.tmp\"");
+    const QString out =
+        run("@ECHO OFF\r\nDEL a.tmp missing.tmp\r\ndel *.tmp\r\ndel sub\r\ndel sub/inner\r\n"
+            "DEL \"b.tmp\"");
     QVERIFY(!QFile::exists(path(QStringLiteral("a.tmp"))));
     QVERIFY(!QFile::exists(path(QStringLiteral("b.tmp"))));
     QVERIFY(QFile::exists(path(QStringLiteral("sub/inner"))));
-    QVERIFY2(out.contains(QLatin1String("Could Not Find ") + path(QStringLiteral("missing.tmp"))), qPrintable(out));
+    QVERIFY2(out.contains(QLatin1String("Could Not Find ") + path(QStringLiteral("missing.tmp"))),
+             qPrintable(out));
     QCOMPARE(out.count(QLatin1String("DEL refuses")), 3);
 }
 
@@ -196,7 +204,8 @@ void TestZorvexCmd::holdsTheBatchFileLockWhileRunning()
     p.setWorkingDirectory(m_dir->path());
     const int fd = ::open(QFile::encodeName(bat.fileName()).constData(), O_RDONLY | O_CLOEXEC);
     QVERIFY(fd >= 0);
-    p.start(qEnvironmentVariable("ZORVEX_TOOLS_DIR") + QStringLiteral("/zorvex-cmd"), {QStringLiteral("t.bat")});
+    p.start(qEnvironmentVariable("ZORVEX_TOOLS_DIR") + QStringLiteral("/zorvex-cmd"),
+            {QStringLiteral("t.bat")});
     QVERIFY(p.waitForStarted());
     // The probe must let go at once, or it would keep the interpreter from taking its lock.
     auto held = [fd] {

@@ -86,7 +86,12 @@ BatchCommand ParseBatchLine(std::string_view line)
     std::string commandPart;
     std::string redirectPart;
     std::string pipePart;
-    enum class Into { Command, Redirect, Pipe } into = Into::Command;
+    enum class Into
+    {
+        Command,
+        Redirect,
+        Pipe
+    } into = Into::Command;
     bool quoted = false;
     bool piped = false;
     for (size_t i = 0; i < line.size(); ++i) {

@@ -17,14 +17,14 @@ std::vector<std::string> SplitBatchWords(std::string_view text);
 
 struct BatchCommand
 {
-    bool quiet = false;               // the line began with '@'
-    std::string text;                 // the line without its '@', as echoed
-    std::vector<std::string> words;   // the command name and its arguments
-    bool redirected = false;          // "> file" or ">> file"
-    bool append = false;              // ">>"
+    bool quiet = false;             // the line began with '@'
+    std::string text;               // the line without its '@', as echoed
+    std::vector<std::string> words; // the command name and its arguments
+    bool redirected = false;        // "> file" or ">> file"
+    bool append = false;            // ">>"
     std::string redirectTarget;
-    std::vector<std::string> pipeTo;  // the words after an unquoted '|'
-    std::string error;                // set when the line cannot be understood
+    std::vector<std::string> pipeTo; // the words after an unquoted '|'
+    std::string error;               // set when the line cannot be understood
 };
 
 // One line of a batch file. Unquoted '>' and '|' start a redirection and a pipe; inside

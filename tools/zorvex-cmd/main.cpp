@@ -15,12 +15,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <fcntl.h>
-#include <spawn.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -88,7 +88,8 @@ void runEngine(const BatchCommand &cmd)
         const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (cmd.append ? O_APPEND : O_TRUNC);
         outFd = open(cmd.redirectTarget.c_str(), flags, 0600);
         if (outFd < 0) {
-            say("The system cannot open the file " + cmd.redirectTarget + ": " + std::strerror(errno) + "\n");
+            say("The system cannot open the file " + cmd.redirectTarget + ": " +
+                std::strerror(errno) + "\n");
             errorLevel = 1;
             return;
         }
@@ -128,7 +129,8 @@ void runEngine(const BatchCommand &cmd)
         close(pipeFds[1]);
 
     if (rc != 0) {
-        say("'" + cmd.words[0] + "' could not be run (" + program + ": " + std::strerror(rc) + ")\n");
+        say("'" + cmd.words[0] + "' could not be run (" + program + ": " + std::strerror(rc) +
+            ")\n");
         errorLevel = 9009;
     } else {
         errorLevel = waitFor(pid);
@@ -149,8 +151,8 @@ void deleteFiles(const BatchCommand &cmd)
         const std::string &name = cmd.words[i];
         // Only plain names in the current directory: no paths, switches or wildcards, so a
         // script can never reach beyond its own work files.
-        if (name.empty() || name == "." || name == ".." || name.find_first_of("/*?") != std::string::npos
-            || name.front() == '-') {
+        if (name.empty() || name == "." || name == ".." ||
+            name.find_first_of("/*?") != std::string::npos || name.front() == '-') {
             say("DEL refuses \"" + name + "\": only plain file names in the current directory\n");
             errorLevel = 1;
             continue;
