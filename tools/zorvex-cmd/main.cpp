@@ -16,8 +16,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <initializer_list>
 #include <spawn.h>
 #include <string>
+#include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -31,9 +33,11 @@ namespace {
 bool echoOn = true;
 int errorLevel = 0;
 
-void say(const std::string &text)
+// Pieces rather than one concatenated string: GCC 12 warns falsely about the temporaries.
+void say(std::initializer_list<std::string_view> parts)
 {
-    std::fputs(text.c_str(), stdout);
+    for (std::string_view part : parts)
+        std::fwrite(part.data(), 1, part.size(), stdout);
     std::fflush(stdout);
 }
 
@@ -88,8 +92,8 @@ void runEngine(const BatchCommand &cmd)
         const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (cmd.append ? O_APPEND : O_TRUNC);
         outFd = open(cmd.redirectTarget.c_str(), flags, 0600);
         if (outFd < 0) {
-            say("The system cannot open the file " + cmd.redirectTarget + ": " +
-                std::strerror(errno) + "\n");
+            say({"The system cannot open the file ", cmd.redirectTarget, ": ", std::strerror(errno),
+                 "\n"});
             errorLevel = 1;
             return;
         }
@@ -129,8 +133,7 @@ void runEngine(const BatchCommand &cmd)
         close(pipeFds[1]);
 
     if (rc != 0) {
-        say("'" + cmd.words[0] + "' could not be run (" + program + ": " + std::strerror(rc) +
-            ")\n");
+        say({"'", cmd.words[0], "' could not be run (", program, ": ", std::strerror(rc), ")\n"});
         errorLevel = 9009;
     } else {
         errorLevel = waitFor(pid);
@@ -142,7 +145,7 @@ void runEngine(const BatchCommand &cmd)
 void deleteFiles(const BatchCommand &cmd)
 {
     if (cmd.words.size() < 2) {
-        say("The syntax of the command is incorrect.\n");
+        say({"The syntax of the command is incorrect.\n"});
         errorLevel = 1;
         return;
     }
@@ -153,23 +156,23 @@ void deleteFiles(const BatchCommand &cmd)
         // script can never reach beyond its own work files.
         if (name.empty() || name == "." || name == ".." ||
             name.find_first_of("/*?") != std::string::npos || name.front() == '-') {
-            say("DEL refuses \"" + name + "\": only plain file names in the current directory\n");
+            say({"DEL refuses \"", name, "\": only plain file names in the current directory\n"});
             errorLevel = 1;
             continue;
         }
         struct stat st;
         if (lstat(name.c_str(), &st) != 0) {
-            say("Could Not Find " + currentDirectory() + "/" + name + "\n");
+            say({"Could Not Find ", currentDirectory(), "/", name, "\n"});
             errorLevel = 1;
             continue;
         }
         if (S_ISDIR(st.st_mode)) {
-            say("DEL refuses \"" + name + "\": it is a directory\n");
+            say({"DEL refuses \"", name, "\": it is a directory\n"});
             errorLevel = 1;
             continue;
         }
         if (unlink(name.c_str()) != 0) {
-            say("Cannot delete " + name + ": " + std::strerror(errno) + "\n");
+            say({"Cannot delete ", name, ": ", std::strerror(errno), "\n"});
             errorLevel = 1;
         }
     }
@@ -177,7 +180,7 @@ void deleteFiles(const BatchCommand &cmd)
 
 void pause()
 {
-    say("Press any key to continue . . . ");
+    say({"Press any key to continue . . . "});
     if (isatty(STDIN_FILENO)) {
         termios saved;
         const bool haveTerm = tcgetattr(STDIN_FILENO, &saved) == 0;
@@ -194,7 +197,7 @@ void pause()
         if (haveTerm)
             tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     }
-    say("\n");
+    say({"\n"});
 }
 
 void echo(const BatchCommand &cmd)
@@ -206,9 +209,9 @@ void echo(const BatchCommand &cmd)
     } else if (cmd.words.size() == 2 && SameCommand(cmd.words[1], "on") && !cmd.redirected) {
         echoOn = true;
     } else if (cmd.words.size() == 1 && cmd.text.size() <= 4) {
-        say(echoOn ? "ECHO is on.\n" : "ECHO is off.\n");
+        say({echoOn ? "ECHO is on.\n" : "ECHO is off.\n"});
     } else {
-        say(rest + "\n");
+        say({rest, "\n"});
     }
 }
 
@@ -216,9 +219,9 @@ void runLine(const std::string &line)
 {
     const BatchCommand cmd = ParseBatchLine(line);
     if (echoOn && !cmd.quiet)
-        say("\n" + currentDirectory() + ">" + cmd.text + "\n");
+        say({"\n", currentDirectory(), ">", cmd.text, "\n"});
     if (!cmd.error.empty()) {
-        say(cmd.error + "\n");
+        say({cmd.error, "\n"});
         errorLevel = 1;
         return;
     }
@@ -232,7 +235,7 @@ void runLine(const std::string &line)
         return;
     }
     if (!cmd.pipeTo.empty() && !(cmd.pipeTo.size() == 1 && SameCommand(cmd.pipeTo[0], "more"))) {
-        say("'" + cmd.pipeTo[0] + "' is not recognized as a command this interpreter runs.\n");
+        say({"'", cmd.pipeTo[0], "' is not recognized as a command this interpreter runs.\n"});
         errorLevel = 9009;
         return;
     }
@@ -243,7 +246,7 @@ void runLine(const std::string &line)
     } else if (SameCommand(name, "pause")) {
         pause();
     } else {
-        say("'" + name + "' is not recognized as a command this interpreter runs.\n");
+        say({"'", name, "' is not recognized as a command this interpreter runs.\n"});
         errorLevel = 9009;
     }
 }
