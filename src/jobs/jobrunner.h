@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class QWidget;
@@ -14,7 +15,8 @@ inline constexpr auto kJobMarkerFile = "zorvex$$.tmp";
 inline constexpr auto kJobTail = "\nDEL zorvex$$.tmp";
 inline constexpr auto kKeyJobTail = "\nDEL zorvex$$.tmp\nPAUSE";
 
-enum class JobOutcome {
+enum class JobOutcome
+{
     Finished,    // the script ran its DEL line
     Busy,        // another job is outstanding: nothing was written or started
     NotStarted,  // the script could not be written or started (the user was told)
@@ -33,3 +35,69 @@ JobOutcome RunJobScript(const QString &tail, QWidget *parent = nullptr);
 
 // True while a job (of any variant) is outstanding.
 bool JobRunning();
+
+// ---------------------------------------------------------------------------------------
+// The building blocks of every job variant. RunJobScript() and RefreshKeyNames() are made of
+// them; the directory jobs, which write their own batch file, use them the same way:
+//
+//     JobGuard guard(parent);
+//     if (!guard.acquired())
+//         return JobOutcome::Busy;              // the user was told; no file was touched
+//     ... write "bulke.bat" (WriteJobFile), CreateJobMarker() ...
+//     if (!StartBatchFile("bulke.bat", 1, parent))
+//         return JobOutcome::NotStarted;        // the user was told; the marker is gone
+//     JobOutcome outcome = WaitForJob(parent);
+//
+// How the program knows a script is alive: zorvex-cmd holds a shared flock() on its batch
+// file for its whole run. StartBatchFile() opens the same file before starting the script
+// and WaitForJob() probes that descriptor with a non-blocking exclusive lock (it works even
+// after the script had the file wiped). Once the lock has been seen, its release with the
+// marker still present means the script died before its DEL line; before it has been seen,
+// the started process (terminal or zorvex-cmd) still running counts as alive, and a script
+// that never takes the lock is given up after kJobStartGraceMs.
+
+// Claims the one job slot for its lifetime. When another job is outstanding it tells the
+// user (unless quiet) and acquired() is false.
+class JobGuard
+{
+public:
+    explicit JobGuard(QWidget *parent = nullptr, bool quiet = false);
+    ~JobGuard();
+    JobGuard(const JobGuard &) = delete;
+    JobGuard &operator=(const JobGuard &) = delete;
+    bool acquired() const { return m_acquired; }
+
+private:
+    bool m_acquired = false;
+};
+
+// How long a started script may take to show that it runs (a terminal can be slow to open).
+inline constexpr int kJobStartGraceMs = 10000;
+// How often the wait checks that the script is still alive.
+inline constexpr int kJobLivenessIntervalMs = 250;
+
+// "\n" -> CR LF, as a text-mode write does; the text is written as UTF-8.
+QByteArray TextModeBytes(const QString &text);
+
+// Creates (or truncates) a job file in the current directory with mode 0600. An existing
+// file is replaced by a new one, so its old permissions and any script still holding it are
+// left behind. Returns false when the file could not be written.
+bool WriteJobFile(const QString &name, const QByteArray &bytes);
+
+// Creates the empty marker zorvex$$.tmp in the current directory (emptying a stale one) and
+// remembers where it is, so the wait follows it even if the current directory changes.
+bool CreateJobMarker();
+
+// Starts a batch file of the current directory in a terminal with the given show state
+// (1 normal, 2 minimised) and remembers it for the wait's liveness checks. On failure tells
+// the user, removes the marker and returns false.
+bool StartBatchFile(const QString &name, int showState, QWidget *parent = nullptr);
+
+// Returns when the marker is gone (Finished), when the script ended without deleting it
+// (ScriptEnded, the user was told, the stale marker removed), or when the user pressed
+// "Stop Waiting" in the small window the wait shows (Stopped). The event loop runs meanwhile,
+// woken by a watch on the marker's directory and a short timer; nothing spins.
+JobOutcome WaitForJob(QWidget *parent = nullptr);
+
+// Dispatches the pending events of the thread without waiting for one; true if there were.
+bool DispatchPendingMessage();

@@ -1,0 +1,131 @@
+#include "launcher.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace {
+constexpr auto kInterpreter = "zorvex-cmd";
+
+bool isExecutableFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+
+// xterm and its wrappers (uxterm, lxterm, koi8rxterm) take -fa and -iconic; the
+// x-terminal-emulator alternative often is one of them.
+bool isXtermFamily(const QString &program)
+{
+    const QString resolved = QFileInfo(program).canonicalFilePath();
+    return QFileInfo(resolved.isEmpty() ? program : resolved)
+        .fileName()
+        .contains(QLatin1String("xterm"));
+}
+} // namespace
+
+QString FindBatchInterpreter()
+{
+    const QString name = QString::fromLatin1(kInterpreter);
+    if (QCoreApplication::instance()) {
+        const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+        if (isExecutableFile(beside))
+            return beside;
+    }
+    const QString toolsDir = qEnvironmentVariable("ZORVEX_TOOLS_DIR");
+    if (!toolsDir.isEmpty() && isExecutableFile(toolsDir + QLatin1Char('/') + name))
+        return toolsDir + QLatin1Char('/') + name;
+    return QStandardPaths::findExecutable(name);
+}
+
+LaunchResult LaunchBatchFile(const QString &batchFile, int showState)
+{
+    LaunchResult result;
+    const QString interpreter = FindBatchInterpreter();
+    if (interpreter.isEmpty()) {
+        result.error =
+            QStringLiteral("The batch interpreter zorvex-cmd was not found beside the program, "
+                           "in ZORVEX_TOOLS_DIR or on the PATH.");
+        return result;
+    }
+    const QString workDir = QDir::currentPath();
+    const QString script = QFileInfo(batchFile).absoluteFilePath();
+
+    QProcess process;
+    process.setWorkingDirectory(workDir);
+    const QString terminalSetting = qEnvironmentVariable("ZORVEX_TERMINAL").trimmed();
+    if (terminalSetting == QLatin1String("none")) {
+        process.setProgram(interpreter);
+        process.setArguments({script});
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.setStandardOutputFile(QProcess::nullDevice());
+        result.withoutTerminal = true;
+    } else {
+        QStringList words;
+        if (!terminalSetting.isEmpty()) {
+            words = QProcess::splitCommand(terminalSetting);
+            if (words.isEmpty()) {
+                result.error = QStringLiteral("ZORVEX_TERMINAL names no terminal program.");
+                return result;
+            }
+            const QString found = QStandardPaths::findExecutable(words.first());
+            const QString given = isExecutableFile(words.first()) ? words.first() : QString();
+            if (found.isEmpty() && given.isEmpty()) {
+                result.error =
+                    QStringLiteral(
+                        "The terminal program \"%1\" named by ZORVEX_TERMINAL was not found.")
+                        .arg(words.first());
+                return result;
+            }
+            words.first() = given.isEmpty() ? found : given;
+        } else {
+            QString found = QStandardPaths::findExecutable(QStringLiteral("x-terminal-emulator"));
+            if (found.isEmpty())
+                found = QStandardPaths::findExecutable(QStringLiteral("xterm"));
+            if (found.isEmpty()) {
+                result.error = QStringLiteral(
+                    "No terminal program was found (tried x-terminal-emulator and xterm). "
+                    "Install one or set ZORVEX_TERMINAL.");
+                return result;
+            }
+            words = {found};
+        }
+        const QString program = words.takeFirst();
+        if (isXtermFamily(program)) {
+            // Without the core X fonts xterm draws an empty window; a scalable font always works.
+            words << QStringLiteral("-fa") << QStringLiteral("Monospace");
+            if (showState == 2)
+                words << QStringLiteral("-iconic");
+        }
+        words << QStringLiteral("-e") << interpreter << script;
+        process.setProgram(program);
+        process.setArguments(words);
+    }
+    if (!process.startDetached(&result.pid)) {
+        result.error = QStringLiteral("%1 could not be started: %2")
+                           .arg(process.program(), process.errorString());
+        return result;
+    }
+    result.started = true;
+    return result;
+}
+
+LaunchResult LaunchProgram(const QString &commandLine, const QString &workingDirectory)
+{
+    LaunchResult result;
+    QStringList words = QProcess::splitCommand(commandLine);
+    if (words.isEmpty()) {
+        result.error = QStringLiteral("No program was given to start.");
+        return result;
+    }
+    const QString program = words.takeFirst();
+    const QString dir = workingDirectory.isEmpty() ? QDir::currentPath() : workingDirectory;
+    if (!QProcess::startDetached(program, words, dir, &result.pid)) {
+        result.error = QStringLiteral("The program \"%1\" could not be started.").arg(program);
+        return result;
+    }
+    result.started = true;
+    return result;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+// The stand-ins for WinExec: a batch file runs in a terminal window through zorvex-cmd, an
+// outside program starts detached from its command line. Neither goes through a shell.
+
+struct LaunchResult
+{
+    bool started = false;
+    // The process that was started: the terminal, or zorvex-cmd itself without a terminal.
+    // A terminal that hands its work to a server process may have exited long before the
+    // script ends, so this is a hint for liveness, not proof.
+    qint64 pid = 0;
+    // True when pid is zorvex-cmd itself (no terminal): its end is the script's end.
+    bool withoutTerminal = false;
+    // Why nothing was started, in words for the user.
+    QString error;
+};
+
+// Where zorvex-cmd is: beside the running executable, else in $ZORVEX_TOOLS_DIR, else on the
+// PATH. Empty when it is nowhere.
+QString FindBatchInterpreter();
+
+// Starts `zorvex-cmd batchFile` in the current directory inside a terminal window:
+// $ZORVEX_TERMINAL (split into words), else x-terminal-emulator, else xterm; the terminal
+// gets "-e" and the command. Show state 2 starts xterm iconified; other terminals ignore it.
+// ZORVEX_TERMINAL=none runs zorvex-cmd as a detached process with no terminal and no
+// input, so PAUSE does not wait and MORE passes its text straight through.
+LaunchResult LaunchBatchFile(const QString &batchFile, int showState);
+
+// Starts an outside program from its command line split into words (double quotes group),
+// detached, in workingDirectory (the current directory when empty).
+LaunchResult LaunchProgram(const QString &commandLine, const QString &workingDirectory = QString());

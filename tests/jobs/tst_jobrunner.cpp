@@ -1,0 +1,302 @@
+#include "app/settings.h"
+#include "jobs/jobrunner.h"
+#include "platform/launcher.h"
+#include "platform/messagebox.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QPushButton>
+
+class TestJobRunner : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void batchFileBytes_data();
+    void batchFileBytes();
+    void debugModeOffRemovesTheBatchFile();
+    void staleMarkerAndOldFileModes();
+    void waitEndsWhenTheScriptDies();
+    void userStopsWaiting();
+    void secondJobIsRefused();
+    void notStarted_data();
+    void notStarted();
+    void bareWaitEndsOnTheMarker();
+    void terminalGetsTheInterpreter();
+    void outsideProgramStartsWithoutAShell();
+
+private:
+    QString file(const QString &name) const { return m_dir->filePath(name); }
+    QByteArray bytes(const QString &name) const
+    {
+        QFile f(file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    QByteArray log() const { return bytes(QStringLiteral("log")); }
+    static QPushButton *stopButton()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == QLatin1String("jobWaitWindow") && w->isVisible())
+                return w->findChild<QPushButton *>(QStringLiteral("stopWaitingButton"));
+        }
+        return nullptr;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScratchSettings> m_settings;
+    QString m_startDir;
+};
+
+void TestJobRunner::initTestCase()
+{
+    m_startDir = QDir::currentPath();
+    MessageBox::setTestMode(true);
+}
+
+void TestJobRunner::init()
+{
+    ResetState();
+    MessageBox::clearShown();
+    m_settings = std::make_unique<ScratchSettings>();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    qputenv("ZORVEX_TERMINAL", "none");
+    qputenv("ZORVEX_PGP", FAKE_PGP);
+    qputenv("FAKE_PGP_LOG", QFile::encodeName(file(QStringLiteral("log"))));
+    for (const char *name :
+         {"FAKE_PGP_SLEEP_MS", "FAKE_PGP_KILL_PARENT", "FAKE_PGP_OUTPUT", "FAKE_PGP_EXIT"})
+        qunsetenv(name);
+}
+
+void TestJobRunner::cleanup()
+{
+    QDir::setCurrent(m_startDir);
+    QVERIFY(!JobRunning());
+    QVERIFY(stopButton() == nullptr);
+}
+
+void TestJobRunner::batchFileBytes_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("tail");
+    QTest::addColumn<QByteArray>("onDisk");
+    QTest::addColumn<QByteArray>("engineArgs");
+    QTest::newRow("encryption")
+        << QString::fromUtf8("@ECHO OFF\nPGP.EXE -ea \"my file.txt\" J\u00fcrgen -u Me ")
+        << QString::fromLatin1(kJobTail)
+        << QByteArray("@ECHO OFF\r\nPGP.EXE -ea \"my file.txt\" J\xc3\xbcrgen -u Me \r\n"
+                      "DEL zorvex$$.tmp")
+        << QByteArray("-ea\nmy file.txt\nJ\xc3\xbcrgen\n-u\nMe\n=====\n");
+    QTest::newRow("key command")
+        << QStringLiteral("@ECHO OFF\nPGP.EXE -kx Jane keyfile ")
+        << QString::fromLatin1(kKeyJobTail)
+        << QByteArray("@ECHO OFF\r\nPGP.EXE -kx Jane keyfile \r\nDEL zorvex$$.tmp\r\nPAUSE")
+        << QByteArray("-kx\nJane\nkeyfile\n=====\n");
+}
+
+void TestJobRunner::batchFileBytes()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, tail);
+    QFETCH(QByteArray, onDisk);
+    QFETCH(QByteArray, engineArgs);
+    RuntimeOptions().DebugMode = 1;
+    JobScript() = script;
+    QCOMPARE(RunJobScript(tail), JobOutcome::Finished);
+    QCOMPARE(bytes(QString::fromLatin1(kJobBatchFile)), onDisk);
+    QCOMPARE(JobScript(), script + tail);
+    QCOMPARE(log(), engineArgs);
+    QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobMarkerFile))));
+    QVERIFY(MessageBox::shown().isEmpty());
+}
+
+void TestJobRunner::debugModeOffRemovesTheBatchFile()
+{
+    JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE -kv ");
+    QCOMPARE(RunJobScript(QString::fromLatin1(kJobTail)), JobOutcome::Finished);
+    QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobBatchFile))));
+    QCOMPARE(log(), QByteArray("-kv\n=====\n"));
+}
+
+void TestJobRunner::staleMarkerAndOldFileModes()
+{
+    for (const char *name : {kJobMarkerFile, kJobBatchFile}) {
+        QFile f(file(QString::fromLatin1(name)));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("left over from an earlier run");
+        f.close();
+        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                 QFile::ReadOther));
+    }
+    RuntimeOptions().DebugMode = 1;
+    JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE -kv ");
+    QCOMPARE(RunJobScript(QString::fromLatin1(kJobTail)), JobOutcome::Finished);
+    QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobMarkerFile))));
+    QFile batch(file(QString::fromLatin1(kJobBatchFile)));
+    QCOMPARE(batch.permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+             QFile::ReadOwner | QFile::WriteOwner);
+    QCOMPARE(bytes(QString::fromLatin1(kJobBatchFile)),
+             QByteArray("@ECHO OFF\r\nPGP.EXE -kv \r\nDEL zorvex$$.tmp"));
+}
+
+void TestJobRunner::waitEndsWhenTheScriptDies()
+{
+    // The engine kills the interpreter before the DEL line, as closing the terminal would.
+    qputenv("FAKE_PGP_KILL_PARENT", "1");
+    JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE -d secret.pgp ");
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(RunJobScript(QString::fromLatin1(kJobTail)), JobOutcome::ScriptEnded);
+    QVERIFY2(timer.elapsed() < 2500, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown().first().icon, MessageBox::Icon::Stop);
+    QVERIFY(
+        MessageBox::shown().first().text.contains(QLatin1String("ended before it had finished")));
+    QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobMarkerFile))));
+    QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobBatchFile))));
+}
+
+void TestJobRunner::userStopsWaiting()
+{
+    qputenv("FAKE_PGP_SLEEP_MS", "1500");
+    JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE -kg ");
+    bool clicked = false;
+    QTimer::singleShot(300, this, [&] {
+        QVERIFY(JobRunning());
+        if (QPushButton *stop = stopButton()) {
+            stop->click();
+            clicked = true;
+        }
+    });
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(RunJobScript(QString::fromLatin1(kJobTail)), JobOutcome::Stopped);
+    QVERIFY(clicked);
+    QVERIFY(timer.elapsed() < 1200);
+    QVERIFY(MessageBox::shown().isEmpty());
+
+    // Its script still runs and would delete the next job's marker: no new job yet.
+    JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE -kv ");
+    QCOMPARE(RunJobScript(QString::fromLatin1(kJobTail)), JobOutcome::Busy);
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QVERIFY(MessageBox::shown().first().text.contains(QLatin1String("stopped waiting for")));
+
+    // Once it has ended, jobs run again.
+    QTRY_VERIFY_WITH_TIMEOUT(JobGuard(nullptr, true).acquired(), 5000);
+    QVERIFY(MessageBox::shown().size() == 1);
+    qunsetenv("FAKE_PGP_SLEEP_MS");
+    QCOMPARE(RunJobScript(QString::fromLatin1(kJobTail)), JobOutcome::Finished);
+    QVERIFY(log().endsWith("-kv\n=====\n"));
+}
+
+void TestJobRunner::secondJobIsRefused()
+{
+    qputenv("FAKE_PGP_SLEEP_MS", "800");
+    RuntimeOptions().DebugMode = 1;
+    JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE first ");
+    JobOutcome second = JobOutcome::Finished;
+    QByteArray batchDuring;
+    QByteArray batchAfter;
+    bool markerAfter = false;
+    QTimer::singleShot(300, this, [&] {
+        batchDuring = bytes(QString::fromLatin1(kJobBatchFile));
+        JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE second ");
+        second = RunJobScript(QString::fromLatin1(kKeyJobTail));
+        batchAfter = bytes(QString::fromLatin1(kJobBatchFile));
+        markerAfter = QFile::exists(file(QString::fromLatin1(kJobMarkerFile)));
+    });
+    QCOMPARE(RunJobScript(QString::fromLatin1(kJobTail)), JobOutcome::Finished);
+    QCOMPARE(second, JobOutcome::Busy);
+    QCOMPARE(batchDuring, QByteArray("@ECHO OFF\r\nPGP.EXE first \r\nDEL zorvex$$.tmp"));
+    QCOMPARE(batchAfter, batchDuring);
+    QVERIFY(markerAfter);
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QVERIFY(
+        MessageBox::shown().first().text.contains(QLatin1String("Another job is still running")));
+    QCOMPARE(log(), QByteArray("first\n=====\n"));
+}
+
+void TestJobRunner::notStarted_data()
+{
+    QTest::addColumn<QByteArray>("terminal");
+    QTest::addColumn<bool>("hideInterpreter");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("no terminal") << QByteArray("/nonexistent/terminal --flag") << false
+                                 << QStringLiteral("/nonexistent/terminal");
+    QTest::newRow("no zorvex-cmd")
+        << QByteArray("none") << true << QStringLiteral("zorvex-cmd was not found");
+}
+
+void TestJobRunner::notStarted()
+{
+    QFETCH(QByteArray, terminal);
+    QFETCH(bool, hideInterpreter);
+    QFETCH(QString, says);
+    const QByteArray tools = qgetenv("ZORVEX_TOOLS_DIR");
+    const QByteArray path = qgetenv("PATH");
+    qputenv("ZORVEX_TERMINAL", terminal);
+    if (hideInterpreter) {
+        qputenv("ZORVEX_TOOLS_DIR", QFile::encodeName(m_dir->path()));
+        qputenv("PATH", QFile::encodeName(m_dir->path()));
+    }
+    JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE -kv ");
+    QElapsedTimer timer;
+    timer.start();
+    const JobOutcome outcome = RunJobScript(QString::fromLatin1(kJobTail));
+    qputenv("ZORVEX_TOOLS_DIR", tools);
+    qputenv("PATH", path);
+    QCOMPARE(outcome, JobOutcome::NotStarted);
+    QVERIFY(timer.elapsed() < 1000);
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown().first().icon, MessageBox::Icon::Stop);
+    QVERIFY2(MessageBox::shown().first().text.contains(says),
+             qPrintable(MessageBox::shown().first().text));
+    QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobMarkerFile))));
+    QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobBatchFile))));
+}
+
+void TestJobRunner::bareWaitEndsOnTheMarker()
+{
+    QFile marker(file(QString::fromLatin1(kJobMarkerFile)));
+    QVERIFY(marker.open(QIODevice::WriteOnly));
+    marker.close();
+    QTimer::singleShot(200, this, [&] { QVERIFY(marker.remove()); });
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(WaitForJob(), JobOutcome::Finished);
+    QVERIFY(timer.elapsed() >= 190);
+    QVERIFY(timer.elapsed() < 1000);
+}
+
+void TestJobRunner::terminalGetsTheInterpreter()
+{
+    // The fake engine stands in for the terminal program and records how it was called.
+    qputenv("ZORVEX_TERMINAL", QByteArray(FAKE_PGP) + " --title \"Zorvex job\"");
+    const LaunchResult launched = LaunchBatchFile(QStringLiteral("update.bat"), 2);
+    QVERIFY2(launched.started, qPrintable(launched.error));
+    QVERIFY(!launched.withoutTerminal);
+    QTRY_VERIFY(log().endsWith("=====\n"));
+    const QByteArray expected = "--title\nZorvex job\n-e\n" + qgetenv("ZORVEX_TOOLS_DIR") +
+                                "/zorvex-cmd\n" +
+                                QFile::encodeName(file(QStringLiteral("update.bat"))) + "\n=====\n";
+    QCOMPARE(log(), expected);
+}
+
+void TestJobRunner::outsideProgramStartsWithoutAShell()
+{
+    const LaunchResult launched = LaunchProgram(
+        QStringLiteral("\"%1\" \"my notes.txt\" $HOME;touch\\ x").arg(QStringLiteral(FAKE_PGP)));
+    QVERIFY2(launched.started, qPrintable(launched.error));
+    QTRY_VERIFY(log().endsWith("=====\n"));
+    QCOMPARE(log(), QByteArray("my notes.txt\n$HOME;touch\\\nx\n=====\n"));
+    QVERIFY(!LaunchProgram(QStringLiteral("   ")).started);
+    QVERIFY(!LaunchProgram(QStringLiteral("/nonexistent/editor file")).started);
+}
+
+QTEST_MAIN(TestJobRunner)
+#include "tst_jobrunner.moc"

@@ -1,0 +1,35 @@
+// A stand-in engine for tests. It appends its arguments to $FAKE_PGP_LOG (one a line, each
+// call closed by "=====") and then does what the other FAKE_PGP_* variables ask.
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <thread>
+#include <unistd.h>
+
+int main(int argc, char **argv)
+{
+    if (const char *log = std::getenv("FAKE_PGP_LOG")) {
+        std::ofstream out(log, std::ios::app | std::ios::binary);
+        for (int i = 1; i < argc; ++i)
+            out << argv[i] << '\n';
+        out << "=====\n";
+    }
+    if (const char *listing = std::getenv("FAKE_PGP_OUTPUT")) {
+        std::ifstream in(listing, std::ios::binary);
+        std::cout << in.rdbuf();
+        std::cout.flush();
+    }
+    if (const char *ms = std::getenv("FAKE_PGP_SLEEP_MS"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
+    if (const char *victim = std::getenv("FAKE_PGP_UNLINK"))
+        unlink(victim);
+    // Stands for a terminal window closed while the engine asks for a pass phrase.
+    if (std::getenv("FAKE_PGP_KILL_PARENT"))
+        kill(getppid(), SIGKILL);
+    if (const char *code = std::getenv("FAKE_PGP_EXIT"))
+        return std::atoi(code);
+    return 0;
+}

@@ -1,0 +1,224 @@
+// zorvex-cmd end to end, with a fake engine that records its arguments.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+class TestZorvexCmd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void argumentsReachTheEngine_data();
+    void argumentsReachTheEngine();
+    void goesOnAfterAMissingEngine();
+    void echoFollowsEchoOff();
+    void redirectionWritesAPrivateFile();
+    void moreAndPauseDoNotBlockWithoutATerminal();
+    void delRules();
+    void unknownCommandReportedAndSkipped();
+    void engineExitStatusStopsNothing();
+    void holdsTheBatchFileLockWhileRunning();
+
+private:
+    QString run(const QByteArray &script, const QStringList &env = {});
+    QList<QStringList> calls() const;
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestZorvexCmd::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+QString TestZorvexCmd::run(const QByteArray &script, const QStringList &env)
+{
+    QFile bat(path(QStringLiteral("t.bat")));
+    if (!bat.open(QIODevice::WriteOnly | QIODevice::Truncate) || bat.write(script) != script.size())
+        return QStringLiteral("cannot write t.bat");
+    bat.close();
+    QProcess p;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert(QStringLiteral("ZORVEX_PGP"), QStringLiteral(FAKE_PGP));
+    e.insert(QStringLiteral("FAKE_PGP_LOG"), path(QStringLiteral("log")));
+    for (const QString &kv : env)
+        e.insert(kv.section(QLatin1Char('='), 0, 0), kv.section(QLatin1Char('='), 1));
+    p.setProcessEnvironment(e);
+    p.setWorkingDirectory(m_dir->path());
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(qEnvironmentVariable("ZORVEX_TOOLS_DIR") + QStringLiteral("/zorvex-cmd"),
+            {QStringLiteral("t.bat")});
+    p.closeWriteChannel();
+    if (!p.waitForFinished(10000))
+        return QStringLiteral("timeout");
+    return QString::fromUtf8(p.readAll());
+}
+
+QList<QStringList> TestZorvexCmd::calls() const
+{
+    QFile log(path(QStringLiteral("log")));
+    QList<QStringList> result;
+    if (!log.open(QIODevice::ReadOnly))
+        return result;
+    QStringList current;
+    for (const QByteArray &line : log.readAll().split('\n')) {
+        if (line == "=====") {
+            result.append(current);
+            current.clear();
+        } else {
+            current.append(QString::fromUtf8(line));
+        }
+    }
+    return result;
+}
+
+void TestZorvexCmd::argumentsReachTheEngine_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("encryption line")
+        << QByteArray("PGP.EXE -ea +verbose=2 \"my file.txt\" 0x0000ABCD  -u Jane ")
+        << QStringList{"-ea", "+verbose=2", "my file.txt", "0x0000ABCD", "-u", "Jane"};
+    QTest::newRow("lower case name") << QByteArray("pgp.exe -kv") << QStringList{"-kv"};
+    QTest::newRow("shell characters stay plain")
+        << QByteArray("PGP.EXE \"a & b\" $HOME `id` %PATH% ; \"x|y>z\" *")
+        << QStringList{"a & b", "$HOME", "`id`", "%PATH%", ";", "x|y>z", "*"};
+    QTest::newRow("empty argument")
+        << QByteArray("PGP.EXE -ke \"\" ring") << QStringList{"-ke", "", "ring"};
+    QTest::newRow("non-ASCII") << QByteArray("PGP.EXE \"J\xc3\xbcrgen M\xc3\xbcller\"")
+                               << QStringList{QString::fromUtf8("J\u00fcrgen M\u00fcller")};
+}
+
+void TestZorvexCmd::argumentsReachTheEngine()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QStringList, args);
+    run("@ECHO OFF\r\n" + line + "\r\nDEL zorvex$$.tmp");
+    QCOMPARE(calls(), QList<QStringList>{args});
+    // Nothing was expanded into a file of that name either.
+    QVERIFY(!QFile::exists(path(QStringLiteral("z"))));
+}
+
+void TestZorvexCmd::goesOnAfterAMissingEngine()
+{
+    QFile(path(QStringLiteral("zorvex$$.tmp"))).open(QIODevice::WriteOnly);
+    const QString out = run("@ECHO OFF\r\nPGP.EXE -ea x\r\nDEL zorvex$$.tmp",
+                            {QStringLiteral("ZORVEX_PGP=/nonexistent/zorvex-pgp")});
+    QVERIFY2(out.contains(QLatin1String("could not be run")), qPrintable(out));
+    QVERIFY(!QFile::exists(path(QStringLiteral("zorvex$$.tmp"))));
+}
+
+void TestZorvexCmd::echoFollowsEchoOff()
+{
+    const QString echoed = run("PGP.EXE -kv\nDEL log");
+    QVERIFY2(echoed.contains(QLatin1String(">PGP.EXE -kv")), qPrintable(echoed));
+    QVERIFY(echoed.contains(QLatin1String(">DEL log")));
+    const QString quiet = run("ECHO OFF\nPGP.EXE -kv\nDEL log");
+    QVERIFY2(quiet.contains(QLatin1String(">ECHO OFF")),
+             qPrintable(quiet)); // echoed before it takes effect
+    QVERIFY(!quiet.contains(QLatin1String(">PGP.EXE")));
+    const QString silent = run("@ECHO OFF\nPGP.EXE -kv");
+    QVERIFY2(!silent.contains(QLatin1Char('>')), qPrintable(silent));
+}
+
+void TestZorvexCmd::redirectionWritesAPrivateFile()
+{
+    QFile canned(path(QStringLiteral("canned")));
+    QVERIFY(canned.open(QIODevice::WriteOnly));
+    canned.write("Key ring\r\npub  1024/0000ABCD 1996/02/11 Jane\r\n");
+    canned.close();
+    run("PGP.EXE -kv > keys.$$$ \r\ndel zorvex$$.tmp",
+        {QStringLiteral("FAKE_PGP_OUTPUT=") + canned.fileName()});
+    QFile keys(path(QStringLiteral("keys.$$$")));
+    QVERIFY(keys.open(QIODevice::ReadOnly));
+    QCOMPARE(keys.readAll(), QByteArray("Key ring\r\npub  1024/0000ABCD 1996/02/11 Jane\r\n"));
+    QCOMPARE(keys.permissions() &
+                 (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+             QFile::Permissions());
+    QCOMPARE(calls(), QList<QStringList>{{"-kv"}});
+}
+
+void TestZorvexCmd::moreAndPauseDoNotBlockWithoutATerminal()
+{
+    QFile canned(path(QStringLiteral("canned")));
+    QVERIFY(canned.open(QIODevice::WriteOnly));
+    canned.write("page of text\n");
+    canned.close();
+    const QString out = run("@ECHO OFF\r\nPGP.EXE -kvv | MORE\r\nPAUSE",
+                            {QStringLiteral("FAKE_PGP_OUTPUT=") + canned.fileName()});
+    QCOMPARE(out, QStringLiteral("page of text\nPress any key to continue . . . \n"));
+}
+
+void TestZorvexCmd::delRules()
+{
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("sub")));
+    for (const char *name : {"a.tmp", "b.tmp", "sub/inner"})
+        QFile(path(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+    const QString out =
+        run("@ECHO OFF\r\nDEL a.tmp missing.tmp\r\ndel *.tmp\r\ndel sub\r\ndel sub/inner\r\n"
+            "DEL \"b.tmp\"");
+    QVERIFY(!QFile::exists(path(QStringLiteral("a.tmp"))));
+    QVERIFY(!QFile::exists(path(QStringLiteral("b.tmp"))));
+    QVERIFY(QFile::exists(path(QStringLiteral("sub/inner"))));
+    QVERIFY2(out.contains(QLatin1String("Could Not Find ") + path(QStringLiteral("missing.tmp"))),
+             qPrintable(out));
+    QCOMPARE(out.count(QLatin1String("DEL refuses")), 3);
+}
+
+void TestZorvexCmd::unknownCommandReportedAndSkipped()
+{
+    QFile(path(QStringLiteral("zorvex$$.tmp"))).open(QIODevice::WriteOnly);
+    const QString out = run("@ECHO OFF\nrm -rf .\nPGP.EXE -kv | sh\nDEL zorvex$$.tmp\n");
+    QVERIFY2(out.contains(QLatin1String("'rm' is not recognized")), qPrintable(out));
+    QVERIFY(out.contains(QLatin1String("'sh' is not recognized")));
+    QVERIFY(calls().isEmpty());
+    QVERIFY(!QFile::exists(path(QStringLiteral("zorvex$$.tmp"))));
+}
+
+void TestZorvexCmd::engineExitStatusStopsNothing()
+{
+    run("@ECHO OFF\nPGP.EXE first\nPGP.EXE second", {QStringLiteral("FAKE_PGP_EXIT=3")});
+    QCOMPARE(calls(), (QList<QStringList>{{"first"}, {"second"}}));
+}
+
+void TestZorvexCmd::holdsTheBatchFileLockWhileRunning()
+{
+    QFile bat(path(QStringLiteral("t.bat")));
+    QVERIFY(bat.open(QIODevice::WriteOnly));
+    bat.write("@ECHO OFF\r\nPGP.EXE wait");
+    bat.close();
+    QProcess p;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert(QStringLiteral("ZORVEX_PGP"), QStringLiteral(FAKE_PGP));
+    e.insert(QStringLiteral("FAKE_PGP_SLEEP_MS"), QStringLiteral("1500"));
+    p.setProcessEnvironment(e);
+    p.setWorkingDirectory(m_dir->path());
+    const int fd = ::open(QFile::encodeName(bat.fileName()).constData(), O_RDONLY | O_CLOEXEC);
+    QVERIFY(fd >= 0);
+    p.start(qEnvironmentVariable("ZORVEX_TOOLS_DIR") + QStringLiteral("/zorvex-cmd"),
+            {QStringLiteral("t.bat")});
+    QVERIFY(p.waitForStarted());
+    // The probe must let go at once, or it would keep the interpreter from taking its lock.
+    auto held = [fd] {
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+            return true;
+        flock(fd, LOCK_UN);
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(held(), 1000);
+    QVERIFY(p.waitForFinished(5000));
+    QVERIFY(!held());
+    ::close(fd);
+}
+
+QTEST_GUILESS_MAIN(TestZorvexCmd)
+#include "tst_zorvexcmd.moc"

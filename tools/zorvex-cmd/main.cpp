@@ -1,0 +1,284 @@
+// zorvex-cmd FILE: runs one batch file of the program's dialect. It starts nothing but the
+// PGP engine and `more`, never a shell, and goes on with the next line after a failed
+// command so that a script's DEL line always gets its turn.
+//
+// Liveness: the batch file is opened and held under a shared flock() for the whole run (the
+// descriptor is close-on-exec, so the engine does not inherit it). The program keeps its own
+// descriptor on the same file and probes it with a non-blocking exclusive lock: while the
+// probe fails the script is alive; once it succeeds the interpreter has gone, and if the
+// marker file is still there the script died before its DEL line.
+
+#include "batchline.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <initializer_list>
+#include <spawn.h>
+#include <string>
+#include <string_view>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+bool echoOn = true;
+int errorLevel = 0;
+
+// Pieces rather than one concatenated string: GCC 12 warns falsely about the temporaries.
+void say(std::initializer_list<std::string_view> parts)
+{
+    for (std::string_view part : parts)
+        std::fwrite(part.data(), 1, part.size(), stdout);
+    std::fflush(stdout);
+}
+
+std::string currentDirectory()
+{
+    char buf[PATH_MAX];
+    return getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
+}
+
+std::string enginePath()
+{
+    if (const char *pgp = std::getenv("ZORVEX_PGP"); pgp && *pgp)
+        return pgp;
+    char self[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        std::string beside(self, static_cast<size_t>(n));
+        beside = beside.substr(0, beside.rfind('/') + 1) + "zorvex-pgp";
+        if (access(beside.c_str(), X_OK) == 0)
+            return beside;
+    }
+    return "zorvex-pgp"; // found along the PATH by posix_spawnp
+}
+
+int waitFor(pid_t pid)
+{
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return 1;
+    }
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+// Runs the engine with the words after "PGP.EXE"; its standard output goes to the
+// redirection file, through `more`, or straight to ours.
+void runEngine(const BatchCommand &cmd)
+{
+    const std::string program = enginePath();
+    std::vector<std::string> args = cmd.words;
+    args[0] = program;
+    std::vector<char *> argv;
+    for (std::string &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    int outFd = -1;
+    if (cmd.redirected) {
+        // Output files can hold plaintext or key material: owner only.
+        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (cmd.append ? O_APPEND : O_TRUNC);
+        outFd = open(cmd.redirectTarget.c_str(), flags, 0600);
+        if (outFd < 0) {
+            say({"The system cannot open the file ", cmd.redirectTarget, ": ", std::strerror(errno),
+                 "\n"});
+            errorLevel = 1;
+            return;
+        }
+    }
+
+    pid_t morePid = -1;
+    int pipeFds[2] = {-1, -1};
+    const bool throughMore = !cmd.redirected && !cmd.pipeTo.empty() && isatty(STDOUT_FILENO);
+    if (throughMore && pipe2(pipeFds, O_CLOEXEC) == 0) {
+        posix_spawn_file_actions_t moreActions;
+        posix_spawn_file_actions_init(&moreActions);
+        posix_spawn_file_actions_adddup2(&moreActions, pipeFds[0], STDIN_FILENO);
+        char more[] = "more";
+        char *moreArgv[] = {more, nullptr};
+        if (posix_spawnp(&morePid, "more", &moreActions, nullptr, moreArgv, environ) != 0)
+            morePid = -1;
+        posix_spawn_file_actions_destroy(&moreActions);
+        close(pipeFds[0]);
+        if (morePid < 0) {
+            close(pipeFds[1]);
+            pipeFds[1] = -1;
+        }
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (outFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
+    else if (pipeFds[1] >= 0)
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (outFd >= 0)
+        close(outFd);
+    if (pipeFds[1] >= 0)
+        close(pipeFds[1]);
+
+    if (rc != 0) {
+        say({"'", cmd.words[0], "' could not be run (", program, ": ", std::strerror(rc), ")\n"});
+        errorLevel = 9009;
+    } else {
+        errorLevel = waitFor(pid);
+    }
+    if (morePid > 0)
+        waitFor(morePid);
+}
+
+void deleteFiles(const BatchCommand &cmd)
+{
+    if (cmd.words.size() < 2) {
+        say({"The syntax of the command is incorrect.\n"});
+        errorLevel = 1;
+        return;
+    }
+    errorLevel = 0;
+    for (size_t i = 1; i < cmd.words.size(); ++i) {
+        const std::string &name = cmd.words[i];
+        // Only plain names in the current directory: no paths, switches or wildcards, so a
+        // script can never reach beyond its own work files.
+        if (name.empty() || name == "." || name == ".." ||
+            name.find_first_of("/*?") != std::string::npos || name.front() == '-') {
+            say({"DEL refuses \"", name, "\": only plain file names in the current directory\n"});
+            errorLevel = 1;
+            continue;
+        }
+        struct stat st;
+        if (lstat(name.c_str(), &st) != 0) {
+            say({"Could Not Find ", currentDirectory(), "/", name, "\n"});
+            errorLevel = 1;
+            continue;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            say({"DEL refuses \"", name, "\": it is a directory\n"});
+            errorLevel = 1;
+            continue;
+        }
+        if (unlink(name.c_str()) != 0) {
+            say({"Cannot delete ", name, ": ", std::strerror(errno), "\n"});
+            errorLevel = 1;
+        }
+    }
+}
+
+void pause()
+{
+    say({"Press any key to continue . . . "});
+    if (isatty(STDIN_FILENO)) {
+        termios saved;
+        const bool haveTerm = tcgetattr(STDIN_FILENO, &saved) == 0;
+        if (haveTerm) {
+            termios raw = saved;
+            raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+            raw.c_cc[VMIN] = 1;
+            raw.c_cc[VTIME] = 0;
+            tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+        }
+        char key;
+        while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+        }
+        if (haveTerm)
+            tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    }
+    say({"\n"});
+}
+
+void echo(const BatchCommand &cmd)
+{
+    // "ECHO OFF" / "ECHO ON" switch; "ECHO" alone reports; anything else is printed.
+    const std::string rest = cmd.text.size() > 4 ? cmd.text.substr(5) : std::string();
+    if (cmd.words.size() == 2 && SameCommand(cmd.words[1], "off") && !cmd.redirected) {
+        echoOn = false;
+    } else if (cmd.words.size() == 2 && SameCommand(cmd.words[1], "on") && !cmd.redirected) {
+        echoOn = true;
+    } else if (cmd.words.size() == 1 && cmd.text.size() <= 4) {
+        say({echoOn ? "ECHO is on.\n" : "ECHO is off.\n"});
+    } else {
+        say({rest, "\n"});
+    }
+}
+
+void runLine(const std::string &line)
+{
+    const BatchCommand cmd = ParseBatchLine(line);
+    if (echoOn && !cmd.quiet)
+        say({"\n", currentDirectory(), ">", cmd.text, "\n"});
+    if (!cmd.error.empty()) {
+        say({cmd.error, "\n"});
+        errorLevel = 1;
+        return;
+    }
+    if (cmd.words.empty())
+        return;
+    const std::string &name = cmd.words[0];
+    if (SameCommand(name, "rem"))
+        return;
+    if (SameCommand(name, "echo")) {
+        echo(cmd);
+        return;
+    }
+    if (!cmd.pipeTo.empty() && !(cmd.pipeTo.size() == 1 && SameCommand(cmd.pipeTo[0], "more"))) {
+        say({"'", cmd.pipeTo[0], "' is not recognized as a command this interpreter runs.\n"});
+        errorLevel = 9009;
+        return;
+    }
+    if (SameCommand(name, "pgp.exe") || SameCommand(name, "pgp")) {
+        runEngine(cmd);
+    } else if (SameCommand(name, "del") || SameCommand(name, "erase")) {
+        deleteFiles(cmd);
+    } else if (SameCommand(name, "pause")) {
+        pause();
+    } else {
+        say({"'", name, "' is not recognized as a command this interpreter runs.\n"});
+        errorLevel = 9009;
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: zorvex-cmd BATCHFILE\n");
+        return 2;
+    }
+    const int fd = open(argv[1], O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        std::fprintf(stderr, "zorvex-cmd: cannot open %s: %s\n", argv[1], std::strerror(errno));
+        return 1;
+    }
+    // Held until exit; the program watches it to tell a running script from a dead one.
+    while (flock(fd, LOCK_SH) != 0 && errno == EINTR) {
+    }
+    // The whole file is read first: a directory job's last line has the engine wipe it.
+    std::string text;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        text.append(buf, static_cast<size_t>(n));
+    }
+    for (const std::string &line : SplitBatchLines(text))
+        runLine(line);
+    return errorLevel == 0 ? 0 : 1;
+}
