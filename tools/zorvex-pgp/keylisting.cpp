@@ -104,7 +104,7 @@ std::vector<ListedKey> ParseColonListing(std::string_view text)
             line.remove_suffix(1);
         const auto fields = SplitFields(line);
         const std::string_view type = Field(fields, 1);
-        if (type == "pub") {
+        if (type == "pub" || type == "sec") {
             ListedKey key;
             key.bits = static_cast<int>(ToInt(Field(fields, 3)));
             key.keyId = Upper(Field(fields, 5));
@@ -117,7 +117,7 @@ std::vector<ListedKey> ParseColonListing(std::string_view text)
             if (fingerprintPending && !keys.empty() && AllHex(Field(fields, 10)))
                 keys.back().fingerprint = Upper(Field(fields, 10));
             fingerprintPending = false;
-        } else if (type == "sub" || type == "ssb" || type == "sec") {
+        } else if (type == "sub" || type == "ssb") {
             fingerprintPending = false;
         } else if (type == "uid") {
             if (keys.empty())

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <ftw.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -337,13 +338,28 @@ std::vector<std::string> GivenPassphrases(const Context &cx, bool forSecretKey)
     return list;
 }
 
+// gpg error codes (low 16 bits of the status numbers) that mean "pass phrase wrong or missing".
+bool PassphraseErrorCode(const std::string &statusArg)
+{
+    const auto sp = statusArg.rfind(' ');
+    if (sp == std::string::npos)
+        return false;
+    const long code = std::strtol(statusArg.c_str() + sp + 1, nullptr, 10) & 0xffff;
+    return code == 11 /* bad */ || code == 85 /* none given */ || code == 99 /* canceled */;
+}
+
 bool NeedsPassphraseAgain(const GpgResult &r)
 {
     if (r.exitCode == 0)
         return false;
-    return r.has("BAD_PASSPHRASE") || r.has("MISSING_PASSPHRASE") ||
-           ((r.has("NEED_PASSPHRASE") || r.has("NEED_PASSPHRASE_SYM")) &&
-            (r.has("DECRYPTION_FAILED") || r.has("FAILURE") || r.has("ERROR")));
+    if (r.has("BAD_PASSPHRASE") || r.has("MISSING_PASSPHRASE") || r.has("NEED_PASSPHRASE") ||
+        r.has("NEED_PASSPHRASE_SYM"))
+        return true;
+    if (PassphraseErrorCode(r.arg("ERROR")) || PassphraseErrorCode(r.arg("FAILURE")))
+        return true;
+    // In loopback mode a wrong pass phrase for a secret key shows only as a failed decryption;
+    // a key that is truly missing says NO_SECKEY.
+    return r.has("DECRYPTION_FAILED") && !r.has("NO_SECKEY");
 }
 
 // Runs a call that may need a secret key's pass phrase: first with what was given (or nothing,
@@ -610,6 +626,22 @@ int SignatureResult(const GpgResult &r, const std::string &input)
     return kOk;
 }
 
+// A file that starts with a signature packet (or its armour) is a detached signature; an
+// encrypted or signed message starts with another packet.
+bool IsDetachedSignature(const std::string &path)
+{
+    const std::string head = ReadWholeFile(path, 64);
+    if (head.rfind("-----BEGIN PGP SIGNATURE-----", 0) == 0)
+        return true;
+    if (head.empty())
+        return false;
+    const unsigned char b = static_cast<unsigned char>(head[0]);
+    if (!(b & 0x80))
+        return false;
+    const int tag = (b & 0x40) ? (b & 0x3f) : ((b >> 2) & 0x0f);
+    return tag == 2;
+}
+
 int DoVerifyDetached(Context &cx, const std::string &sig, const std::string &data)
 {
     GpgCall call;
@@ -639,12 +671,20 @@ int DoDecrypt(Context &cx)
     o.args.front() = input;
     RequireInput(cx);
 
-    // A detached signature beside its file: check it instead of decrypting.
-    if (input.size() > 4 && input.compare(input.size() - 4, 4, ".sig") == 0 && !o.output) {
-        const std::string data = input.substr(0, input.size() - 4);
+    // A detached signature: check it against its file instead of decrypting.
+    if (IsDetachedSignature(input)) {
+        std::string data = DecryptOutputName(input);
+        if (!Exists(data) && !o.batch && cx.term->canAsk()) {
+            const auto answer = cx.term->readLine(
+                "File '" + input + "' has signature, but with no text.\n"
+                "Please enter filename of material that signature applies to: ", true);
+            if (answer && !answer->empty())
+                data = *answer;
+        }
         struct stat st{};
-        if (::stat(data.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            return DoVerifyDetached(cx, input, data);
+        if (::stat(data.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            Fail(kNotFound, "'" + input + "' is a detached signature, but its file '" + data + "' does not exist.");
+        return DoVerifyDetached(cx, input, data);
     }
 
     const bool restore = o.restoreName && !o.output;
@@ -885,15 +925,22 @@ int DoKeyAdd(Context &cx)
     call.args = BaseArgs(cx);
     call.args.insert(call.args.end(), {"--import", "--", a[0]});
     const GpgResult r = Run(cx, call);
-    if (r.has("NODATA") && !r.has("IMPORT_RES"))
+    if (r.arg("IMPORT_RES").rfind("0 ", 0) == 0 || (r.has("NODATA") && !r.has("IMPORT_RES")))
         Fail(kInvalidFile, "'" + a[0] + "' holds no keys.");
     if (!r.has("IMPORT_RES") || (r.exitCode != 0 && !r.has("IMPORT_OK")))
         Fail(kKeyError, "Adding keys from '" + a[0] + "' failed: " + FailureText(r) + ".");
-    // IMPORT_RES <count> <no_user_id> <imported> ... 
     const std::string res = r.arg("IMPORT_RES");
     Say("Keys from '" + a[0] + "' added" + (cx.keyring ? " to '" + *cx.keyring + "'" : std::string()) +
         " (gpg: " + res + ").");
     return kOk;
+}
+
+void RemoveTree(const std::string &dir)
+{
+    ::nftw(
+        dir.c_str(),
+        [](const char *path, const struct stat *, int, struct FTW *) { return ::remove(path); }, 16,
+        FTW_DEPTH | FTW_PHYS);
 }
 
 int DoKeyRemove(Context &cx)
@@ -910,16 +957,33 @@ int DoKeyRemove(Context &cx)
         Fail(kKeyError, "Key '" + a[0] + "' not removed: removing a key needs a yes on the terminal.");
     if (!cx.term->askYes("\nAre you sure you want this key removed (y/N)? "))
         Fail(kKeyError, "Key '" + a[0] + "' not removed.");
-    if (own && !cx.term->askYes("This key has a secret key too; remove it as well (y/N)? "))
+    // Secret keys live with the agent, shared by every ring: removing a copy from a named ring
+    // must not take the secret key away from the default ring.
+    const bool removeSecret = own && !cx.keyring;
+    if (removeSecret &&
+        !cx.term->askYes("This key has a secret key too; remove it as well (y/N)? "))
         Fail(kKeyError, "Key '" + a[0] + "' not removed: its secret key stays, so its public key stays.");
     GpgCall call;
-    call.args = BaseArgs(cx);
-    call.args.insert(call.args.end(), {own ? "--delete-secret-and-public-key" : "--delete-keys", "--",
-                                       key.fingerprint});
+    std::string scratchHome;
+    if (own && cx.keyring) {
+        // gpg refuses to drop a public key whose secret key the agent holds; an empty home with
+        // no agent lets it act on the named ring alone.
+        char pattern[] = "/tmp/zorvex-pgp-XXXXXX";
+        if (!::mkdtemp(pattern))
+            Fail(kFileError, "Cannot create a scratch directory: " + std::string(std::strerror(errno)) + ".");
+        scratchHome = pattern;
+        call.args = {"--homedir", scratchHome, "--no-autostart"};
+    }
+    const auto base = BaseArgs(cx);
+    call.args.insert(call.args.end(), base.begin(), base.end());
+    call.args.insert(call.args.end(), {removeSecret ? "--delete-secret-and-public-key" : "--delete-keys",
+                                       "--", key.fingerprint});
     const GpgResult r = Run(cx, call);
+    if (!scratchHome.empty())
+        RemoveTree(scratchHome);
     if (r.exitCode != 0)
         Fail(kKeyError, "Removing key '" + a[0] + "' failed: " + FailureText(r) + ".");
-    Say(own ? "Key and secret key removed." : "Key removed from key ring.");
+    Say(removeSecret ? "Key and secret key removed." : "Key removed from key ring.");
     return kOk;
 }
 
