@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
-#include <utility>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -45,7 +45,9 @@ double Millis(Clock::time_point since)
 
 bool Exists(const std::string &path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0;
 }
 
@@ -55,7 +57,8 @@ int main()
 {
     constexpr int kKeys = 2000;
     const char *toolsEnv = std::getenv("ZORVEX_TOOLS_DIR");
-    const std::string tool = std::string(toolsEnv ? toolsEnv : ZORVEX_BENCH_TOOLS_DIR) + "/zorvex-pgp";
+    const std::string tool =
+        std::string(toolsEnv ? toolsEnv : ZORVEX_BENCH_TOOLS_DIR) + "/zorvex-pgp";
     if (!Exists(tool)) {
         std::printf("bench_engine: %s not built; nothing measured.\n", tool.c_str());
         return 0;
@@ -65,7 +68,8 @@ int main()
 
     const auto setup = Clock::now();
     if (!Exists(home + "/complete")) {
-        std::printf("Making %d ed25519 keys in %s (cached for later runs)...\n", kKeys, home.c_str());
+        std::printf("Making %d ed25519 keys in %s (cached for later runs)...\n", kKeys,
+                    home.c_str());
         std::fflush(stdout);
         Run({"rm", "-rf", home});
         ::mkdir(home.c_str(), 0700);
@@ -111,7 +115,8 @@ int main()
     };
 
     Run({tool, "-kv"}); // warm the file cache
-    const auto [gpgList, ourList] = compare({"gpg", "--with-colons", "--list-keys"}, {tool, "-kv"}, 3, {});
+    const auto [gpgList, ourList] =
+        compare({"gpg", "--with-colons", "--list-keys"}, {tool, "-kv"}, 3, {});
     std::printf("-kv, %d keys: gpg --with-colons --list-keys %.1f ms, zorvex-pgp -kv %.1f ms, "
                 "ratio %.3f (target <= 1.05)\n",
                 kKeys, gpgList, ourList, ourList / gpgList);

@@ -18,10 +18,10 @@ std::vector<std::string> Args(const QStringList &list)
 QString Summary(const Options &o)
 {
     QString s;
-    const std::pair<bool, char> flags[] = {{o.encrypt, 'e'}, {o.sign, 's'},       {o.conventional, 'c'},
-                                           {o.armor, 'a'},   {o.text, 't'},       {o.eyesOnly, 'm'},
-                                           {o.detach, 'b'},  {o.wipe, 'w'},       {o.keepSignature, 'd'},
-                                           {o.restoreName, 'p'}, {o.fingerprints, 'f'}};
+    const std::pair<bool, char> flags[] = {
+        {o.encrypt, 'e'},       {o.sign, 's'},        {o.conventional, 'c'}, {o.armor, 'a'},
+        {o.text, 't'},          {o.eyesOnly, 'm'},    {o.detach, 'b'},       {o.wipe, 'w'},
+        {o.keepSignature, 'd'}, {o.restoreName, 'p'}, {o.fingerprints, 'f'}};
     for (const auto &[on, c] : flags) {
         if (on)
             s += QLatin1Char(c);
@@ -62,21 +62,24 @@ private slots:
         const int crypt = int(Action::Crypt), dec = int(Action::Decrypt);
         QTest::newRow("signed armoured")
             << QStringList{"-esa", "C:\\DOCS\\PLAN.TXT", "0x0000ABCD", "0x00001234", "-u", "jroe"}
-            << QStringLiteral("esa action=%1 v1 u=jroe [C:\\DOCS\\PLAN.TXT|0x0000ABCD|0x00001234]").arg(crypt);
+            << QStringLiteral("esa action=%1 v1 u=jroe [C:\\DOCS\\PLAN.TXT|0x0000ABCD|0x00001234]")
+                   .arg(crypt);
         QTest::newRow("unsigned text wipe keepbinary")
             << QStringList{"-etw", "+keepbinary=on", "report.doc", "jroe", "-o", "report.pgp"}
-            << QStringLiteral("etw action=%1 keepbinary v1 o=report.pgp [report.doc|jroe]").arg(crypt);
+            << QStringLiteral("etw action=%1 keepbinary v1 o=report.pgp [report.doc|jroe]")
+                   .arg(crypt);
         QTest::newRow("clear-sign verbose showpass")
             << QStringList{"-sta", "+clearsig=on", "+verbose=2", "+showpass=on", "memo.txt"}
             << QStringLiteral("sat action=%1 clearsig showpass v2 [memo.txt]").arg(crypt);
         QTest::newRow("detached") << QStringList{"-sb", "PLAN.TXT", "-u", "jroe"}
                                   << QStringLiteral("sb action=%1 v1 u=jroe [PLAN.TXT]").arg(crypt);
-        QTest::newRow("sign encrypt detached") << QStringList{"-esab", "x"}
-                                               << QStringLiteral("esab action=%1 v1 [x]").arg(crypt);
-        QTest::newRow("lone dash is a file") << QStringList{"-", "a.txt"}
-                                             << QStringLiteral(" action=%1 v1 [-|a.txt]").arg(dec);
-        QTest::newRow("plain decrypt") << QStringList{"C:\\DOCS\\REPORT.PGP"}
-                                       << QStringLiteral(" action=%1 v1 [C:\\DOCS\\REPORT.PGP]").arg(dec);
+        QTest::newRow("sign encrypt detached")
+            << QStringList{"-esab", "x"} << QStringLiteral("esab action=%1 v1 [x]").arg(crypt);
+        QTest::newRow("lone dash is a file")
+            << QStringList{"-", "a.txt"} << QStringLiteral(" action=%1 v1 [-|a.txt]").arg(dec);
+        QTest::newRow("plain decrypt")
+            << QStringList{"C:\\DOCS\\REPORT.PGP"}
+            << QStringLiteral(" action=%1 v1 [C:\\DOCS\\REPORT.PGP]").arg(dec);
         QTest::newRow("dp with output")
             << QStringList{"-dp", "+verbose=2", "+showpass=on", "in.pgp", "-o", "REPORT.TXT"}
             << QStringLiteral("dp action=%1 showpass v2 o=REPORT.TXT [in.pgp]").arg(dec);
@@ -86,19 +89,26 @@ private slots:
         QTest::newRow("directory decrypt")
             << QStringList{"-p", "+batchmode", "+verbose=0", "F.pgp", "-z", "a", "-z", "b"}
             << QStringLiteral("p action=%1 batch v0 z=a z=b [F.pgp]").arg(dec);
-        QTest::newRow("wipe only") << QStringList{"-w", "bulke.bat"}
-                                   << QStringLiteral("w action=%1 v1 [bulke.bat]").arg(int(Action::WipeOnly));
-        QTest::newRow("settings with trailing blank") << QStringList{"-c", "+verbose=2 ", "+BatchMode=ON", "n"}
-                                                      << QStringLiteral("c action=%1 batch v2 [n]").arg(crypt);
-        QTest::newRow("extract armoured") << QStringList{"-kxa", "Jane", "jane.asc"}
-                                          << QStringLiteral("a action=%1 v1 [Jane|jane.asc]").arg(int(Action::KeyExtract));
-        QTest::newRow("view fingerprints") << QStringList{"-kvc", "Jane", "work.pgp"}
-                                           << QStringLiteral("f action=%1 v1 [Jane|work.pgp]").arg(int(Action::KeyView));
-        QTest::newRow("sign key") << QStringList{"-ks", "Jane", "-u", "Bob", "work.pgp"}
-                                  << QStringLiteral(" action=%1 v1 u=Bob [Jane|work.pgp]").arg(int(Action::KeySign));
-        QTest::newRow("remove sigs") << QStringList{"-krs", "Jane"}
-                                     << QStringLiteral(" action=%1 v1 [Jane]").arg(int(Action::KeyRemoveSigs));
-        QTest::newRow("empty input name") << QStringList{""} << QStringLiteral(" action=%1 v1 []").arg(dec);
+        QTest::newRow("wipe only")
+            << QStringList{"-w", "bulke.bat"}
+            << QStringLiteral("w action=%1 v1 [bulke.bat]").arg(int(Action::WipeOnly));
+        QTest::newRow("settings with trailing blank")
+            << QStringList{"-c", "+verbose=2 ", "+BatchMode=ON", "n"}
+            << QStringLiteral("c action=%1 batch v2 [n]").arg(crypt);
+        QTest::newRow("extract armoured")
+            << QStringList{"-kxa", "Jane", "jane.asc"}
+            << QStringLiteral("a action=%1 v1 [Jane|jane.asc]").arg(int(Action::KeyExtract));
+        QTest::newRow("view fingerprints")
+            << QStringList{"-kvc", "Jane", "work.pgp"}
+            << QStringLiteral("f action=%1 v1 [Jane|work.pgp]").arg(int(Action::KeyView));
+        QTest::newRow("sign key")
+            << QStringList{"-ks", "Jane", "-u", "Bob", "work.pgp"}
+            << QStringLiteral(" action=%1 v1 u=Bob [Jane|work.pgp]").arg(int(Action::KeySign));
+        QTest::newRow("remove sigs")
+            << QStringList{"-krs", "Jane"}
+            << QStringLiteral(" action=%1 v1 [Jane]").arg(int(Action::KeyRemoveSigs));
+        QTest::newRow("empty input name")
+            << QStringList{""} << QStringLiteral(" action=%1 v1 []").arg(dec);
     }
     void commandLines()
     {
@@ -129,7 +139,8 @@ private slots:
 
     void passphrasesBlanked()
     {
-        char a0[] = "zorvex-pgp", a1[] = "-c", a2[] = "f", a3[] = "-z", a4[] = "secret", a5[] = "-zinline";
+        char a0[] = "zorvex-pgp", a1[] = "-c", a2[] = "f", a3[] = "-z", a4[] = "secret",
+             a5[] = "-zinline";
         char *argv[] = {a0, a1, a2, a3, a4, a5, nullptr};
         BlankPassphraseArguments(6, argv);
         QCOMPARE(QByteArray(a4), QByteArray("      "));
@@ -142,20 +153,36 @@ private slots:
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("extension");
         QTest::addColumn<QString>("output");
-        QTest::newRow("txt") << "report.txt" << ".pgp" << "report.pgp";
-        QTest::newRow("clearsign") << "cliptxt.txt" << ".asc" << "cliptxt.asc";
-        QTest::newRow("no extension") << "README" << ".sig" << "README.sig";
-        QTest::newRow("two dots") << "a.tar.gz" << ".pgp" << "a.tar.pgp";
-        QTest::newRow("dot in directory") << "dir.d/file" << ".pgp" << "dir.d/file.pgp";
-        QTest::newRow("hidden file") << ".profile" << ".asc" << ".profile.asc";
-        QTest::newRow("blanks") << "my file.doc" << ".pgp" << "my file.pgp";
+        QTest::newRow("txt") << "report.txt"
+                             << ".pgp"
+                             << "report.pgp";
+        QTest::newRow("clearsign") << "cliptxt.txt"
+                                   << ".asc"
+                                   << "cliptxt.asc";
+        QTest::newRow("no extension") << "README"
+                                      << ".sig"
+                                      << "README.sig";
+        QTest::newRow("two dots") << "a.tar.gz"
+                                  << ".pgp"
+                                  << "a.tar.pgp";
+        QTest::newRow("dot in directory") << "dir.d/file"
+                                          << ".pgp"
+                                          << "dir.d/file.pgp";
+        QTest::newRow("hidden file") << ".profile"
+                                     << ".asc"
+                                     << ".profile.asc";
+        QTest::newRow("blanks") << "my file.doc"
+                                << ".pgp"
+                                << "my file.pgp";
     }
     void outputNames()
     {
         QFETCH(QString, input);
         QFETCH(QString, extension);
         QFETCH(QString, output);
-        QCOMPARE(QString::fromStdString(DefaultOutputName(input.toStdString(), extension.toStdString())), output);
+        QCOMPARE(
+            QString::fromStdString(DefaultOutputName(input.toStdString(), extension.toStdString())),
+            output);
     }
 
     void decryptNames()
@@ -169,15 +196,24 @@ private slots:
     {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("safe");
-        QTest::newRow("plain") << "notes.txt" << "notes.txt";
-        QTest::newRow("parent") << "../evil.txt" << "evil.txt";
-        QTest::newRow("absolute") << "/etc/passwd" << "passwd";
-        QTest::newRow("dos path") << "C:\\DOCS\\PLAN.TXT" << "PLAN.TXT";
-        QTest::newRow("drive only") << "C:PLAN.TXT" << "PLAN.TXT";
-        QTest::newRow("dot dot alone") << ".." << "";
-        QTest::newRow("trailing slash") << "dir/" << "";
-        QTest::newRow("console") << "_CONSOLE" << "";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("plain") << "notes.txt"
+                               << "notes.txt";
+        QTest::newRow("parent") << "../evil.txt"
+                                << "evil.txt";
+        QTest::newRow("absolute") << "/etc/passwd"
+                                  << "passwd";
+        QTest::newRow("dos path") << "C:\\DOCS\\PLAN.TXT"
+                                  << "PLAN.TXT";
+        QTest::newRow("drive only") << "C:PLAN.TXT"
+                                    << "PLAN.TXT";
+        QTest::newRow("dot dot alone") << ".."
+                                       << "";
+        QTest::newRow("trailing slash") << "dir/"
+                                        << "";
+        QTest::newRow("console") << "_CONSOLE"
+                                 << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void storedNames()
     {

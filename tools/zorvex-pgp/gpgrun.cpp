@@ -92,7 +92,8 @@ std::string DecodePercent(std::string_view text)
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size() && std::isxdigit((unsigned char)text[i + 1]) &&
             std::isxdigit((unsigned char)text[i + 2])) {
-            out.push_back(static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16)));
+            out.push_back(
+                static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16)));
             i += 2;
         } else {
             out.push_back(text[i]);
@@ -115,8 +116,8 @@ GpgResult RunGpg(const GpgCall &call)
 
     std::vector<std::string> argv = {GpgProgram(), "--status-fd", std::to_string(kStatusFd)};
     if (call.passphrase) {
-        argv.insert(argv.end(), {"--pinentry-mode", "loopback", "--passphrase-fd",
-                                 std::to_string(kPassFd)});
+        argv.insert(argv.end(),
+                    {"--pinentry-mode", "loopback", "--passphrase-fd", std::to_string(kPassFd)});
     }
     argv.insert(argv.end(), call.args.begin(), call.args.end());
     std::vector<char *> cargv;
@@ -169,7 +170,8 @@ GpgResult RunGpg(const GpgCall &call)
     {
         int *fd;
         std::string *sink;
-    } sources[] = {{&statusPipe[0], &statusText}, {&outPipe[0], &result.output},
+    } sources[] = {{&statusPipe[0], &statusText},
+                   {&outPipe[0], &result.output},
                    {&errPipe[0], &result.errors}};
     char buffer[65536];
     for (;;) {

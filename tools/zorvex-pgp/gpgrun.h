@@ -11,7 +11,7 @@ namespace zpgp {
 
 struct GpgCall
 {
-    std::vector<std::string> args;        // after "gpg" and the status options
+    std::vector<std::string> args;         // after "gpg" and the status options
     std::optional<std::string> passphrase; // sent through --passphrase-fd
     bool interactive = false;              // gpg talks to the user on our terminal
     bool captureOutput = false;            // keep standard output in GpgResult::output

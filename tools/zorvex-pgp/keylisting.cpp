@@ -167,8 +167,9 @@ std::string FormatFingerprint(std::string_view hex)
 std::string FormatKey(const ListedKey &key, bool withFingerprint)
 {
     const std::string indent(30, ' ');
-    std::string shortId = key.keyId.size() >= 8 ? key.keyId.substr(key.keyId.size() - 8)
-                                                : std::string(8 - key.keyId.size(), '0') + key.keyId;
+    std::string shortId = key.keyId.size() >= 8
+                              ? key.keyId.substr(key.keyId.size() - 8)
+                              : std::string(8 - key.keyId.size(), '0') + key.keyId;
     char head[64];
     std::snprintf(head, sizeof head, "pub%s%4d/%s %s ", key.disabled ? "- " : "  ", key.bits,
                   shortId.c_str(), FormatKeyDate(key.created).c_str());

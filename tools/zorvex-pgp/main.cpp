@@ -25,7 +25,8 @@ using namespace zpgp;
 
 namespace {
 
-enum Exit {
+enum Exit
+{
     kOk = 0,
     kInvalidFile = 1,
     kNotFound = 2,
@@ -83,7 +84,9 @@ std::string BaseName(const std::string &path)
 
 bool Exists(const std::string &path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::lstat(path.c_str(), &st) == 0;
 }
 
@@ -132,7 +135,8 @@ public:
         buf.push_back('\0');
         const int fd = ::mkstemp(buf.data());
         if (fd < 0)
-            Fail(kFileError, "Cannot create output file '" + finalName + "': " + std::strerror(errno) + ".");
+            Fail(kFileError,
+                 "Cannot create output file '" + finalName + "': " + std::strerror(errno) + ".");
         ::close(fd);
         m_temp = buf.data();
     }
@@ -160,7 +164,8 @@ public:
             ::chmod(m_temp.c_str(), 0666 & ~mask);
         }
         if (::rename(m_temp.c_str(), m_final.c_str()) != 0)
-            Fail(kFileError, "Cannot write output file '" + m_final + "': " + std::strerror(errno) + ".");
+            Fail(kFileError,
+                 "Cannot write output file '" + m_final + "': " + std::strerror(errno) + ".");
         m_temp.clear();
     }
 
@@ -182,7 +187,9 @@ struct Context
 std::string ConfirmOutputName(Context &cx, std::string name, const std::string &input)
 {
     for (;;) {
-        struct stat out{}, in{};
+        struct stat out
+        {
+        }, in{};
         if (::stat(name.c_str(), &out) != 0)
             return name;
         if (!input.empty() && ::stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
@@ -205,7 +212,9 @@ std::string ConfirmOutputName(Context &cx, std::string name, const std::string &
 
 bool Wipe(const std::string &path, std::string &why)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::lstat(path.c_str(), &st) != 0) {
         why = std::strerror(errno);
         return false;
@@ -223,7 +232,8 @@ bool Wipe(const std::string &path, std::string &why)
     off_t left = st.st_size;
     bool ok = true;
     while (left > 0 && ok) {
-        const std::size_t chunk = left < static_cast<off_t>(zeros.size()) ? static_cast<std::size_t>(left) : zeros.size();
+        const std::size_t chunk =
+            left < static_cast<off_t>(zeros.size()) ? static_cast<std::size_t>(left) : zeros.size();
         const ssize_t n = ::write(fd, zeros.data(), chunk);
         if (n < 0 && errno == EINTR)
             continue;
@@ -410,8 +420,8 @@ std::string ConventionalPassphrase(Context &cx)
     if (cx.o.batch || !cx.term->canAsk())
         Fail(kConventionalError, "No pass phrase given for conventional encryption (use -z).");
     for (int attempt = 0; attempt < 3; ++attempt) {
-        auto first = cx.term->readLine("\nYou need a pass phrase to encrypt the file.\nEnter pass phrase: ",
-                                       cx.o.showpass);
+        auto first = cx.term->readLine(
+            "\nYou need a pass phrase to encrypt the file.\nEnter pass phrase: ", cx.o.showpass);
         if (!first)
             break;
         if (cx.o.showpass)
@@ -437,7 +447,9 @@ std::string RequireInput(const Context &cx)
     if (cx.o.args.empty())
         Fail(kBadArguments, "No input file given.");
     const std::string &in = cx.o.args.front();
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(in.c_str(), &st) != 0)
         Fail(kNotFound, "File '" + in + "' does not exist.");
     if (!S_ISREG(st.st_mode))
@@ -451,8 +463,40 @@ void WipeInput(const std::string &input)
 {
     std::string why;
     if (!Wipe(input, why))
-        Fail(kFileError, "Output written, but file '" + input + "' could not be wiped: " + why + ".");
+        Fail(kFileError,
+             "Output written, but file '" + input + "' could not be wiped: " + why + ".");
     Say("File " + input + " wiped and deleted.");
+}
+
+// gpg refuses keys nobody certified; PGP asked the user instead. Only keys that exist, are not
+// revoked and not disabled are offered, and never under +batchmode.
+bool AcceptUncertified(Context &cx, const GpgResult &r)
+{
+    if (cx.o.batch || !cx.term->canAsk())
+        return false;
+    std::vector<std::string> names;
+    for (const std::string &line : r.status) {
+        if (line.rfind("INV_RECP ", 0) != 0)
+            continue;
+        const auto sp = line.find(' ', 9);
+        if (sp == std::string::npos)
+            return false;
+        names.push_back(line.substr(sp + 1));
+    }
+    if (names.empty())
+        return false;
+    for (const std::string &name : names) {
+        const auto keys = ListKeys(cx, {name});
+        if (keys.empty() || keys.front().revoked || keys.front().disabled)
+            return false;
+        Say("\nWARNING:  Because this public key is not certified with a trusted\n"
+            "signature, it is not known with high confidence that this public key\n"
+            "actually belongs to: \"" +
+            (keys.front().userIds.empty() ? name : keys.front().userIds.front()) + "\".");
+        if (!cx.term->askYes("\nAre you sure you want to use this public key (y/N)? "))
+            return false;
+    }
+    return true;
 }
 
 // ---- encrypt / sign -----------------------------------------------------------------------
@@ -466,7 +510,8 @@ int DoCrypt(Context &cx)
     bool text = o.text || o.eyesOnly;
     if (text && !IsTextFile(input)) {
         if (o.eyesOnly)
-            Fail(kInvalidFile, "'" + input + "' is not a pure text file; for-your-eyes-only needs text.");
+            Fail(kInvalidFile,
+                 "'" + input + "' is not a pure text file; for-your-eyes-only needs text.");
         Say("Note: '" + input + "' is not a pure text file.\nFile will be treated as binary data.");
         text = false;
     }
@@ -489,7 +534,9 @@ int DoCrypt(Context &cx)
     if (o.user && !o.user->empty())
         signer = ResolveKeyName(cx, *o.user);
 
-    const char *extension = (o.detach && !o.armor) ? ".sig" : (o.armor || clearsign) ? ".asc" : ".pgp";
+    const char *extension = (o.detach && !o.armor)   ? ".sig"
+                            : (o.armor || clearsign) ? ".asc"
+                                                     : ".pgp";
     std::string outName = o.output ? *o.output : DefaultOutputName(input, extension);
     if (outName.empty())
         Fail(kBadArguments, "Empty output file name.");
@@ -516,7 +563,14 @@ int DoCrypt(Context &cx)
             std::string who = r.arg("INV_RECP");
             if (auto sp = who.find(' '); sp != std::string::npos)
                 who = who.substr(sp + 1);
-            Fail(kEncryptError, "Encrypting '" + input + "' failed: no usable public key for '" + who + "'.");
+            const auto keys = ListKeys(cx, {who});
+            if (!keys.empty() && !keys.front().revoked && !keys.front().disabled)
+                Fail(kEncryptError, "Encrypting '" + input + "' failed: the public key for '" +
+                                        who +
+                                        "' is not certified; confirm it without +batchmode or "
+                                        "certify it with -ks.");
+            Fail(kEncryptError,
+                 "Encrypting '" + input + "' failed: no usable public key for '" + who + "'.");
         }
         Fail(kEncryptError, "Encrypting '" + input + "' failed: " + FailureText(r) + ".");
     };
@@ -528,7 +582,8 @@ int DoCrypt(Context &cx)
         signCall.args = common;
         if (text)
             signCall.args.push_back("--textmode");
-        signCall.args.insert(signCall.args.end(), {"--detach-sign", "--output", sig.temp(), "--", input});
+        signCall.args.insert(signCall.args.end(),
+                             {"--detach-sign", "--output", sig.temp(), "--", input});
         GpgResult r = RunWithSecretKey(cx, signCall, false);
         if (r.exitCode != 0 || !r.has("SIG_CREATED"))
             signFailure(r);
@@ -536,7 +591,8 @@ int DoCrypt(Context &cx)
         encCall.args = common;
         if (o.armor)
             encCall.args.push_back("--armor");
-        encCall.args.insert(encCall.args.end(), {"--set-filename", BaseName(DefaultOutputName(input, ".sig"))});
+        encCall.args.insert(encCall.args.end(),
+                            {"--set-filename", BaseName(DefaultOutputName(input, ".sig"))});
         if (o.conventional) {
             encCall.args.insert(encCall.args.end(), {"--symmetric", "--no-symkey-cache"});
             encCall.passphrase = ConventionalPassphrase(cx);
@@ -548,7 +604,9 @@ int DoCrypt(Context &cx)
         encCall.args.insert(encCall.args.end(), {"--output", out.temp(), "--", sig.temp()});
         r = Run(cx, encCall);
         if (r.exitCode != 0 || !r.has("END_ENCRYPTION"))
-            o.encrypt ? encryptFailure(r) : Fail(kConventionalError, "Encrypting '" + input + "' failed: " + FailureText(r) + ".");
+            o.encrypt ? encryptFailure(r)
+                      : Fail(kConventionalError,
+                             "Encrypting '" + input + "' failed: " + FailureText(r) + ".");
     } else {
         GpgCall call;
         call.args = common;
@@ -557,7 +615,8 @@ int DoCrypt(Context &cx)
         if (text && !clearsign)
             call.args.push_back("--textmode");
         if (o.eyesOnly)
-            call.args.insert(call.args.end(), {"--for-your-eyes-only", "--set-filename", "_CONSOLE"});
+            call.args.insert(call.args.end(),
+                             {"--for-your-eyes-only", "--set-filename", "_CONSOLE"});
         if (clearsign)
             call.args.push_back("--clearsign");
         else if (o.detach)
@@ -571,23 +630,27 @@ int DoCrypt(Context &cx)
             call.args.insert(call.args.end(), recipientArgs.begin(), recipientArgs.end());
         }
         call.args.insert(call.args.end(), {"--output", out.temp(), "--", input});
-        GpgResult r;
-        if (o.sign && o.conventional) {
-            // One pass phrase reaches gpg per call: both the key and the message use it.
-            call.passphrase = ConventionalPassphrase(cx);
-            r = Run(cx, call);
-        } else if (o.sign) {
-            r = RunWithSecretKey(cx, call, false);
-        } else if (o.conventional) {
-            call.passphrase = ConventionalPassphrase(cx);
-            r = Run(cx, call);
-        } else {
-            r = Run(cx, call);
+        std::optional<std::string> conventionalPass;
+        if (o.conventional)
+            conventionalPass = ConventionalPassphrase(cx);
+        auto runMain = [&](GpgCall c) {
+            if (conventionalPass) {
+                // One pass phrase reaches gpg per call; with -s too, the key must share it.
+                c.passphrase = conventionalPass;
+                return Run(cx, c);
+            }
+            return o.sign ? RunWithSecretKey(cx, c, false) : Run(cx, c);
+        };
+        GpgResult r = runMain(call);
+        if (r.exitCode != 0 && o.encrypt && AcceptUncertified(cx, r)) {
+            call.args.insert(call.args.begin(), {"--trust-model", "always"});
+            r = runMain(call);
         }
         if (r.exitCode != 0) {
             if (o.encrypt && r.has("INV_RECP"))
                 encryptFailure(r);
-            if (o.sign && (r.has("INV_SGNR") || r.has("NO_SECKEY") || NeedsPassphraseAgain(r) || !r.has("SIG_CREATED")))
+            if (o.sign && (r.has("INV_SGNR") || r.has("NO_SECKEY") || NeedsPassphraseAgain(r) ||
+                           !r.has("SIG_CREATED")))
                 signFailure(r);
             if (o.encrypt)
                 encryptFailure(r);
@@ -598,7 +661,10 @@ int DoCrypt(Context &cx)
         Fail(kInterrupted, "Interrupted.");
     out.commit(false);
     if (o.verbose > 0)
-        Say((o.detach ? "Signature file: " : clearsign ? "Clear signature file: " : "Ciphertext file: ") + outName);
+        Say((o.detach    ? "Signature file: "
+             : clearsign ? "Clear signature file: "
+                         : "Ciphertext file: ") +
+            outName);
     if (o.wipe)
         WipeInput(input);
     return kOk;
@@ -609,7 +675,8 @@ int DoCrypt(Context &cx)
 void ReportSignature(const GpgResult &r)
 {
     if (r.has("GOODSIG"))
-        Say("Good signature from user \"" + r.arg("GOODSIG").substr(r.arg("GOODSIG").find(' ') + 1) + "\".");
+        Say("Good signature from user \"" +
+            r.arg("GOODSIG").substr(r.arg("GOODSIG").find(' ') + 1) + "\".");
 }
 
 int SignatureResult(const GpgResult &r, const std::string &input)
@@ -619,7 +686,8 @@ int SignatureResult(const GpgResult &r, const std::string &input)
         return kSignatureCheck;
     }
     if (r.has("ERRSIG")) {
-        Say("Signature in '" + input + "' cannot be checked: the signer's public key is not on the key ring.");
+        Say("Signature in '" + input +
+            "' cannot be checked: the signer's public key is not on the key ring.");
         return kSignatureCheck;
     }
     ReportSignature(r);
@@ -676,14 +744,19 @@ int DoDecrypt(Context &cx)
         std::string data = DecryptOutputName(input);
         if (!Exists(data) && !o.batch && cx.term->canAsk()) {
             const auto answer = cx.term->readLine(
-                "File '" + input + "' has signature, but with no text.\n"
-                "Please enter filename of material that signature applies to: ", true);
+                "File '" + input +
+                    "' has signature, but with no text.\n"
+                    "Please enter filename of material that signature applies to: ",
+                true);
             if (answer && !answer->empty())
                 data = *answer;
         }
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (::stat(data.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-            Fail(kNotFound, "'" + input + "' is a detached signature, but its file '" + data + "' does not exist.");
+            Fail(kNotFound, "'" + input + "' is a detached signature, but its file '" + data +
+                                "' does not exist.");
         return DoVerifyDetached(cx, input, data);
     }
 
@@ -703,18 +776,22 @@ int DoDecrypt(Context &cx)
     call.args.insert(call.args.end(), {"--output", out.temp(), "--", input});
     GpgResult r = RunWithSecretKey(cx, call, true);
 
-    const bool symmetric = r.has("NEED_PASSPHRASE_SYM") || (r.has("BEGIN_DECRYPTION") && !r.has("ENC_TO"));
+    const bool symmetric =
+        r.has("NEED_PASSPHRASE_SYM") || (r.has("BEGIN_DECRYPTION") && !r.has("ENC_TO"));
     if (r.has("NODATA") && !r.has("PLAINTEXT") && !r.has("DECRYPTION_OKAY"))
         Fail(kFileError, "'" + input + "' is not a PGP file; nothing written.");
     if (r.has("NO_SECKEY") && !r.has("DECRYPTION_OKAY") && !r.has("NEED_PASSPHRASE"))
-        Fail(kPublicDecrypt, "Cannot decrypt '" + input + "': you do not have the secret key needed.");
+        Fail(kPublicDecrypt,
+             "Cannot decrypt '" + input + "': you do not have the secret key needed.");
     if (r.has("DECRYPTION_FAILED") || r.has("BAD_PASSPHRASE") || r.has("MISSING_PASSPHRASE") ||
         (r.exitCode != 0 && !r.has("PLAINTEXT") && !r.has("BADSIG") && !r.has("ERRSIG"))) {
         if (r.has("DECRYPTION_FAILED") || r.has("BAD_PASSPHRASE") || r.has("MISSING_PASSPHRASE"))
             Fail(symmetric ? kConventionalDecrypt : kPublicDecrypt,
-                 "Cannot decrypt '" + input + "': the pass phrase may be wrong (" + FailureText(r) + ").");
+                 "Cannot decrypt '" + input + "': the pass phrase may be wrong (" + FailureText(r) +
+                     ").");
         if (r.has("BEGIN_DECRYPTION"))
-            Fail(symmetric ? kConventionalDecrypt : kPublicDecrypt, "Cannot decrypt '" + input + "': " + FailureText(r) + ".");
+            Fail(symmetric ? kConventionalDecrypt : kPublicDecrypt,
+                 "Cannot decrypt '" + input + "': " + FailureText(r) + ".");
         Fail(kInvalidFile, "Cannot process '" + input + "': " + FailureText(r) + ".");
     }
     const int sigResult = SignatureResult(r, input);
@@ -732,7 +809,7 @@ int DoDecrypt(Context &cx)
         // For your eyes only: show it, write nothing.
         const std::string text = ReadWholeFile(out.temp(), SIZE_MAX);
         out.discard();
-        Say("This message is marked \"For your eyes only\".  Display now (Y/n)?");
+        Say("This message is marked \"For your eyes only\": shown here, no file written.");
         std::fwrite(text.data(), 1, text.size(), stdout);
         std::fflush(stdout);
         return sigResult;
@@ -837,7 +914,8 @@ int DoKeyView(Context &cx)
     const std::string listing = FormatKeyListing(keys, KeyringName(cx), cx.o.fingerprints);
     std::fwrite(listing.data(), 1, listing.size(), stdout);
     if (std::fflush(stdout) != 0)
-        Fail(kFileError, "Cannot write the key listing: " + std::string(std::strerror(errno)) + ".");
+        Fail(kFileError,
+             "Cannot write the key listing: " + std::string(std::strerror(errno)) + ".");
     if (!names.empty() && keys.empty()) {
         Say("No key matching '" + names[0] + "' found.");
         return kNoMatch;
@@ -863,7 +941,8 @@ ListedKey FindOneKey(Context &cx, const std::string &name)
             keys = {*m.front()};
     }
     if (keys.empty() || keys.front().fingerprint.empty())
-        Fail(kKeyNotFound, "Key not found: '" + name + "'" + (cx.keyring ? " in key ring '" + *cx.keyring + "'." : "."));
+        Fail(kKeyNotFound, "Key not found: '" + name + "'" +
+                               (cx.keyring ? " in key ring '" + *cx.keyring + "'." : "."));
     return keys.front();
 }
 
@@ -901,7 +980,9 @@ int DoKeyExtract(Context &cx)
         call.args.push_back("--armor");
     call.args.insert(call.args.end(), {"--export", "--output", out.temp(), "--", key.fingerprint});
     const GpgResult r = Run(cx, call);
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (r.exitCode != 0 || ::stat(out.temp().c_str(), &st) != 0 || st.st_size == 0)
         Fail(kKeyError, "Extracting key '" + a[0] + "' failed: " + FailureText(r) + ".");
     out.commit(false);
@@ -916,7 +997,9 @@ int DoKeyAdd(Context &cx)
         UseKeyring(cx, 1);
     if (a.empty())
         Fail(kBadArguments, "No key file given.");
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(a[0].c_str(), &st) != 0)
         Fail(kNotFound, "Key file '" + a[0] + "' does not exist.");
     if (!S_ISREG(st.st_mode))
@@ -930,8 +1013,8 @@ int DoKeyAdd(Context &cx)
     if (!r.has("IMPORT_RES") || (r.exitCode != 0 && !r.has("IMPORT_OK")))
         Fail(kKeyError, "Adding keys from '" + a[0] + "' failed: " + FailureText(r) + ".");
     const std::string res = r.arg("IMPORT_RES");
-    Say("Keys from '" + a[0] + "' added" + (cx.keyring ? " to '" + *cx.keyring + "'" : std::string()) +
-        " (gpg: " + res + ").");
+    Say("Keys from '" + a[0] + "' added" +
+        (cx.keyring ? " to '" + *cx.keyring + "'" : std::string()) + " (gpg: " + res + ").");
     return kOk;
 }
 
@@ -954,7 +1037,8 @@ int DoKeyRemove(Context &cx)
     const bool own = HasSecretKey(cx, key.fingerprint);
     std::fputs(FormatKey(key, false).c_str(), stderr);
     if (cx.o.batch || !cx.term->canAsk())
-        Fail(kKeyError, "Key '" + a[0] + "' not removed: removing a key needs a yes on the terminal.");
+        Fail(kKeyError,
+             "Key '" + a[0] + "' not removed: removing a key needs a yes on the terminal.");
     if (!cx.term->askYes("\nAre you sure you want this key removed (y/N)? "))
         Fail(kKeyError, "Key '" + a[0] + "' not removed.");
     // Secret keys live with the agent, shared by every ring: removing a copy from a named ring
@@ -962,7 +1046,8 @@ int DoKeyRemove(Context &cx)
     const bool removeSecret = own && !cx.keyring;
     if (removeSecret &&
         !cx.term->askYes("This key has a secret key too; remove it as well (y/N)? "))
-        Fail(kKeyError, "Key '" + a[0] + "' not removed: its secret key stays, so its public key stays.");
+        Fail(kKeyError,
+             "Key '" + a[0] + "' not removed: its secret key stays, so its public key stays.");
     GpgCall call;
     std::string scratchHome;
     if (own && cx.keyring) {
@@ -970,14 +1055,16 @@ int DoKeyRemove(Context &cx)
         // no agent lets it act on the named ring alone.
         char pattern[] = "/tmp/zorvex-pgp-XXXXXX";
         if (!::mkdtemp(pattern))
-            Fail(kFileError, "Cannot create a scratch directory: " + std::string(std::strerror(errno)) + ".");
+            Fail(kFileError,
+                 "Cannot create a scratch directory: " + std::string(std::strerror(errno)) + ".");
         scratchHome = pattern;
         call.args = {"--homedir", scratchHome, "--no-autostart"};
     }
     const auto base = BaseArgs(cx);
     call.args.insert(call.args.end(), base.begin(), base.end());
-    call.args.insert(call.args.end(), {removeSecret ? "--delete-secret-and-public-key" : "--delete-keys",
-                                       "--", key.fingerprint});
+    call.args.insert(
+        call.args.end(),
+        {removeSecret ? "--delete-secret-and-public-key" : "--delete-keys", "--", key.fingerprint});
     const GpgResult r = Run(cx, call);
     if (!scratchHome.empty())
         RemoveTree(scratchHome);
@@ -1015,7 +1102,8 @@ int DoKeyDisable(Context &cx)
     const ListedKey key = FindOneKey(cx, a[0]);
     std::fputs(FormatKey(key, false).c_str(), stderr);
     if (HasSecretKey(cx, key.fingerprint))
-        return RunInteractiveEdit(cx, "Revoking key '" + a[0] + "'", {"--edit-key", key.fingerprint, "revkey", "save"});
+        return RunInteractiveEdit(cx, "Revoking key '" + a[0] + "'",
+                                  {"--edit-key", key.fingerprint, "revkey", "save"});
     if (cx.o.batch || !cx.term->canAsk())
         Fail(kKeyError, "Key '" + a[0] + "' unchanged: this needs a yes on the terminal.");
     const bool enable = key.disabled;
@@ -1024,7 +1112,8 @@ int DoKeyDisable(Context &cx)
         Fail(kKeyError, "Key '" + a[0] + "' unchanged.");
     GpgCall call;
     call.args = BaseArgs(cx);
-    call.args.insert(call.args.end(), {"--edit-key", key.fingerprint, enable ? "enable" : "disable", "save"});
+    call.args.insert(call.args.end(),
+                     {"--edit-key", key.fingerprint, enable ? "enable" : "disable", "save"});
     const GpgResult r = Run(cx, call);
     if (r.exitCode != 0)
         Fail(kKeyError, "Changing key '" + a[0] + "' failed: " + FailureText(r) + ".");
@@ -1058,7 +1147,8 @@ int Dispatch(Context &cx)
         if (a.size() >= 2)
             UseKeyring(cx, 1);
         const ListedKey key = FindOneKey(cx, a.empty() ? std::string() : a[0]);
-        return RunInteractiveEdit(cx, "Removing signatures", {"--edit-key", key.fingerprint, "uid *", "delsig", "save"});
+        return RunInteractiveEdit(cx, "Removing signatures",
+                                  {"--edit-key", key.fingerprint, "uid *", "delsig", "save"});
     }
     case Action::KeyEdit: {
         if (a.size() >= 2)
@@ -1069,7 +1159,8 @@ int Dispatch(Context &cx)
             name = answer.value_or(std::string());
         }
         const ListedKey key = FindOneKey(cx, name);
-        return RunInteractiveEdit(cx, "Editing key '" + name + "'", {"--edit-key", key.fingerprint});
+        return RunInteractiveEdit(cx, "Editing key '" + name + "'",
+                                  {"--edit-key", key.fingerprint});
     }
     case Action::KeySign: {
         if (a.size() >= 2)
@@ -1078,7 +1169,8 @@ int Dispatch(Context &cx)
         std::optional<std::string> signer;
         if (cx.o.user && !cx.o.user->empty())
             signer = ResolveKeyName(cx, *cx.o.user);
-        return RunInteractiveEdit(cx, "Signing key '" + a[0] + "'", {"--edit-key", key.fingerprint, "sign", "save"}, signer);
+        return RunInteractiveEdit(cx, "Signing key '" + a[0] + "'",
+                                  {"--edit-key", key.fingerprint, "sign", "save"}, signer);
     }
     }
     return kOther;

@@ -138,16 +138,36 @@ ParseResult ParseCommandLine(const std::vector<std::string> &args)
             }
             anyLetter = true;
             switch (c) {
-            case 'e': o.encrypt = true; break;
-            case 's': o.sign = true; break;
-            case 'c': o.conventional = true; break;
-            case 'a': o.armor = true; break;
-            case 't': o.text = true; break;
-            case 'm': o.eyesOnly = true; break;
-            case 'b': o.detach = true; break;
-            case 'w': o.wipe = true; break;
-            case 'd': o.keepSignature = true; break;
-            case 'p': o.restoreName = true; break;
+            case 'e':
+                o.encrypt = true;
+                break;
+            case 's':
+                o.sign = true;
+                break;
+            case 'c':
+                o.conventional = true;
+                break;
+            case 'a':
+                o.armor = true;
+                break;
+            case 't':
+                o.text = true;
+                break;
+            case 'm':
+                o.eyesOnly = true;
+                break;
+            case 'b':
+                o.detach = true;
+                break;
+            case 'w':
+                o.wipe = true;
+                break;
+            case 'd':
+                o.keepSignature = true;
+                break;
+            case 'p':
+                o.restoreName = true;
+                break;
             case 'f':
                 return {std::nullopt, "Filter mode (-f) is not supported; give a file name."};
             default:

@@ -9,7 +9,8 @@
 
 namespace zpgp {
 
-enum class Action {
+enum class Action
+{
     Crypt,       // any of -e -s -c -b (or a lone file name: decrypt / verify)
     Decrypt,     // a file name with no letters, or -d / -p
     WipeOnly,    // -w FILE
@@ -59,7 +60,8 @@ std::string DecryptOutputName(std::string_view input);
 bool HasExtension(std::string_view path);
 
 // The last component of a name stored in a message, or empty when nothing safe is left (no
-// directory part, never "." or "..", no NUL), so that -p cannot write outside the current directory.
+// directory part, never "." or "..", no NUL), so that -p cannot write outside the current
+// directory.
 std::string SafeStoredName(std::string_view stored);
 
 // A keyring argument: relative to `cwd`, ".pgp" added when it has no extension.

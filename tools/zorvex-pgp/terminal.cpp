@@ -37,7 +37,9 @@ bool Interrupted()
 
 void InstallInterruptHandler()
 {
-    struct sigaction sa{};
+    struct sigaction sa
+    {
+    };
     sa.sa_handler = OnInterrupt;
     sigemptyset(&sa.sa_mask);
     // No SA_RESTART: a prompt waiting for input must notice the interrupt.
