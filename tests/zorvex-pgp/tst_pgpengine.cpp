@@ -408,6 +408,9 @@ private slots:
             << QStringList{"", "x"} << 2 << QByteArray("File '' does not exist.");
         QTest::newRow("directory")
             << QStringList{"-c", ".", "-z", "x"} << 1 << QByteArray("not a regular file");
+        QTest::newRow("output is the input")
+            << QStringList{"-c", "data.txt", "-o", "data.txt", "-z", "x"} << 3
+            << QByteArray("is the input file");
         QTest::newRow("unknown option")
             << QStringList{"-eq", "x"} << 5 << QByteArray("Unknown option");
         QTest::newRow("not pgp data")

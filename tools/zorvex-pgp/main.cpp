@@ -1076,7 +1076,8 @@ int DoKeyRemove(Context &cx)
 
 // gpg talks to the user itself for these; it needs the terminal.
 int RunInteractiveEdit(Context &cx, const std::string &what, std::vector<std::string> commands,
-                       const std::optional<std::string> &signer = std::nullopt)
+                       const std::optional<std::string> &signer = std::nullopt,
+                       bool usesOnePassphrase = false)
 {
     if (cx.o.batch)
         Fail(kBadArguments, what + " needs the terminal; not available under +batchmode.");
@@ -1084,6 +1085,12 @@ int RunInteractiveEdit(Context &cx, const std::string &what, std::vector<std::st
         Fail(kBadArguments, what + " needs a terminal.");
     GpgCall call;
     call.interactive = true;
+    if (usesOnePassphrase) {
+        // A pass phrase given in advance unlocks the key; otherwise gpg's pinentry asks.
+        const auto given = GivenPassphrases(cx, true);
+        if (!given.empty())
+            call.passphrase = given.front();
+    }
     call.args = BaseArgs(cx, false);
     if (signer)
         call.args.insert(call.args.end(), {"--local-user", *signer});
@@ -1103,7 +1110,8 @@ int DoKeyDisable(Context &cx)
     std::fputs(FormatKey(key, false).c_str(), stderr);
     if (HasSecretKey(cx, key.fingerprint))
         return RunInteractiveEdit(cx, "Revoking key '" + a[0] + "'",
-                                  {"--edit-key", key.fingerprint, "revkey", "save"});
+                                  {"--edit-key", key.fingerprint, "revkey", "save"}, std::nullopt,
+                                  true);
     if (cx.o.batch || !cx.term->canAsk())
         Fail(kKeyError, "Key '" + a[0] + "' unchanged: this needs a yes on the terminal.");
     const bool enable = key.disabled;
@@ -1170,7 +1178,7 @@ int Dispatch(Context &cx)
         if (cx.o.user && !cx.o.user->empty())
             signer = ResolveKeyName(cx, *cx.o.user);
         return RunInteractiveEdit(cx, "Signing key '" + a[0] + "'",
-                                  {"--edit-key", key.fingerprint, "sign", "save"}, signer);
+                                  {"--edit-key", key.fingerprint, "sign", "save"}, signer, true);
     }
     }
     return kOther;
