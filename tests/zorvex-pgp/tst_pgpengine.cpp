@@ -348,10 +348,21 @@ private slots:
         e.insert(QStringLiteral("PGPPASS"), QStringLiteral("alice pass"));
         Run r = exec(m_tool, {"+batchmode", "-sa", "m.txt", "-u", "alice"}, {}, &e);
         QVERIFY2(r.code == 0, r.err.constData());
-        // PGPPASS never serves conventional encryption.
+        // PGPPASS never serves conventional encryption, nor its decryption.
         r = exec(m_tool, {"+batchmode", "-c", "m.txt", "-o", "c.pgp"}, {}, &e);
         QCOMPARE(r.code, 22);
         QVERIFY(!QFile::exists(work("c.pgp")));
+        QCOMPARE(pgp({"+batchmode", "-c", "m.txt", "-o", "c.pgp", "-z", "alice pass"}).code, 0);
+        forgetPassphrases();
+        r = exec(m_tool, {"+batchmode", "c.pgp", "-o", "c.out"}, {}, &e);
+        QCOMPARE(r.code, 32);
+        QVERIFY(!QFile::exists(work("c.out")));
+        // ...but it does unlock a secret key for decryption.
+        QCOMPARE(pgp({"+batchmode", "-e", "m.txt", "alice", "-o", "p.pgp"}).code, 0);
+        forgetPassphrases();
+        r = exec(m_tool, {"+batchmode", "p.pgp", "-o", "p.out"}, {}, &e);
+        QVERIFY2(r.code == 0, r.err.constData());
+        QFile::remove(work("c.pgp"));
         // PGPPASSFD: the first line of that descriptor, here standard input.
         e.remove(QStringLiteral("PGPPASS"));
         e.insert(QStringLiteral("PGPPASSFD"), QStringLiteral("0"));
@@ -499,6 +510,17 @@ private slots:
         QVERIFY(!QFile::exists(work("eyes")));
         QVERIFY(!QFile::exists(work("eyes.txt")));
         QVERIFY(!QFile::exists(work("_CONSOLE")));
+
+        // -t on a binary file: a note, and the bytes travel unchanged.
+        const QByteArray bin("\x00\x01\r\n\xff", 5);
+        WriteFile(work("b.dat"), bin);
+        Run t = pgp({"+batchmode", "-et", "b.dat", "alice"});
+        QCOMPARE(t.code, 0);
+        QVERIFY(t.err.contains(
+            "Note: 'b.dat' is not a pure text file. File will be treated as binary data."));
+        QFile::remove(work("b.dat"));
+        QCOMPARE(pgp({"+batchmode", "b.pgp", "-o", "b.dat", "-z", "alice pass"}).code, 0);
+        QCOMPARE(ReadFile(work("b.dat")), bin);
 
         WriteFile(work("k.txt"), "binary kept\n");
         QCOMPARE(pgp({"+batchmode", "-ea", "k.txt", "alice"}).code, 0);

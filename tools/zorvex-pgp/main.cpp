@@ -374,29 +374,40 @@ bool NeedsPassphraseAgain(const GpgResult &r)
 
 // Runs a call that may need a secret key's pass phrase: first with what was given (or nothing,
 // so an unprotected or cached key works), then, outside batch mode, asking up to 3 times.
-GpgResult RunWithSecretKey(Context &cx, const GpgCall &base, bool symmetricOk)
+bool IsSymmetricMessage(const GpgResult &r)
 {
-    std::vector<std::optional<std::string>> tries;
-    for (std::string &p : GivenPassphrases(cx, true))
-        tries.emplace_back(std::move(p));
+    return r.has("NEED_PASSPHRASE_SYM") || (r.has("BEGIN_DECRYPTION") && !r.has("ENC_TO"));
+}
+
+GpgResult RunWithSecretKey(Context &cx, const GpgCall &base, bool decrypting)
+{
+    // PGPPASS unlocks secret keys only; a conventionally encrypted message never gets it, and
+    // before the first attempt a decryption cannot tell which kind of message it has.
+    const char *envPass = std::getenv("PGPPASS");
+    std::vector<std::string> tries = GivenPassphrases(cx, !decrypting);
     if (tries.empty())
-        tries.emplace_back(std::string());
+        tries.emplace_back();
     GpgResult r;
-    for (auto &p : tries) {
+    for (const std::string &p : tries) {
         GpgCall call = base;
         call.passphrase = p;
         r = Run(cx, call);
         if (!NeedsPassphraseAgain(r))
             return r;
-        if (!symmetricOk && r.has("NEED_PASSPHRASE_SYM") && !cx.o.passphrases.empty())
-            break;
+    }
+    if (decrypting && envPass && !IsSymmetricMessage(r)) {
+        GpgCall call = base;
+        call.passphrase = std::string(envPass);
+        r = Run(cx, call);
+        if (!NeedsPassphraseAgain(r))
+            return r;
     }
     if (cx.o.batch || !cx.term->canAsk())
         return r;
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (attempt > 0)
             Say("Error:  Bad pass phrase.");
-        const bool sym = r.has("NEED_PASSPHRASE_SYM") && !r.has("NEED_PASSPHRASE ");
+        const bool sym = IsSymmetricMessage(r);
         auto p = cx.term->readLine(sym ? "\nEnter pass phrase: "
                                        : "\nYou need a pass phrase to unlock your secret key.\n"
                                          "Enter pass phrase: ",
@@ -512,7 +523,7 @@ int DoCrypt(Context &cx)
         if (o.eyesOnly)
             Fail(kInvalidFile,
                  "'" + input + "' is not a pure text file; for-your-eyes-only needs text.");
-        Say("Note: '" + input + "' is not a pure text file.\nFile will be treated as binary data.");
+        Say("Note: '" + input + "' is not a pure text file. File will be treated as binary data.");
         text = false;
     }
     const bool clearsign = o.sign && o.clearsig && o.text && o.armor && !o.encrypt && !o.detach &&
