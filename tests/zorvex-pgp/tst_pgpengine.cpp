@@ -522,6 +522,13 @@ private slots:
         QCOMPARE(pgp({"+batchmode", "b.pgp", "-o", "b.dat", "-z", "alice pass"}).code, 0);
         QCOMPARE(ReadFile(work("b.dat")), bin);
 
+        // Clear-signing a binary file falls back to an armoured signed message.
+        WriteFile(work("c.dat"), bin);
+        t = pgp({"+batchmode", "-sta", "+clearsig=on", "c.dat", "-u", "alice", "-z", "alice pass"});
+        QCOMPARE(t.code, 0);
+        QVERIFY(ReadFile(work("c.asc")).startsWith("-----BEGIN PGP MESSAGE-----"));
+        QCOMPARE(gpg({"--verify", work("c.asc")}).code, 0);
+
         WriteFile(work("k.txt"), "binary kept\n");
         QCOMPARE(pgp({"+batchmode", "-ea", "k.txt", "alice"}).code, 0);
         r = pgp({"+batchmode", "+keepbinary=on", "k.asc", "-o", "k.out", "-z", "alice pass"});
@@ -556,6 +563,10 @@ private slots:
         QVERIFY(!r.out.contains("Bob"));
         // The default ring still has Bob.
         QVERIFY(pgp({"-kv", "bob"}).out.contains("1 matching key found."));
+        // No file named: the name is asked for, and gets the extension.
+        r = pgp({"-kx", "alice"}, "asked\n");
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(QFile::exists(work("asked.pgp")));
         QCOMPARE(pgp({"+batchmode", "-ka", "nosuch.asc"}).code, 2);
         WriteFile(work("junk.asc"), "no keys here\n");
         QCOMPARE(pgp({"+batchmode", "-ka", "junk.asc", "work"}).code, 1);
@@ -607,6 +618,17 @@ private slots:
         gpg({"--check-trustdb"});
         QVERIFY2(r.code == 0, r.err.constData());
         QVERIFY(QFile::exists(work("u.pgp")));
+    }
+
+    // Runs last: it takes Carol's key and secret key out of the test home.
+    void removeOwnKeyAsksAboutTheSecretKey()
+    {
+        QCOMPARE(pgp({"-kr", "carol"}, "y\nn\n").code, 10);
+        QVERIFY(gpg({"--list-secret-keys", kCarol}).code == 0);
+        const Run r = pgp({"-kr", "carol"}, "y\ny\n");
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(gpg({"--list-secret-keys", kCarol}).code != 0);
+        QCOMPARE(pgp({"-kv", "carol"}).code, 67);
     }
 };
 
