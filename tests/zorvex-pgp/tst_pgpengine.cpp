@@ -1,0 +1,636 @@
+// zorvex-pgp against the real gpg: round trips, key commands and failures.
+//
+// Every test case runs in a fresh work directory; the keys live in one temporary GNUPGHOME with
+// a short path (gpg-agent's socket path is length-limited), stopped again in cleanupTestCase.
+// Questions are answered through standard input, which zorvex-pgp reads when it has no terminal.
+#include "keys/keynamelist.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Run
+{
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Fixture fingerprints.
+const QString kAlice = QStringLiteral("CF9DEEE97B4EEA9C696F120A635176BC32459C31");
+const QString kBob = QStringLiteral("BB35EBBB272166D87DA739ACAB457C156FEB3FC3");
+const QString kCarol = QStringLiteral("2DB0DB877BEA78891721909D20DBAAD47856354C");
+const QString kDave = QStringLiteral("7D8A2589E4E36B83B3039E562E602D0DB2069461");
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+} // namespace
+
+class TestPgpEngine : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_home{QStringLiteral("/tmp/zpgXXXXXX")};
+    QTemporaryDir *m_work = nullptr;
+    QString m_tool;
+
+    QProcessEnvironment env() const
+    {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert(QStringLiteral("GNUPGHOME"), m_home.path());
+        e.remove(QStringLiteral("PGPPASS"));
+        e.remove(QStringLiteral("PGPPASSFD"));
+        e.remove(QStringLiteral("GPG_TTY"));
+        return e;
+    }
+
+    Run exec(const QString &program, const QStringList &args, const QByteArray &input = {},
+             const QProcessEnvironment *extra = nullptr)
+    {
+        QProcess p;
+        p.setProcessEnvironment(extra ? *extra : env());
+        p.setWorkingDirectory(m_work ? m_work->path() : QDir::tempPath());
+        p.start(program, args);
+        Run r;
+        if (!p.waitForStarted(10000))
+            return r;
+        p.write(input);
+        p.closeWriteChannel();
+        if (!p.waitForFinished(120000)) {
+            p.kill();
+            p.waitForFinished();
+            return r;
+        }
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = p.readAllStandardOutput();
+        r.err = p.readAllStandardError();
+        return r;
+    }
+    Run pgp(const QStringList &args, const QByteArray &input = {})
+    {
+        return exec(m_tool, args, input);
+    }
+    Run gpg(const QStringList &args, const QByteArray &input = {})
+    {
+        return exec(QStringLiteral("gpg"),
+                    QStringList{"--batch", "--pinentry-mode", "loopback"} + args, input);
+    }
+    QString work(const QString &name) const { return m_work->path() + QLatin1Char('/') + name; }
+    // The agent keeps pass phrases; a wrong one right after the right one would still work.
+    void forgetPassphrases()
+    {
+        exec(QStringLiteral("gpgconf"), {"--homedir", m_home.path(), "--reload", "gpg-agent"});
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        QFile::setPermissions(m_home.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_tool = qEnvironmentVariable("ZORVEX_TOOLS_DIR") + QStringLiteral("/zorvex-pgp");
+        QVERIFY2(QFile::exists(m_tool), qPrintable(m_tool));
+        if (QStandardPaths::findExecutable(QStringLiteral("gpg")).isEmpty())
+            QSKIP("gpg is not installed");
+        WriteFile(m_home.path() + QStringLiteral("/gpg-agent.conf"), "s2k-count 65536\n");
+        const QString fixtures =
+            qEnvironmentVariable("ZORVEX_SOURCE_DIR") + QStringLiteral("/tests/fixtures/");
+        for (const char *name : {"alice", "bob", "carol", "dave"}) {
+            const QString n = QString::fromLatin1(name);
+            QCOMPARE(gpg({"--import", fixtures + n + ".pub.asc"}).code, 0);
+            QCOMPARE(gpg({"--passphrase", n + " pass", "--import", fixtures + n + ".sec.asc"}).code,
+                     0);
+        }
+        // These are "our own" keys in the test home, so they are trusted ultimately.
+        QByteArray trust;
+        for (const QString &f : {kAlice, kBob, kCarol, kDave})
+            trust += f.toLatin1() + ":6:\n";
+        QCOMPARE(gpg({"--import-ownertrust"}, trust).code, 0);
+        // Disable Dave's public key through -kd, answering its question on standard input. He
+        // has a secret key here, which would turn -kd into a revocation, so his secret key goes.
+        QCOMPARE(gpg({"--yes", "--delete-secret-keys", kDave}).code, 0);
+        QTemporaryDir w;
+        m_work = &w;
+        const Run r = pgp({"-kd", "dave@example.org"}, "y\n");
+        m_work = nullptr;
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(gpg({"--with-colons", "--list-keys", kDave}).out.contains(":scESCD:"));
+    }
+
+    void cleanupTestCase()
+    {
+        exec(QStringLiteral("gpgconf"), {"--homedir", m_home.path(), "--kill", "gpg-agent"});
+    }
+
+    void init()
+    {
+        m_work = new QTemporaryDir(QStringLiteral("/tmp/zpwXXXXXX"));
+        QVERIFY(m_work->isValid());
+    }
+    void cleanup()
+    {
+        delete m_work;
+        m_work = nullptr;
+    }
+
+    void keyListingLayout()
+    {
+        const Run r = pgp({"-kv"});
+        QCOMPARE(r.code, 0);
+        const QList<QByteArray> lines = r.out.split('\n');
+        const QList<QByteArray> expected = {
+            "",
+            "Key ring: '" + m_home.path().toUtf8() + "/pubring.kbx'",
+            "Type Bits/KeyID    Date       User ID",
+            "pub  2048/32459C31 2026/12/08 Alice Rsa <alice@example.org>",
+            "pub   255/6FEB3FC3 2026/12/08 Bob K\xc3\xbcrve (lab: 2) <bob@work.example>",
+            "                              Bob Curve <bob@example.org>",
+            "pub   255/7856354C 2026/12/08 *** KEY REVOKED ***",
+            "                              Carol Revoked <carol@example.org>",
+            "pub-  255/B2069461 2026/12/08 Dave Disabled <dave@example.org>",
+            "4 matching keys found.",
+            ""};
+        QCOMPARE(lines, expected);
+        QVERIFY(r.err.isEmpty());
+        // The program's own reader takes the usable keys from exactly this text.
+        const QStringList names = ParseKeyListing(r.out);
+        QCOMPARE(names.size(), 3);
+        QVERIFY(names[0].trimmed().startsWith(QStringLiteral("2048/32459C31 ")));
+    }
+
+    void keyListingSelection_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("contains");
+        QTest::newRow("by name with fingerprint")
+            << QStringList{"-kvc", "bob"} << 0
+            << QByteArray("            Key fingerprint = BB35 EBBB 2721 66D8 7DA7  39AC AB45 7C15 "
+                          "6FEB 3FC3\n"
+                          "                              Bob Curve <bob@example.org>\n1 matching "
+                          "key found.");
+        QTest::newRow("short key id")
+            << QStringList{"-kv", "0x32459C31"} << 0
+            << QByteArray("Alice Rsa <alice@example.org>\n1 matching key found.");
+        QTest::newRow("nothing matches")
+            << QStringList{"-kv", "nobody@nowhere"} << 67 << QByteArray("0 matching keys found.");
+        QTest::newRow("missing keyring") << QStringList{"-kv", "x", "nosuch"} << 2 << QByteArray();
+    }
+    void keyListingSelection()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QByteArray, contains);
+        const Run r = pgp(args);
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.out.contains(contains), r.out.constData());
+        if (code != 0)
+            QVERIFY(!r.err.isEmpty());
+    }
+
+    // Each encrypt / sign form, then the way back (our decrypt, or gpg's verify).
+    void roundTrips_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("check"); // decrypt, verify, verify-detached
+        QTest::addColumn<QByteArray>("header");
+        QTest::newRow("-e") << QStringList{"-e", "IN", "alice@example.org"} << "plan.pgp"
+                            << "decrypt" << QByteArray();
+        QTest::newRow("-ea short id") << QStringList{"-ea", "IN", "0x6FEB3FC3"} << "plan.asc"
+                                      << "decrypt" << QByteArray("-----BEGIN PGP MESSAGE-----");
+        QTest::newRow("-esa two recipients")
+            << QStringList{"-esa", "IN",      "0x32459C31", "0x6FEB3FC3", "-u", "bob@example.org",
+                           "-z",   "bob pass"}
+            << "plan.asc"
+            << "decrypt" << QByteArray("-----BEGIN PGP MESSAGE-----");
+        QTest::newRow("-eat") << QStringList{"-eat", "IN", "alice"} << "plan.asc"
+                              << "decrypt" << QByteArray();
+        QTest::newRow("-c") << QStringList{"-c", "IN", "-z", "conv pass"} << "plan.pgp"
+                            << "decrypt" << QByteArray();
+        QTest::newRow("-ca -o") << QStringList{"-ca", "IN", "-z", "conv pass", "-o", "other.x"}
+                                << "other.x"
+                                << "decrypt" << QByteArray("-----BEGIN PGP MESSAGE-----");
+        QTest::newRow("-sa") << QStringList{"-sa", "IN", "-u", "alice", "-z", "alice pass"}
+                             << "plan.asc"
+                             << "verify" << QByteArray("-----BEGIN PGP MESSAGE-----");
+        QTest::newRow("clear-sign")
+            << QStringList{"-sta", "+clearsig=on", "IN", "-z", "alice pass", "-u", "alice"}
+            << "plan.asc"
+            << "verify" << QByteArray("-----BEGIN PGP SIGNED MESSAGE-----");
+        QTest::newRow("-sb") << QStringList{"-sb", "IN", "-u", "bob@example.org", "-z", "bob pass"}
+                             << "plan.sig"
+                             << "verify-detached" << QByteArray();
+        QTest::newRow("-esb") << QStringList{"-esb",  "IN", "alice",     "-u",
+                                             "alice", "-z", "alice pass"}
+                              << "plan.sig"
+                              << "decrypt-sig" << QByteArray();
+    }
+    void roundTrips()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, output);
+        QFETCH(QString, check);
+        QFETCH(QByteArray, header);
+        const QByteArray plain = "Line one\nLine two: K\xc3\xbcrve\n";
+        WriteFile(work("plan.txt"), plain);
+        args.replaceInStrings(QStringLiteral("IN"), QStringLiteral("plan.txt"));
+        args.prepend(QStringLiteral("+batchmode"));
+        Run r = pgp(args);
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(QFile::exists(work(output)));
+        QVERIFY(ReadFile(work(output)).startsWith(header));
+        QCOMPARE(ReadFile(work("plan.txt")), plain);
+        if (check == QLatin1String("verify")) {
+            QCOMPARE(gpg({"--verify", work(output)}).code, 0);
+        } else if (check == QLatin1String("verify-detached")) {
+            QCOMPARE(gpg({"--verify", work(output), work("plan.txt")}).code, 0);
+            // Our own decrypt step recognises a detached signature and asks for its file.
+            QCOMPARE(pgp({"+batchmode", output}).code, 2);
+            r = pgp({output}, "plan.txt\n");
+            QCOMPARE(r.code, 0);
+            QVERIFY(r.err.contains("Good signature"));
+        } else {
+            QFile::remove(work("plan.txt"));
+            r = pgp(
+                {"+batchmode", output, "-z", "conv pass", "-z", "alice pass", "-z", "bob pass"});
+            QVERIFY2(r.code == 0, r.err.constData());
+            const QString back = output == QLatin1String("other.x") ? "other" : "plan";
+            if (check == QLatin1String("decrypt-sig")) {
+                QCOMPARE(gpg({"--verify", work(back), work("plan.sig.txt")}).code, 2);
+                QVERIFY(ReadFile(work(back)).size() > 0);
+            } else {
+                QCOMPARE(ReadFile(work(back)), plain);
+            }
+        }
+    }
+
+    void wipeAfterSuccessOnly()
+    {
+        WriteFile(work("secret.txt"), "wipe me\n");
+        Run r = pgp({"-cw", "+batchmode", "+verbose=0", "secret.txt", "-z", "pw"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(!QFile::exists(work("secret.txt")));
+        QVERIFY(r.err.contains("File secret.txt wiped and deleted."));
+        // Unknown recipient: nothing encrypted, so nothing wiped.
+        WriteFile(work("keep.txt"), "keep me\n");
+        r = pgp({"-ew", "+batchmode", "keep.txt", "nobody@nowhere"});
+        QCOMPARE(r.code, 21);
+        QVERIFY(r.err.contains("nobody@nowhere"));
+        QCOMPARE(ReadFile(work("keep.txt")), QByteArray("keep me\n"));
+        QVERIFY(!QFile::exists(work("keep.pgp")));
+        QCOMPARE(QDir(m_work->path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+        // -w alone: regular files only.
+        QCOMPARE(pgp({"-w", "."}).code, 3);
+        QCOMPARE(pgp({"-w", ".."}).code, 3);
+        QCOMPARE(pgp({"-w", "keep.txt"}).code, 0);
+        QVERIFY(!QFile::exists(work("keep.txt")));
+        QCOMPARE(pgp({"-w", "keep.txt"}).code, 3);
+    }
+
+    void wrongPassphraseUnderBatch_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("input");
+        QTest::newRow("sign") << QStringList{"-saw", "plain.txt", "-u", "alice", "-z", "wrong"}
+                              << 20 << "plain.txt";
+        QTest::newRow("conventional decrypt")
+            << QStringList{"conv.pgp", "-z", "wrong"} << 32 << "conv.pgp";
+        QTest::newRow("public-key decrypt")
+            << QStringList{"pub.pgp", "-z", "wrong"} << 31 << "pub.pgp";
+        QTest::newRow("sign, no pass phrase")
+            << QStringList{"-sa", "plain.txt", "-u", "bob"} << 20 << "plain.txt";
+    }
+    void wrongPassphraseUnderBatch()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, input);
+        WriteFile(work("plain.txt"), "plain\n");
+        QCOMPARE(
+            gpg({"--passphrase", "right", "--symmetric", "-o", work("conv.pgp"), work("plain.txt")})
+                .code,
+            0);
+        QCOMPARE(gpg({"-r", kAlice, "--encrypt", "-o", work("pub.pgp"), work("plain.txt")}).code,
+                 0);
+        forgetPassphrases();
+        const QStringList before = QDir(m_work->path()).entryList(QDir::Files | QDir::Hidden);
+        const QByteArray kept = ReadFile(work(input));
+        const Run r = pgp(QStringList{"+batchmode"} + args);
+        QCOMPARE(r.code, code);
+        QVERIFY(r.err.contains(input.toUtf8()));
+        QCOMPARE(r.err.count('\n'), 1);
+        QCOMPARE(ReadFile(work(input)), kept);
+        QCOMPARE(QDir(m_work->path()).entryList(QDir::Files | QDir::Hidden), before);
+    }
+
+    void passphraseFromEnvironment()
+    {
+        WriteFile(work("m.txt"), "m\n");
+        forgetPassphrases();
+        QProcessEnvironment e = env();
+        e.insert(QStringLiteral("PGPPASS"), QStringLiteral("alice pass"));
+        Run r = exec(m_tool, {"+batchmode", "-sa", "m.txt", "-u", "alice"}, {}, &e);
+        QVERIFY2(r.code == 0, r.err.constData());
+        // PGPPASS never serves conventional encryption, nor its decryption.
+        r = exec(m_tool, {"+batchmode", "-c", "m.txt", "-o", "c.pgp"}, {}, &e);
+        QCOMPARE(r.code, 22);
+        QVERIFY(!QFile::exists(work("c.pgp")));
+        QCOMPARE(pgp({"+batchmode", "-c", "m.txt", "-o", "c.pgp", "-z", "alice pass"}).code, 0);
+        forgetPassphrases();
+        r = exec(m_tool, {"+batchmode", "c.pgp", "-o", "c.out"}, {}, &e);
+        QCOMPARE(r.code, 32);
+        QVERIFY(!QFile::exists(work("c.out")));
+        // ...but it does unlock a secret key for decryption.
+        QCOMPARE(pgp({"+batchmode", "-e", "m.txt", "alice", "-o", "p.pgp"}).code, 0);
+        forgetPassphrases();
+        r = exec(m_tool, {"+batchmode", "p.pgp", "-o", "p.out"}, {}, &e);
+        QVERIFY2(r.code == 0, r.err.constData());
+        QFile::remove(work("c.pgp"));
+        // PGPPASSFD: the first line of that descriptor, here standard input.
+        e.remove(QStringLiteral("PGPPASS"));
+        e.insert(QStringLiteral("PGPPASSFD"), QStringLiteral("0"));
+        r = exec(m_tool, {"+batchmode", "-c", "m.txt", "-o", "c.pgp"}, "fd pass\nrest\n", &e);
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(pgp({"+batchmode", "c.pgp", "-o", "back.txt", "-z", "fd pass"}).code, 0);
+        QCOMPARE(ReadFile(work("back.txt")), QByteArray("m\n"));
+    }
+
+    void promptsReadFromStandardInput()
+    {
+        // Without a terminal the pass phrase prompts and questions are answered on stdin.
+        WriteFile(work("q.txt"), "q\n");
+        Run r = pgp({"-c", "q.txt"}, "typed\ntyped\n");
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(r.err.contains("Enter pass phrase"));
+        r = pgp({"-c", "q.txt"}, "typed\n");
+        QCOMPARE(r.code, 3); // q.pgp exists and no answer to "Overwrite"
+        forgetPassphrases();
+        r = pgp({"q.pgp", "-o", "r.txt"}, "wrong\ntyped\n");
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(ReadFile(work("r.txt")), QByteArray("q\n"));
+    }
+
+    void existingOutput()
+    {
+        WriteFile(work("a.txt"), "new\n");
+        WriteFile(work("a.pgp"), "old\n");
+        Run r = pgp({"+batchmode", "-c", "a.txt", "-z", "p"});
+        QCOMPARE(r.code, 3);
+        QVERIFY(r.err.contains("a.pgp"));
+        QCOMPARE(ReadFile(work("a.pgp")), QByteArray("old\n"));
+        r = pgp({"-c", "a.txt", "-z", "p"}, "n\n\n");
+        QCOMPARE(r.code, 3);
+        QCOMPARE(ReadFile(work("a.pgp")), QByteArray("old\n"));
+        r = pgp({"-c", "a.txt", "-z", "p"}, "n\nb.pgp\n");
+        QCOMPARE(r.code, 0);
+        QVERIFY(QFile::exists(work("b.pgp")));
+        r = pgp({"-c", "a.txt", "-z", "p"}, "y\n");
+        QCOMPARE(r.code, 0);
+        QVERIFY(ReadFile(work("a.pgp")) != "old\n");
+    }
+
+    void badInput_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("missing input") << QStringList{"-ea", "nosuch.txt", "alice"} << 2
+                                       << QByteArray("File 'nosuch.txt' does not exist.");
+        QTest::newRow("lone dash")
+            << QStringList{"-", "a.txt"} << 2 << QByteArray("File '-' does not exist.");
+        QTest::newRow("empty name")
+            << QStringList{"", "x"} << 2 << QByteArray("File '' does not exist.");
+        QTest::newRow("directory")
+            << QStringList{"-c", ".", "-z", "x"} << 1 << QByteArray("not a regular file");
+        QTest::newRow("output is the input")
+            << QStringList{"-c", "data.txt", "-o", "data.txt", "-z", "x"} << 3
+            << QByteArray("is the input file");
+        QTest::newRow("unknown option")
+            << QStringList{"-eq", "x"} << 5 << QByteArray("Unknown option");
+        QTest::newRow("not pgp data")
+            << QStringList{"data.txt"} << 3 << QByteArray("not a PGP file");
+        QTest::newRow("unknown recipient") << QStringList{"-e", "data.txt", "nobody@nowhere"} << 21
+                                           << QByteArray("nobody@nowhere");
+        QTest::newRow("revoked recipient")
+            << QStringList{"-e", "data.txt", "carol"} << 21 << QByteArray("carol");
+        QTest::newRow("eyes only binary")
+            << QStringList{"-em", "bin.dat", "alice"} << 1 << QByteArray("not a pure text file");
+        QTest::newRow("keygen in batch") << QStringList{"-kg"} << 5 << QByteArray("+batchmode");
+        QTest::newRow("remove in batch")
+            << QStringList{"-kr", "alice"} << 10 << QByteArray("not removed");
+        QTest::newRow("extract unknown key")
+            << QStringList{"-kx", "nobody@nowhere", "k"} << 11 << QByteArray("Key not found");
+    }
+    void badInput()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QByteArray, message);
+        WriteFile(work("data.txt"), "data\n");
+        WriteFile(work("bin.dat"), QByteArray("\x00\x01\x02", 3));
+        const Run r = pgp(QStringList{"+batchmode"} + args);
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.err.contains(message), r.err.constData());
+        QCOMPARE(QDir(m_work->path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
+    void oddFileNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("blanks") << QStringLiteral("my notes for you.txt");
+        QTest::newRow("quotes") << QStringLiteral("say \"hi\" 'now'.txt");
+        QTest::newRow("non-ASCII") << QStringLiteral("Grüße für Łukasz.txt");
+        QTest::newRow("leading dash") << QStringLiteral("-rf.txt");
+    }
+    void oddFileNames()
+    {
+        QFETCH(QString, name);
+        WriteFile(work(name), "odd\n");
+        const QString base = name.left(name.size() - 4);
+        Run r = pgp({"+batchmode", "-ea", name, "0x32459C31", "-z", "alice pass"});
+        if (name.startsWith(QLatin1Char('-'))) {
+            // PGP reads it as options; it must fail cleanly and leave the file alone.
+            QCOMPARE(r.code, 5);
+            QCOMPARE(ReadFile(work(name)), QByteArray("odd\n"));
+            return;
+        }
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(QFile::exists(work(base + ".asc")));
+        QFile::remove(work(name));
+        r = pgp({"+batchmode", "-p", base + ".asc", "-z", "alice pass"});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(ReadFile(work(name)), QByteArray("odd\n"));
+    }
+
+    void restoredNameStaysInCurrentDirectory()
+    {
+        QDir(m_work->path()).mkdir(QStringLiteral("sub"));
+        WriteFile(work("x.txt"), "escape?\n");
+        QCOMPARE(gpg({"--passphrase", "p", "--symmetric", "--set-filename", "../evil.txt", "-o",
+                      work("sub/in.pgp"), work("x.txt")})
+                     .code,
+                 0);
+        Run r = exec(m_tool, {"+batchmode", "-p", "in.pgp", "-z", "p"}, {});
+        QCOMPARE(r.code, 2); // in.pgp is in sub/, not here
+        QProcess p;
+        p.setProcessEnvironment(env());
+        p.setWorkingDirectory(work("sub"));
+        p.start(m_tool, {"+batchmode", "-p", "in.pgp", "-z", "p"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(ReadFile(work("sub/evil.txt")), QByteArray("escape?\n"));
+        QCOMPARE(ReadFile(work("evil.txt")), QByteArray());
+    }
+
+    void eyesOnlyAndKeepBinary()
+    {
+        WriteFile(work("eyes.txt"), "for you only\n");
+        QCOMPARE(pgp({"+batchmode", "-eam", "eyes.txt", "alice"}).code, 0);
+        QFile::remove(work("eyes.txt"));
+        Run r = pgp({"+batchmode", "+keepbinary=on", "eyes.asc", "-z", "alice pass"});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(r.out.contains("for you only"));
+        QVERIFY(!QFile::exists(work("eyes")));
+        QVERIFY(!QFile::exists(work("eyes.txt")));
+        QVERIFY(!QFile::exists(work("_CONSOLE")));
+
+        // -t on a binary file: a note, and the bytes travel unchanged.
+        const QByteArray bin("\x00\x01\r\n\xff", 5);
+        WriteFile(work("b.dat"), bin);
+        Run t = pgp({"+batchmode", "-et", "b.dat", "alice"});
+        QCOMPARE(t.code, 0);
+        QVERIFY(t.err.contains(
+            "Note: 'b.dat' is not a pure text file. File will be treated as binary data."));
+        QFile::remove(work("b.dat"));
+        QCOMPARE(pgp({"+batchmode", "b.pgp", "-o", "b.dat", "-z", "alice pass"}).code, 0);
+        QCOMPARE(ReadFile(work("b.dat")), bin);
+
+        // Clear-signing a binary file falls back to an armoured signed message.
+        WriteFile(work("c.dat"), bin);
+        t = pgp({"+batchmode", "-sta", "+clearsig=on", "c.dat", "-u", "alice", "-z", "alice pass"});
+        QCOMPARE(t.code, 0);
+        QVERIFY(ReadFile(work("c.asc")).startsWith("-----BEGIN PGP MESSAGE-----"));
+        QCOMPARE(gpg({"--verify", work("c.asc")}).code, 0);
+
+        WriteFile(work("k.txt"), "binary kept\n");
+        QCOMPARE(pgp({"+batchmode", "-ea", "k.txt", "alice"}).code, 0);
+        r = pgp({"+batchmode", "+keepbinary=on", "k.asc", "-o", "k.out", "-z", "alice pass"});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(ReadFile(work("k.pgp")).size() > 0);
+        QCOMPARE(gpg({"--passphrase", "alice pass", "-d", work("k.pgp")}).out,
+                 QByteArray("binary kept\n"));
+    }
+
+    void extractAddRemoveOnSecondKeyring()
+    {
+        Run r = pgp({"+batchmode", "-kxa", "bob@example.org", "bob"});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(ReadFile(work("bob.asc")).startsWith("-----BEGIN PGP PUBLIC KEY BLOCK-----"));
+        QCOMPARE(pgp({"+batchmode", "-kx", "0x32459C31", "alice"}).code, 0);
+        QVERIFY(QFile::exists(work("alice.pgp")));
+
+        r = pgp({"+batchmode", "-ka", "bob.asc", "work"});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(pgp({"+batchmode", "-ka", "alice.pgp", "work"}).code, 0);
+        r = pgp({"-kv", "work.pgp"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains("Key ring: '" + work("work.pgp").toUtf8() + "'"));
+        QVERIFY(r.out.contains("pub   255/6FEB3FC3 "));
+        QVERIFY(r.out.contains("2 matching keys found."));
+
+        QCOMPARE(pgp({"-kr", "bob", "work"}, "n\n").code, 10);
+        r = pgp({"-kr", "bob", "work"}, "y\n");
+        QVERIFY2(r.code == 0, r.err.constData());
+        r = pgp({"-kv", "work.pgp"});
+        QVERIFY(r.out.contains("1 matching key found."));
+        QVERIFY(!r.out.contains("Bob"));
+        // The default ring still has Bob.
+        QVERIFY(pgp({"-kv", "bob"}).out.contains("1 matching key found."));
+        // No file named: the name is asked for, and gets the extension.
+        r = pgp({"-kx", "alice"}, "asked\n");
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(QFile::exists(work("asked.pgp")));
+        QCOMPARE(pgp({"+batchmode", "-ka", "nosuch.asc"}).code, 2);
+        WriteFile(work("junk.asc"), "no keys here\n");
+        QCOMPARE(pgp({"+batchmode", "-ka", "junk.asc", "work"}).code, 1);
+    }
+
+    void ambiguousShortKeyIdRefused()
+    {
+        // Real keys with colliding short IDs cannot be made in a test, so a stand-in for gpg
+        // (ZORVEX_GPG) lists two keys sharing 0x22223333.
+        WriteFile(work("fakegpg"), "#!/bin/sh\ncat <<'EOF'\n"
+                                   "pub:u:2048:1:1111111122223333:1796693054:::u:::scESC:\n"
+                                   "fpr:::::::::00000000000000000000000000001111111122223333:\n"
+                                   "uid:u::::1::x::First Key <a@example.org>:\n"
+                                   "pub:u:2048:1:4444444422223333:1796693054:::u:::scESC:\n"
+                                   "fpr:::::::::00000000000000000000000000004444444422223333:\n"
+                                   "uid:u::::1::x::Second Key <b@example.org>:\n"
+                                   "EOF\n");
+        QFile::setPermissions(work("fakegpg"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        WriteFile(work("data.txt"), "data\n");
+        QProcessEnvironment e = env();
+        e.insert(QStringLiteral("ZORVEX_GPG"), work("fakegpg"));
+        for (const QStringList &args : {QStringList{"+batchmode", "-e", "data.txt", "0x22223333"},
+                                        QStringList{"+batchmode", "-kx", "0x22223333", "k"},
+                                        QStringList{"-kr", "0x22223333"}}) {
+            const Run r = exec(m_tool, args, "y\n", &e);
+            QCOMPARE(r.code, 1);
+            QVERIFY2(r.err.contains("0x22223333 matches 2 keys"), r.err.constData());
+        }
+        QVERIFY(!QFile::exists(work("data.pgp")));
+        QVERIFY(!QFile::exists(work("k.pgp")));
+        const Run r = exec(m_tool, {"-kv", "0x22223333"}, {}, &e);
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains("2 matching keys found."));
+    }
+
+    void uncertifiedKeyNeedsTheUsersYes()
+    {
+        QCOMPARE(gpg({"--import-ownertrust"}, kBob.toLatin1() + ":2:\n").code, 0);
+        gpg({"--check-trustdb"});
+        WriteFile(work("u.txt"), "u\n");
+        Run r = pgp({"+batchmode", "-e", "u.txt", "bob@example.org"});
+        QCOMPARE(r.code, 21);
+        QVERIFY2(r.err.contains("not certified"), r.err.constData());
+        r = pgp({"-e", "u.txt", "bob@example.org"}, "n\n");
+        QCOMPARE(r.code, 21);
+        r = pgp({"-e", "u.txt", "bob@example.org"}, "y\n");
+        QCOMPARE(gpg({"--import-ownertrust"}, kBob.toLatin1() + ":6:\n").code, 0);
+        gpg({"--check-trustdb"});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(QFile::exists(work("u.pgp")));
+    }
+
+    // Runs last: it takes Carol's key and secret key out of the test home.
+    void removeOwnKeyAsksAboutTheSecretKey()
+    {
+        QCOMPARE(pgp({"-kr", "carol"}, "y\nn\n").code, 10);
+        QVERIFY(gpg({"--list-secret-keys", kCarol}).code == 0);
+        const Run r = pgp({"-kr", "carol"}, "y\ny\n");
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(gpg({"--list-secret-keys", kCarol}).code != 0);
+        QCOMPARE(pgp({"-kv", "carol"}).code, 67);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPgpEngine)
+#include "tst_pgpengine.moc"

@@ -1,0 +1,236 @@
+#include "gpgrun.h"
+
+#include "terminal.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace zpgp {
+
+namespace {
+
+constexpr int kStatusFd = 3;
+constexpr int kPassFd = 4;
+
+// Pipe ends well above the descriptors the child rearranges, so dup2 never clobbers one.
+bool HighPipe(int ends[2])
+{
+    int raw[2];
+    if (::pipe2(raw, O_CLOEXEC) != 0)
+        return false;
+    for (int i = 0; i < 2; ++i) {
+        ends[i] = ::fcntl(raw[i], F_DUPFD_CLOEXEC, 10);
+        ::close(raw[i]);
+    }
+    return ends[0] >= 0 && ends[1] >= 0;
+}
+
+void CloseFd(int &fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+} // namespace
+
+bool GpgResult::has(std::string_view keyword) const
+{
+    for (const std::string &line : status) {
+        if (line.compare(0, keyword.size(), keyword) == 0 &&
+            (line.size() == keyword.size() || line[keyword.size()] == ' '))
+            return true;
+    }
+    return false;
+}
+
+std::string GpgResult::arg(std::string_view keyword) const
+{
+    for (const std::string &line : status) {
+        if (line.compare(0, keyword.size(), keyword) == 0 && line.size() > keyword.size() &&
+            line[keyword.size()] == ' ')
+            return line.substr(keyword.size() + 1);
+    }
+    return {};
+}
+
+std::string GpgResult::lastMessage() const
+{
+    std::string last;
+    std::size_t pos = 0;
+    while (pos < errors.size()) {
+        std::size_t end = errors.find('\n', pos);
+        if (end == std::string::npos)
+            end = errors.size();
+        std::string line = errors.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.rfind("gpg: ", 0) == 0)
+            line.erase(0, 5);
+        if (!line.empty())
+            last = line;
+    }
+    return last;
+}
+
+std::string GpgProgram()
+{
+    const char *env = std::getenv("ZORVEX_GPG");
+    return env && *env ? env : "gpg";
+}
+
+std::string DecodePercent(std::string_view text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && std::isxdigit((unsigned char)text[i + 1]) &&
+            std::isxdigit((unsigned char)text[i + 2])) {
+            out.push_back(
+                static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16)));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+GpgResult RunGpg(const GpgCall &call)
+{
+    GpgResult result;
+    int statusPipe[2] = {-1, -1}, passPipe[2] = {-1, -1}, outPipe[2] = {-1, -1},
+        errPipe[2] = {-1, -1};
+    if (!HighPipe(statusPipe))
+        return result;
+    if (call.passphrase && !HighPipe(passPipe))
+        return result;
+    if (!call.interactive && (!HighPipe(outPipe) || !HighPipe(errPipe)))
+        return result;
+
+    std::vector<std::string> argv = {GpgProgram(), "--status-fd", std::to_string(kStatusFd)};
+    if (call.passphrase) {
+        argv.insert(argv.end(),
+                    {"--pinentry-mode", "loopback", "--passphrase-fd", std::to_string(kPassFd)});
+    }
+    argv.insert(argv.end(), call.args.begin(), call.args.end());
+    std::vector<char *> cargv;
+    for (std::string &a : argv)
+        cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return result;
+    if (pid == 0) {
+        ::dup2(statusPipe[1], kStatusFd);
+        if (call.passphrase)
+            ::dup2(passPipe[0], kPassFd);
+        if (!call.interactive) {
+            const int devnull = ::open("/dev/null", O_RDONLY);
+            ::dup2(devnull, 0);
+            ::dup2(outPipe[1], 1);
+            ::dup2(errPipe[1], 2);
+        }
+        ::signal(SIGPIPE, SIG_DFL);
+        ::execvp(cargv[0], cargv.data());
+        ::_exit(127);
+    }
+    result.started = true;
+    CloseFd(statusPipe[1]);
+    CloseFd(passPipe[0]);
+    CloseFd(outPipe[1]);
+    CloseFd(errPipe[1]);
+    if (call.passphrase) {
+        // One line; gpg reads it at once, and it fits in the pipe buffer, so this never blocks.
+        std::string line = *call.passphrase + "\n";
+        const char *p = line.data();
+        std::size_t left = line.size();
+        while (left > 0) {
+            const ssize_t n = ::write(passPipe[1], p, left);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            p += n;
+            left -= static_cast<std::size_t>(n);
+        }
+        std::fill(line.begin(), line.end(), '\0');
+        CloseFd(passPipe[1]);
+    }
+
+    std::string statusText;
+    struct Source
+    {
+        int *fd;
+        std::string *sink;
+    } sources[] = {{&statusPipe[0], &statusText},
+                   {&outPipe[0], &result.output},
+                   {&errPipe[0], &result.errors}};
+    char buffer[65536];
+    for (;;) {
+        pollfd fds[3];
+        int count = 0;
+        Source *map[3];
+        for (Source &s : sources) {
+            if (*s.fd >= 0) {
+                fds[count] = {*s.fd, POLLIN, 0};
+                map[count++] = &s;
+            }
+        }
+        if (count == 0)
+            break;
+        if (::poll(fds, static_cast<nfds_t>(count), -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        for (int i = 0; i < count; ++i) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                CloseFd(*map[i]->fd);
+                continue;
+            }
+            if (map[i]->sink == &result.output && !call.captureOutput)
+                continue;
+            map[i]->sink->append(buffer, static_cast<std::size_t>(n));
+            if (map[i]->sink == &result.errors && call.echoErrors) {
+                ssize_t ignored = ::write(2, buffer, static_cast<std::size_t>(n));
+                (void)ignored;
+            }
+        }
+    }
+    int wstatus = 0;
+    while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(wstatus)) {
+        result.exitCode = WEXITSTATUS(wstatus);
+    } else if (WIFSIGNALED(wstatus)) {
+        result.signal = WTERMSIG(wstatus);
+    }
+    if (result.exitCode == 127 && statusText.empty() && result.errors.empty())
+        result.started = false;
+    std::size_t pos = 0;
+    while (pos < statusText.size()) {
+        std::size_t end = statusText.find('\n', pos);
+        if (end == std::string::npos)
+            end = statusText.size();
+        std::string line = statusText.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.rfind("[GNUPG:] ", 0) == 0)
+            result.status.push_back(line.substr(9));
+    }
+    return result;
+}
+
+} // namespace zpgp

@@ -1,0 +1,45 @@
+// Runs gpg with an explicit argument vector (no shell), feeding a pass phrase through a pipe and
+// collecting its --status-fd lines.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zpgp {
+
+struct GpgCall
+{
+    std::vector<std::string> args;         // after "gpg" and the status options
+    std::optional<std::string> passphrase; // sent through --passphrase-fd
+    bool interactive = false;              // gpg talks to the user on our terminal
+    bool captureOutput = false;            // keep standard output in GpgResult::output
+    bool echoErrors = false;               // pass gpg's messages through to our stderr
+};
+
+struct GpgResult
+{
+    bool started = false;
+    int exitCode = -1; // gpg's own exit status; -1 if it died by a signal
+    int signal = 0;
+    std::vector<std::string> status; // without the "[GNUPG:] " prefix
+    std::string output;
+    std::string errors;
+
+    bool has(std::string_view keyword) const;
+    // The rest of the first status line with that keyword, or empty.
+    std::string arg(std::string_view keyword) const;
+    // gpg's last "gpg: ..." message, prefix removed, for one-line error reports.
+    std::string lastMessage() const;
+};
+
+// The gpg program: $ZORVEX_GPG when set, otherwise "gpg" from PATH.
+std::string GpgProgram();
+
+GpgResult RunGpg(const GpgCall &call);
+
+// Decodes the %XX escapes of a status line argument.
+std::string DecodePercent(std::string_view text);
+
+} // namespace zpgp
