@@ -59,7 +59,7 @@ QByteArray BulkEntryArgument(const QString &name)
     // A leading dash or plus would reach PGP as an option or a setting; "./" keeps it a file.
     if (bytes.startsWith('-') || bytes.startsWith('+'))
         bytes.prepend("./");
-    static const QByteArray special(" \t&<>|^(),;=%");
+    static const QByteArray special(" &<>|^(),;=%");
     for (const char c : special) {
         if (bytes.contains(c))
             return '"' + bytes + '"';
