@@ -90,7 +90,9 @@ void TestBulkJob::launchRecording(JobOutcome outcome)
         QFile f(batch);
         if (f.open(QIODevice::ReadOnly))
             m_seen.script = f.readAll();
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (::stat(QFile::encodeName(batch).constData(), &st) == 0)
             m_seen.batchMode = st.st_mode & 07777;
         const QFileInfo marker(QString::fromLatin1(kJobMarkerFile));
@@ -122,14 +124,15 @@ void TestBulkJob::entryArgument_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("argument");
     QTest::newRow("plain") << "LETTER.DOC" << QByteArray("LETTER.DOC");
-    QTest::newRow("long name, no 8.3 form") << "annual report 2026.ods"
-                                            << QByteArray("\"annual report 2026.ods\"");
+    QTest::newRow("long name, no 8.3 form")
+        << "annual report 2026.ods" << QByteArray("\"annual report 2026.ods\"");
     QTest::newRow("redirection is quoted") << "a>b" << QByteArray("\"a>b\"");
     QTest::newRow("pipe is quoted") << "a|more" << QByteArray("\"a|more\"");
     QTest::newRow("dash is not an option") << "-kd" << QByteArray("./-kd");
-    QTest::newRow("plus is not a setting") << "+batchmode=off" << QByteArray("\"./+batchmode=off\"");
-    QTest::newRow("non-ASCII as UTF-8") << QString::fromUtf8("Brief_\u00e4.txt")
-                                        << QByteArray("Brief_\xc3\xa4.txt");
+    QTest::newRow("plus is not a setting")
+        << "+batchmode=off" << QByteArray("\"./+batchmode=off\"");
+    QTest::newRow("non-ASCII as UTF-8")
+        << QString::fromUtf8("Brief_\u00e4.txt") << QByteArray("Brief_\xc3\xa4.txt");
     QTest::newRow("double quote cannot be written") << "say \"hi\".txt" << QByteArray();
     QTest::newRow("line break would start a command") << "x\r\ndel y" << QByteArray();
     QTest::newRow("tab is a control character") << "a\tb" << QByteArray();
@@ -241,51 +244,69 @@ void TestBulkJob::run_data()
 
     const QString info = QString::number(int(Icon::Information)) + QLatin1Char(':');
     const QString stop = QString::number(int(Icon::Stop)) + QLatin1Char(':');
-    const QString encStart = info + "Bulk encryption starting.  This may take some time. Please wait.";
-    const QString decStart = info + "Bulk decryption starting.  This may take some time. Please wait.";
+    const QString encStart =
+        info + "Bulk encryption starting.  This may take some time. Please wait.";
+    const QString decStart =
+        info + "Bulk decryption starting.  This may take some time. Please wait.";
 
     QTest::newRow("encrypt one file")
-        << int(BulkMode::Encrypt) << QStringList{"plan.txt"} << "<target>" << "pw" << "pw"
-        << QStringList{encStart, info + "Bulk encryption is complete."}
+        << int(BulkMode::Encrypt) << QStringList{"plan.txt"} << "<target>"
+        << "pw"
+        << "pw" << QStringList{encStart, info + "Bulk encryption is complete."}
         << QByteArray("@ECHO OFF\r\nPGP.EXE -cw +batchmode +verbose=0 plan.txt -z pw \r\n"
                       "del zorvex$$.tmp \r\nPGP.EXE -w bulke.bat \r\n");
     QTest::newRow("trailing slash accepted")
-        << int(BulkMode::Decrypt) << QStringList{"plan.pgp", "notes.txt"} << "<target>/" << "a b"
+        << int(BulkMode::Decrypt) << QStringList{"plan.pgp", "notes.txt"} << "<target>/"
+        << "a b"
         << "a b" << QStringList{decStart, info + "Bulk decryption is complete."}
         << QByteArray("@ECHO OFF\r\nPGP.EXE -p +batchmode +verbose=0 plan.pgp -z a b \r\n"
                       "del zorvex$$.tmp \r\nPGP.EXE -w bulke.bat \r\n");
     QTest::newRow("empty pass phrases are equal")
-        << int(BulkMode::Encrypt) << QStringList{"x"} << "<target>" << "" << ""
-        << QStringList{encStart, info + "Bulk encryption is complete."}
+        << int(BulkMode::Encrypt) << QStringList{"x"} << "<target>"
+        << ""
+        << "" << QStringList{encStart, info + "Bulk encryption is complete."}
         << QByteArray("@ECHO OFF\r\nPGP.EXE -cw +batchmode +verbose=0 x -z  \r\n"
                       "del zorvex$$.tmp \r\nPGP.EXE -w bulke.bat \r\n");
     QTest::newRow("left-out name is reported")
-        << int(BulkMode::Encrypt) << QStringList{"x", "q\"uote"} << "<target>" << "p" << "p"
+        << int(BulkMode::Encrypt) << QStringList{"x", "q\"uote"} << "<target>"
+        << "p"
+        << "p"
         << QStringList{encStart, info + "Bulk encryption is complete.\n\nThese entries were left "
                                         "out, because their names cannot be written into the "
                                         "batch file:\nq\"uote"}
         << QByteArray("@ECHO OFF\r\nPGP.EXE -cw +batchmode +verbose=0 x -z p \r\n"
                       "del zorvex$$.tmp \r\nPGP.EXE -w bulke.bat \r\n");
     QTest::newRow("pass phrases differ in case")
-        << int(BulkMode::Encrypt) << QStringList{"x"} << "<target>" << "Secret" << "secret"
-        << QStringList{encStart, stop + "Pass phrases don't compare.  Try again!"} << QByteArray();
+        << int(BulkMode::Encrypt) << QStringList{"x"} << "<target>"
+        << "Secret"
+        << "secret" << QStringList{encStart, stop + "Pass phrases don't compare.  Try again!"}
+        << QByteArray();
     QTest::newRow("nothing to decrypt among other files")
-        << int(BulkMode::Decrypt) << QStringList{"a.txt", "b.asc"} << "<target>" << "p" << "p"
-        << QStringList{decStart, info + "No files to decrypt in this directory"} << QByteArray();
+        << int(BulkMode::Decrypt) << QStringList{"a.txt", "b.asc"} << "<target>"
+        << "p"
+        << "p" << QStringList{decStart, info + "No files to decrypt in this directory"}
+        << QByteArray();
     QTest::newRow("empty directory")
-        << int(BulkMode::Encrypt) << QStringList{} << "<target>" << "p" << "p"
-        << QStringList{encStart, info + "No files to encrypt in this directory"} << QByteArray();
+        << int(BulkMode::Encrypt) << QStringList{} << "<target>"
+        << "p"
+        << "p" << QStringList{encStart, info + "No files to encrypt in this directory"}
+        << QByteArray();
     QTest::newRow("only stale work files")
-        << int(BulkMode::Encrypt) << QStringList{"bulke.bat", "zorvex$$.tmp"} << "<target>" << "p"
+        << int(BulkMode::Encrypt) << QStringList{"bulke.bat", "zorvex$$.tmp"} << "<target>"
+        << "p"
         << "p" << QStringList{encStart, info + "No files to encrypt in this directory"}
         << QByteArray();
     QTest::newRow("missing directory stops before listing")
-        << int(BulkMode::Encrypt) << QStringList{"x"} << "<target>/nowhere" << "p" << "p"
+        << int(BulkMode::Encrypt) << QStringList{"x"} << "<target>/nowhere"
+        << "p"
+        << "p"
         << QStringList{encStart, stop + "Cannot open the directory \"<target>/nowhere\". "
                                         "Nothing was encrypted."}
         << QByteArray();
     QTest::newRow("empty directory field")
-        << int(BulkMode::Decrypt) << QStringList{"x.pgp"} << "" << "p" << "p"
+        << int(BulkMode::Decrypt) << QStringList{"x.pgp"} << ""
+        << "p"
+        << "p"
         << QStringList{decStart, stop + "Cannot open the directory \"\". Nothing was decrypted."}
         << QByteArray();
 }

@@ -117,7 +117,9 @@ void TestClipboardJob::recordComposers(JobOutcome outcome)
         QFile in(input);
         if (in.open(QIODevice::ReadOnly))
             call.inputBytes = in.readAll();
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (::stat(QFile::encodeName(input).constData(), &st) == 0)
             call.inputMode = st.st_mode & 07777;
         m_calls.append(call);
@@ -127,9 +129,9 @@ void TestClipboardJob::recordComposers(JobOutcome outcome)
                 out.write(*m_result);
         }
     };
-    ClipboardComposers().encrypt = [record, outcome](const QString &in, const QString &out, int sign,
-                                                     int wipe, int armour, int text, int conv,
-                                                     const QString &recipients,
+    ClipboardComposers().encrypt = [record, outcome](const QString &in, const QString &out,
+                                                     int sign, int wipe, int armour, int text,
+                                                     int conv, const QString &recipients,
                                                      const QString &userId, QWidget *) {
         ComposerCall c;
         c.kind = QStringLiteral("encrypt");
@@ -194,9 +196,11 @@ void TestClipboardJob::dialogTexts()
 void TestClipboardJob::enablingFollowsMode()
 {
     CClipboardOpsDlg dialog;
-    const QStringList encryptOnly{"eyesOnlyBox", "signedBox", "detachSigBox", "clearsignBox",
-                                  "namesEdit", "namesList"};
-    auto enabled = [&](const QString &name) { return dialog.findChild<QWidget *>(name)->isEnabled(); };
+    const QStringList encryptOnly{"eyesOnlyBox",  "signedBox", "detachSigBox",
+                                  "clearsignBox", "namesEdit", "namesList"};
+    auto enabled = [&](const QString &name) {
+        return dialog.findChild<QWidget *>(name)->isEnabled();
+    };
     for (const QString &name : encryptOnly + QStringList{"sigIntactBox"})
         QVERIFY(enabled(name));
 
@@ -215,9 +219,10 @@ void TestClipboardJob::enablingFollowsMode()
 
 void TestClipboardJob::namesListAppendsKeyIds()
 {
-    m_settings->write("[Keys]\r\nKey1= 1024/0000ABCD 1996/02/11 Jane\r\n"
-                      "Key2=  512/00001234 1995/11/30 John\r\nKey3=10240/0000FFFF 2001/01/01 Big\r\n"
-                      "NumbrOfKeys=3\r\n");
+    m_settings->write(
+        "[Keys]\r\nKey1= 1024/0000ABCD 1996/02/11 Jane\r\n"
+        "Key2=  512/00001234 1995/11/30 John\r\nKey3=10240/0000FFFF 2001/01/01 Big\r\n"
+        "NumbrOfKeys=3\r\n");
     State().KeyNameCount = 3;
     CClipboardOpsDlg dialog;
     auto *list = dialog.findChild<QListWidget *>("namesList");
@@ -242,7 +247,7 @@ void TestClipboardJob::composedCall_data()
     QTest::addColumn<int>("startSigIntact");
     QTest::addColumn<QStringList>("clicks");
     QTest::addColumn<QString>("kind");
-    QTest::addColumn<int>("sign");         // encrypt: sign argument; decrypt: keepSignature
+    QTest::addColumn<int>("sign");          // encrypt: sign argument; decrypt: keepSignature
     QTest::addColumn<QList<int>>("during"); // SignIt, EyesOnly, DetachSig, ClearsignOnly, SigIntact
     QTest::addColumn<int>("sigIntactAfter");
 
@@ -259,14 +264,12 @@ void TestClipboardJob::composedCall_data()
     QTest::newRow("signed, eyes only")
         << 0 << 0 << QStringList{"encryptButton", "signedBox", "eyesOnlyBox"} << "encrypt" << 1
         << QList<int>{1, 1, 0, 0, 1} << 0;
-    QTest::newRow("detached signature")
-        << 0 << 0 << QStringList{"encryptButton", "detachSigBox"} << "encrypt" << 0
-        << QList<int>{0, 0, 1, 0, 1} << 0;
-    QTest::newRow("clearsign only")
-        << 0 << 1 << QStringList{"encryptButton", "clearsignBox"} << "encrypt" << 0
-        << QList<int>{0, 0, 0, 1, 1} << 1;
-    QTest::newRow("last mode repeats") << 1 << 0 << QStringList{} << "encrypt" << 0
-                                       << QList<int>{0, 0, 0, 0, 1} << 0;
+    QTest::newRow("detached signature") << 0 << 0 << QStringList{"encryptButton", "detachSigBox"}
+                                        << "encrypt" << 0 << QList<int>{0, 0, 1, 0, 1} << 0;
+    QTest::newRow("clearsign only") << 0 << 1 << QStringList{"encryptButton", "clearsignBox"}
+                                    << "encrypt" << 0 << QList<int>{0, 0, 0, 1, 1} << 1;
+    QTest::newRow("last mode repeats")
+        << 1 << 0 << QStringList{} << "encrypt" << 0 << QList<int>{0, 0, 0, 0, 1} << 0;
 }
 
 void TestClipboardJob::composedCall()
@@ -410,13 +413,14 @@ void TestClipboardJob::unwritableWorkFileKeepsText()
 
 void TestClipboardJob::failedJobKeepsText()
 {
-    for (const JobOutcome outcome : {JobOutcome::NotStarted, JobOutcome::ScriptEnded,
-                                     JobOutcome::Stopped, JobOutcome::Busy}) {
+    for (const JobOutcome outcome :
+         {JobOutcome::NotStarted, JobOutcome::ScriptEnded, JobOutcome::Stopped, JobOutcome::Busy}) {
         recordComposers(outcome);
         m_result = QByteArray("partial");
         QPlainTextEdit editor;
         editor.setPlainText(QStringLiteral("text"));
-        whenDialogOpens([](CClipboardOpsDlg *d) { d->findChild<QPushButton *>("okButton")->click(); });
+        whenDialogOpens(
+            [](CClipboardOpsDlg *d) { d->findChild<QPushButton *>("okButton")->click(); });
         QCOMPARE(OnClipboardSubsystem(nullptr, &editor), ClipboardResult::NotRun);
         QCOMPARE(editor.toPlainText(), "text");
         QVERIFY(!QFile::exists("cliptxt.txt"));

@@ -39,7 +39,10 @@ private slots:
     void editorTextRoundTrip();
 
 private:
-    QString tool(const char *name) const { return m_tools + QLatin1Char('/') + QLatin1String(name); }
+    QString tool(const char *name) const
+    {
+        return m_tools + QLatin1Char('/') + QLatin1String(name);
+    }
     QByteArray gpg(const QStringList &arguments);
     void runClipboard(QPlainTextEdit *editor, bool encrypt, const QString &names);
 
@@ -78,7 +81,8 @@ void TestClipDirEngine::cleanup()
 
 void TestClipDirEngine::cleanupTestCase()
 {
-    QProcess::execute(QStringLiteral("gpgconf"), {QStringLiteral("--kill"), QStringLiteral("gpg-agent")});
+    QProcess::execute(QStringLiteral("gpgconf"),
+                      {QStringLiteral("--kill"), QStringLiteral("gpg-agent")});
 }
 
 QByteArray TestClipDirEngine::gpg(const QStringList &arguments)
@@ -93,7 +97,8 @@ QByteArray TestClipDirEngine::gpg(const QStringList &arguments)
 void TestClipDirEngine::directoryRoundTrip()
 {
     if (!m_missing.isEmpty())
-        QSKIP(qPrintable(QStringLiteral("needs the batch interpreter and the PGP engine:") + m_missing));
+        QSKIP(qPrintable(QStringLiteral("needs the batch interpreter and the PGP engine:") +
+                         m_missing));
 
     // The batch runs headless, as the job runner runs it with ZORVEX_TERMINAL=none, and the
     // wait lasts until the script's last line (the wipe of bulke.bat) has run as well.
@@ -104,7 +109,7 @@ void TestClipDirEngine::directoryRoundTrip()
         if (!p.waitForFinished(120000))
             return JobOutcome::Stopped;
         return QFile::exists(QString::fromLatin1(kJobMarkerFile)) ? JobOutcome::ScriptEnded
-                                                                   : JobOutcome::Finished;
+                                                                  : JobOutcome::Finished;
     };
 
     QTemporaryDir target;
@@ -123,7 +128,8 @@ void TestClipDirEngine::directoryRoundTrip()
     }
     const QString pass = QStringLiteral("one-pass-phrase");
 
-    QCOMPARE(RunBulkJob(BulkMode::Encrypt, target.path(), pass, pass, nullptr), JobOutcome::Finished);
+    QCOMPARE(RunBulkJob(BulkMode::Encrypt, target.path(), pass, pass, nullptr),
+             JobOutcome::Finished);
     QCOMPARE(QDir::currentPath(), m_startDir);
     QCOMPARE(MessageBox::shown().last().text, "Bulk encryption is complete.");
     for (const QString &name : originals.keys()) {
@@ -133,7 +139,8 @@ void TestClipDirEngine::directoryRoundTrip()
     }
     QVERIFY(!QFile::exists(target.filePath("bulke.bat")));
 
-    QCOMPARE(RunBulkJob(BulkMode::Decrypt, target.path(), pass, pass, nullptr), JobOutcome::Finished);
+    QCOMPARE(RunBulkJob(BulkMode::Decrypt, target.path(), pass, pass, nullptr),
+             JobOutcome::Finished);
     QCOMPARE(QDir::currentPath(), m_startDir);
     QCOMPARE(MessageBox::shown().last().text, "Bulk decryption is complete.");
     for (auto it = originals.cbegin(); it != originals.cend(); ++it) {
@@ -162,14 +169,15 @@ void TestClipDirEngine::runClipboard(QPlainTextEdit *editor, bool encrypt, const
 void TestClipDirEngine::editorTextRoundTrip()
 {
     if (!m_missing.isEmpty())
-        QSKIP(qPrintable(QStringLiteral("needs the batch interpreter and the PGP engine:") + m_missing));
+        QSKIP(qPrintable(QStringLiteral("needs the batch interpreter and the PGP engine:") +
+                         m_missing));
 #ifndef ZORVEX_HAVE_FILE_COMPOSERS
     QSKIP("needs the file composers ComposeEncryptJob and ComposeDecryptJob and the job runner");
 #else
-    const QDir fixtures(qEnvironmentVariable("ZORVEX_SOURCE_DIR") + QStringLiteral("/tests/fixtures"));
-    const QStringList keyFiles =
-        fixtures.entryList({QStringLiteral("*.asc"), QStringLiteral("*.gpg"), QStringLiteral("*.key")},
-                           QDir::Files);
+    const QDir fixtures(qEnvironmentVariable("ZORVEX_SOURCE_DIR") +
+                        QStringLiteral("/tests/fixtures"));
+    const QStringList keyFiles = fixtures.entryList(
+        {QStringLiteral("*.asc"), QStringLiteral("*.gpg"), QStringLiteral("*.key")}, QDir::Files);
     if (keyFiles.isEmpty())
         QSKIP(qPrintable("needs test keys in " + fixtures.path()));
     for (const QString &file : keyFiles)
@@ -192,7 +200,8 @@ void TestClipDirEngine::editorTextRoundTrip()
     ClipboardComposers().encrypt = [](const QString &in, const QString &out, int sign, int wipe,
                                       int armour, int text, int conv, const QString &recipients,
                                       const QString &userId, QWidget *parent) {
-        return ComposeEncryptJob(in, out, sign, wipe, armour, text, conv, recipients, userId, parent);
+        return ComposeEncryptJob(in, out, sign, wipe, armour, text, conv, recipients, userId,
+                                 parent);
     };
     ClipboardComposers().decrypt = [](int keep, const QString &in, const QString &out,
                                       QWidget *parent) {
@@ -201,7 +210,8 @@ void TestClipDirEngine::editorTextRoundTrip()
 
     QTemporaryDir work;
     QVERIFY(QDir::setCurrent(work.path()));
-    const QString original = QString::fromUtf8("Dear Jane,\n\nthe plan stands. Gr\u00fc\u00dfe\nJohn\n");
+    const QString original =
+        QString::fromUtf8("Dear Jane,\n\nthe plan stands. Gr\u00fc\u00dfe\nJohn\n");
     QPlainTextEdit editor;
     editor.setPlainText(original);
 
