@@ -10,11 +10,11 @@
 #include <QPlainTextEdit>
 
 namespace {
-const QString inputFile()
+QString inputFile()
 {
     return QString::fromLatin1(kClipInputFile);
 }
-const QString outputFile()
+QString outputFile()
 {
     return QString::fromLatin1(kClipOutputFile);
 }
