@@ -126,10 +126,11 @@ void CClipboardOpsDlg::modeChosen(int mode)
 
 void CClipboardOpsDlg::nameSelected()
 {
-    const QListWidgetItem *item = m_namesList->currentItem();
-    if (!item || !item->isSelected())
+    // The selection, not the current item: keyboard moves change the two in either order.
+    const QList<QListWidgetItem *> picked = m_namesList->selectedItems();
+    if (picked.isEmpty())
         return;
-    m_names += KeyIdSelectionText(item->text());
+    m_names += KeyIdSelectionText(picked.first()->text());
     m_namesEdit->setText(m_names);
 }
 

@@ -239,6 +239,14 @@ void TestClipboardJob::namesListAppendsKeyIds()
     QCOMPARE(names->text(), "0x0000ABCD 0x00001234 ");
     list->setCurrentRow(0);
     QCOMPARE(names->text(), "0x0000ABCD 0x00001234 0x0000ABCD ");
+
+    // A mouse pick appends the entry clicked, not the one that was current.
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(1)).center());
+    QCOMPARE(names->text(), "0x0000ABCD 0x00001234 0x0000ABCD 0x00001234 ");
+    dialog.close();
 }
 
 void TestClipboardJob::composedCall_data()
