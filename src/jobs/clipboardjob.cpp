@@ -1,0 +1,127 @@
+#include "clipboardjob.h"
+
+#include "app/settings.h"
+#include "jobs/clipboardopsdlg.h"
+#include "jobs/workfile.h"
+#include "platform/messagebox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+
+namespace {
+QString inputFile()
+{
+    return QString::fromLatin1(kClipInputFile);
+}
+QString outputFile()
+{
+    return QString::fromLatin1(kClipOutputFile);
+}
+
+// The text is safe in the editor whenever this runs, so neither file is worth keeping: one
+// holds the user's plaintext, the other PGP's plaintext or ciphertext.
+void removeWorkFiles()
+{
+    QFile::remove(outputFile());
+    QFile::remove(inputFile());
+}
+
+JobOutcome runComposer(QWidget *parent)
+{
+    RuntimeOptionsRecord &options = RuntimeOptions();
+    const ClipboardComposerSet &composers = ClipboardComposers();
+    if (State().ClipboardMode == 1) {
+        if (!composers.encrypt)
+            return JobOutcome::NotStarted;
+        // Without SigIntact an unsigned encryption would lose its "e" and PGP would only
+        // armour the text.
+        const int savedSigIntact = options.SigIntact;
+        options.SigIntact = 1;
+        const JobOutcome outcome =
+            composers.encrypt(inputFile(), outputFile(), options.SignIt, 1, 1, 1, 0,
+                              State().RecipientNames, options.MyName, parent);
+        options.SigIntact = savedSigIntact;
+        return outcome;
+    }
+    if (!composers.decrypt)
+        return JobOutcome::NotStarted;
+    return composers.decrypt(options.SigIntact, inputFile(), outputFile(), parent);
+}
+} // namespace
+
+ClipboardComposerSet &ClipboardComposers()
+{
+    static ClipboardComposerSet composers{
+        [](const QString &, const QString &, int, int, int, int, int, const QString &,
+           const QString &, QWidget *) { return JobOutcome::NotStarted; },
+        [](int, const QString &, const QString &, QWidget *) { return JobOutcome::NotStarted; },
+    };
+    return composers;
+}
+
+ClipboardResult OnClipboardSubsystem(QWidget *parent, QPlainTextEdit *editor)
+{
+    // A second clipboard run inside another job's wait would overwrite the work files that
+    // PGP is still reading.
+    if (JobRunning()) {
+        MessageBox::information(parent, QStringLiteral("Another PGP job is still running. "
+                                                       "Please wait until it has finished."));
+        return ClipboardResult::NotRun;
+    }
+
+    const QByteArray text = editor->toPlainText().toUtf8();
+    if (!WritePrivateFile(inputFile(), text)) {
+        MessageBox::stop(parent, QStringLiteral("Cannot write the work file cliptxt.txt in %1. "
+                                                "The editor text is unchanged.")
+                                     .arg(QDir::currentPath()));
+        return ClipboardResult::NotWritten;
+    }
+
+    CClipboardOpsDlg dialog(parent);
+    if (dialog.exec() != QDialog::Accepted) {
+        removeWorkFiles();
+        return ClipboardResult::Cancelled;
+    }
+
+    // A result left over from an earlier run must not pass for this run's result, and PGP
+    // would stop to ask before overwriting it.
+    if (QFile::exists(outputFile()) && !QFile::remove(outputFile())) {
+        MessageBox::stop(parent, QStringLiteral("Cannot remove the old result file cliptxt.asc. "
+                                                "The editor text is unchanged."));
+        QFile::remove(inputFile());
+        return ClipboardResult::NotRun;
+    }
+
+    const JobOutcome outcome = runComposer(parent);
+    if (outcome != JobOutcome::Finished) {
+        if (outcome == JobOutcome::Busy)
+            MessageBox::information(parent, QStringLiteral("Another PGP job is still running. "
+                                                           "Please wait until it has finished."));
+        removeWorkFiles();
+        return ClipboardResult::NotRun;
+    }
+
+    QFile result(outputFile());
+    if (!result.exists()) {
+        MessageBox::information(parent, QStringLiteral("PGP produced no result (no cliptxt.asc was "
+                                                       "written). The editor text is unchanged."));
+        removeWorkFiles();
+        return ClipboardResult::NothingProduced;
+    }
+    if (!result.open(QIODevice::ReadOnly)) {
+        MessageBox::stop(parent, QStringLiteral("Cannot read the result file cliptxt.asc. "
+                                                "The editor text is unchanged."));
+        removeWorkFiles();
+        return ClipboardResult::NothingProduced;
+    }
+    QByteArray bytes = result.readAll();
+    result.close();
+    // The editor holds text: a decrypted binary file ends at its first zero byte.
+    const qsizetype zero = bytes.indexOf('\0');
+    if (zero >= 0)
+        bytes.truncate(zero);
+    editor->setPlainText(QString::fromUtf8(bytes));
+    removeWorkFiles();
+    return ClipboardResult::Replaced;
+}

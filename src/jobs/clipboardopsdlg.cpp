@@ -1,0 +1,145 @@
+#include "clipboardopsdlg.h"
+
+#include "app/settings.h"
+#include "keys/keynamelist.h"
+#include "platform/help.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+QCheckBox *flagBox(const QString &text, const QString &name, int RuntimeOptionsRecord::*flag,
+                   QWidget *parent)
+{
+    auto *box = new QCheckBox(text, parent);
+    box->setObjectName(name);
+    QObject::connect(box, &QCheckBox::clicked, parent,
+                     [flag](bool checked) { RuntimeOptions().*flag = checked ? 1 : 0; });
+    return box;
+}
+} // namespace
+
+CClipboardOpsDlg::CClipboardOpsDlg(QWidget *parent) : QDialog(parent)
+{
+    setWindowTitle(QString::fromUtf8("Zorvex\u00ae 5.0 - Clipboard Subsystem"));
+
+    // Each run starts without signing or special output; SigIntact is left as the settings
+    // have it, so a plain decryption keeps the user's choice although its box shows unchecked.
+    RuntimeOptionsRecord &options = RuntimeOptions();
+    options.SignIt = 0;
+    options.ClearsignOnly = 0;
+    options.DetachSig = 0;
+    options.EyesOnly = 0;
+
+    auto *layout = new QVBoxLayout(this);
+
+    layout->addWidget(new QLabel(
+        QStringLiteral("Step #1 - Select whether you want to encrypyt or decrypt"), this));
+    m_encrypt = new QRadioButton(QStringLiteral("&Encrypt Active Window"), this);
+    m_encrypt->setObjectName(QStringLiteral("encryptButton"));
+    m_decrypt = new QRadioButton(QStringLiteral("&Decrypt Active Window"), this);
+    m_decrypt->setObjectName(QStringLiteral("decryptButton"));
+    auto *modeRow = new QHBoxLayout;
+    modeRow->addWidget(m_encrypt);
+    modeRow->addWidget(m_decrypt);
+    layout->addLayout(modeRow);
+
+    layout->addWidget(
+        new QLabel(QStringLiteral("Step #2 - Select the available options you want to use"), this));
+    m_signed = flagBox(QStringLiteral("Signed Encryption if Checked"), QStringLiteral("signedBox"),
+                       &RuntimeOptionsRecord::SignIt, this);
+    m_eyesOnly = flagBox(QStringLiteral("Eyes Only"), QStringLiteral("eyesOnlyBox"),
+                         &RuntimeOptionsRecord::EyesOnly, this);
+    m_sigIntact = flagBox(QStringLiteral("Decrypt with sig. intact"),
+                          QStringLiteral("sigIntactBox"), &RuntimeOptionsRecord::SigIntact, this);
+    m_clearsign = flagBox(QStringLiteral("Clearsign only"), QStringLiteral("clearsignBox"),
+                          &RuntimeOptionsRecord::ClearsignOnly, this);
+    m_detachSig = flagBox(QStringLiteral("Detach sig. certificate"), QStringLiteral("detachSigBox"),
+                          &RuntimeOptionsRecord::DetachSig, this);
+    auto *boxes = new QGridLayout;
+    boxes->addWidget(m_signed, 0, 0);
+    boxes->addWidget(m_eyesOnly, 0, 1);
+    boxes->addWidget(m_sigIntact, 1, 0);
+    boxes->addWidget(m_clearsign, 1, 1);
+    boxes->addWidget(m_detachSig, 2, 0);
+    layout->addLayout(boxes);
+
+    layout->addWidget(
+        new QLabel(QStringLiteral("Step #3 - Select the names you want to use"), this));
+    m_namesEdit = new QLineEdit(this);
+    m_namesEdit->setObjectName(QStringLiteral("namesEdit"));
+    layout->addWidget(m_namesEdit);
+    m_namesList = new QListWidget(this);
+    m_namesList->setObjectName(QStringLiteral("namesList"));
+    m_namesList->setSelectionMode(QAbstractItemView::SingleSelection);
+    FillKeyNameList(m_namesList);
+    layout->addWidget(m_namesList);
+
+    auto *buttons = new QDialogButtonBox(this);
+    auto *ok = buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setDefault(true);
+    auto *cancel = buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    auto *help = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
+    help->setObjectName(QStringLiteral("helpButton"));
+    auto *bottom = new QHBoxLayout;
+    auto *logo = new QLabel(this);
+    logo->setObjectName(QStringLiteral("logoPicture"));
+    bottom->addWidget(logo);
+    bottom->addStretch();
+    bottom->addWidget(buttons);
+    layout->addLayout(bottom);
+
+    connect(ok, &QPushButton::clicked, this, &CClipboardOpsDlg::accept);
+    connect(cancel, &QPushButton::clicked, this, &CClipboardOpsDlg::reject);
+    connect(help, &QPushButton::clicked, this, [this] { ShowHelpContext(kHelpContext, this); });
+    connect(m_encrypt, &QRadioButton::clicked, this, [this](bool checked) {
+        if (checked)
+            modeChosen(1);
+    });
+    connect(m_decrypt, &QRadioButton::clicked, this, [this](bool checked) {
+        if (checked)
+            modeChosen(0);
+    });
+    connect(m_namesList, &QListWidget::itemSelectionChanged, this, &CClipboardOpsDlg::nameSelected);
+}
+
+void CClipboardOpsDlg::modeChosen(int mode)
+{
+    State().ClipboardMode = mode;
+    const bool encrypt = mode == 1;
+    m_sigIntact->setEnabled(!encrypt);
+    for (QWidget *w : {static_cast<QWidget *>(m_eyesOnly), static_cast<QWidget *>(m_signed),
+                       static_cast<QWidget *>(m_detachSig), static_cast<QWidget *>(m_clearsign),
+                       static_cast<QWidget *>(m_namesEdit), static_cast<QWidget *>(m_namesList)})
+        w->setEnabled(encrypt);
+}
+
+void CClipboardOpsDlg::nameSelected()
+{
+    // The selection, not the current item: keyboard moves change the two in either order.
+    const QList<QListWidgetItem *> picked = m_namesList->selectedItems();
+    if (picked.isEmpty())
+        return;
+    m_names += KeyIdSelectionText(picked.first()->text());
+    m_namesEdit->setText(m_names);
+}
+
+void CClipboardOpsDlg::accept()
+{
+    // The clipboard encryption never names a sender, so the one typed in an encryption dialog
+    // earlier in the run is dropped here.
+    State().RecipientNames.clear();
+    RuntimeOptions().MyName.clear();
+    State().RecipientNames = m_namesEdit->text();
+    QDialog::accept();
+}
