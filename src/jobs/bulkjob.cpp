@@ -105,8 +105,14 @@ QByteArray ComposeBulkScript(BulkMode mode, const QList<QByteArray> &arguments,
 
 BulkLauncher &BulkJobLauncher()
 {
-    static BulkLauncher launcher = [](const QString &, int, QWidget *) {
-        return JobOutcome::NotStarted;
+    static BulkLauncher launcher = [](const QString &batchFile, int showState, QWidget *parent) {
+        // Busy is told by the caller, with the directory job's own words.
+        JobGuard guard(parent, true);
+        if (!guard.acquired())
+            return JobOutcome::Busy;
+        if (!StartBatchFile(batchFile, showState, parent))
+            return JobOutcome::NotStarted;
+        return WaitForJob(parent);
     };
     return launcher;
 }
@@ -161,14 +167,12 @@ JobOutcome RunBulkJob(BulkMode mode, const QString &directory, const QString &pa
         MessageBox::stop(parent, QStringLiteral("Cannot open batch file, aborting"));
         return JobOutcome::NotStarted;
     }
-    QFile marker(QString::fromLatin1(kJobMarkerFile));
-    if (!marker.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!CreateJobMarker()) {
         QFile::remove(QString::fromLatin1(kBulkBatchFile));
         MessageBox::stop(parent,
                          QStringLiteral("Cannot create the marker file zorvex$$.tmp, aborting"));
         return JobOutcome::NotStarted;
     }
-    marker.close();
 
     const BulkLauncher &launch = BulkJobLauncher();
     const JobOutcome outcome =

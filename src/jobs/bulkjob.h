@@ -46,8 +46,8 @@ QByteArray ComposeBulkScript(BulkMode mode, const QList<QByteArray> &arguments,
                              const QString &passPhrase);
 
 // Starts the written batch file in a terminal with the given show state and waits until its
-// marker is gone, holding the one-job guard meanwhile. The program start-up points this at the
-// job runner; until then it starts nothing.
+// marker is gone, holding the one-job guard meanwhile: the job runner's StartBatchFile and
+// WaitForJob, reached through this one place so that tests can stand in for them.
 using BulkLauncher =
     std::function<JobOutcome(const QString &batchFile, int showState, QWidget *parent)>;
 BulkLauncher &BulkJobLauncher();

@@ -2,6 +2,8 @@
 
 #include "app/settings.h"
 #include "jobs/clipboardopsdlg.h"
+#include "jobs/decryptjob.h"
+#include "jobs/encryptjob.h"
 #include "jobs/workfile.h"
 #include "platform/messagebox.h"
 
@@ -52,11 +54,7 @@ JobOutcome runComposer(QWidget *parent)
 
 ClipboardComposerSet &ClipboardComposers()
 {
-    static ClipboardComposerSet composers{
-        [](const QString &, const QString &, int, int, int, int, int, const QString &,
-           const QString &, QWidget *) { return JobOutcome::NotStarted; },
-        [](int, const QString &, const QString &, QWidget *) { return JobOutcome::NotStarted; },
-    };
+    static ClipboardComposerSet composers{ComposeEncryptJob, ComposeDecryptJob};
     return composers;
 }
 

@@ -12,9 +12,8 @@ class QWidget;
 inline constexpr auto kClipInputFile = "cliptxt.txt";
 inline constexpr auto kClipOutputFile = "cliptxt.asc";
 
-// The file composers the clipboard operation hands its work files to. They are reached through
-// this one place so that the operation does not depend on how they are built; the program
-// start-up points them at ComposeEncryptJob and ComposeDecryptJob. Until then they run nothing.
+// The file composers the clipboard operation hands its work files to: ComposeEncryptJob and
+// ComposeDecryptJob, reached through this one place so that tests can see what is passed.
 struct ClipboardComposerSet
 {
     // input, output, sign, wipe, armour, text, conventional, recipients, user ID, parent
