@@ -104,8 +104,6 @@ QAction *CMainFrame::makeCommandAction(int id, const QString &text, QObject *par
     if (id == Cmd::ViewToolbar || id == Cmd::ViewStatusBar)
         action->setCheckable(true);
     connect(action, &QAction::triggered, this, [this, id] { executeCommand(id); });
-    connect(action, &QObject::destroyed, this,
-            [this, action] { m_commandActions.removeAll(action); });
     m_commandActions.append(action);
     return action;
 }
@@ -307,6 +305,8 @@ void CMainFrame::scheduleCommandUpdate()
 
 void CMainFrame::updateCommandUI()
 {
+    // The Help popup's items may go with a menu bar; their entries here then read null.
+    m_commandActions.removeAll(nullptr);
     for (QAction *action : std::as_const(m_commandActions)) {
         CommandState state;
         routeCommand(action->data().toInt(), &state);

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 
 class QAction;
@@ -97,7 +98,7 @@ private:
     QList<QAction *> m_menu128;
     QList<QAction *> m_menu129;
     bool m_editorMenuActive = false;
-    QList<QAction *> m_commandActions;
+    QList<QPointer<QAction>> m_commandActions;
     std::unique_ptr<HelpPopupStep> m_helpStep;
     CommandTarget *m_appTarget = nullptr;
     QTimer *m_updateTimer;
