@@ -28,7 +28,11 @@ CommandLineInfo ParseCommandLine(const QStringList &arguments)
     CommandLineInfo info;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
-        if (arg.startsWith(QLatin1Char('/')) || arg.startsWith(QLatin1Char('-'))) {
+        // A slash also starts every absolute path here: "/word" is a flag only when it names
+        // no directory and no existing file.
+        const bool slashFlag = arg.startsWith(QLatin1Char('/')) &&
+                               !arg.mid(1).contains(QLatin1Char('/')) && !QFileInfo::exists(arg);
+        if (slashFlag || arg.startsWith(QLatin1Char('-'))) {
             const QString flag = arg.mid(1);
             if (flag == QLatin1String("Embedding"))
                 info.embedding = true;
