@@ -88,8 +88,9 @@ bool CZorvex5App::InitInstance()
             return false;
         }
     } else if (!m_mainFrame->OpenDocumentFile(m_commandLine.fileName)) {
-        MessageBox::stop(nullptr, tr("Cannot open the file %1.")
-                                      .arg(QDir::toNativeSeparators(m_commandLine.fileName)));
+        MessageBox::stop(
+            nullptr,
+            tr("Cannot open the file %1.").arg(QDir::toNativeSeparators(m_commandLine.fileName)));
         m_exitCode = 1;
         return false;
     }

@@ -27,7 +27,8 @@ struct CommandLineInfo
 CommandLineInfo ParseCommandLine(const QStringList &arguments);
 
 // The start-up steps, in the order InitInstance takes them (reported to an observer in tests).
-enum class StartupStep {
+enum class StartupStep
+{
     CommandLine,
     MainFrame,
     FirstDocument,
@@ -60,8 +61,14 @@ public:
 
     // Seams for tests: what refreshes the key list (RefreshKeyNames by default), and who hears
     // of each start-up step.
-    void setKeyRefresh(std::function<void(QWidget *parent)> refresh) { m_keyRefresh = std::move(refresh); }
-    void setStepObserver(std::function<void(StartupStep)> observer) { m_stepObserver = std::move(observer); }
+    void setKeyRefresh(std::function<void(QWidget *parent)> refresh)
+    {
+        m_keyRefresh = std::move(refresh);
+    }
+    void setStepObserver(std::function<void(StartupStep)> observer)
+    {
+        m_stepObserver = std::move(observer);
+    }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -9,7 +9,8 @@ const PopupDef kEditors{"&Editors",
                         {{"&Notepad...", Cmd::Notepad},
                          {"&Word Pad...", Cmd::WordPad},
                          {"&User Application", Cmd::UserApplication}}};
-const PopupDef kView{"&View", {{"&Toolbar", Cmd::ViewToolbar}, {"&Status Bar", Cmd::ViewStatusBar}}};
+const PopupDef kView{"&View",
+                     {{"&Toolbar", Cmd::ViewToolbar}, {"&Status Bar", Cmd::ViewStatusBar}}};
 const PopupDef kOperations{"&Operations",
                            {{"&Encryption Subsystem...", Cmd::Encryption},
                             {"&Decryption Subsystem...", Cmd::Decryption},
@@ -21,62 +22,61 @@ const PopupDef kOperations{"&Operations",
                             {"&Key Management...", Cmd::KeyManagement}}};
 const PopupDef kPreferences{
     "&Preferences", {{"Preferences", Cmd::Preferences}, {nullptr, 0}, {"Op&tions", Cmd::Options}}};
-const PopupDef kHelp{"&Help",
-                     {{"&Help Topics", Cmd::HelpFinder}, {nullptr, 0}, {"&About Zorvex 5...", Cmd::AppAbout}}};
+const PopupDef kHelp{
+    "&Help",
+    {{"&Help Topics", Cmd::HelpFinder}, {nullptr, 0}, {"&About Zorvex 5...", Cmd::AppAbout}}};
 } // namespace
 
 const QList<PopupDef> &MainMenu128()
 {
-    static const QList<PopupDef> menu{
-        {"&File",
-         {{"&New\tCtrl+N", Cmd::FileNew},
-          {"&Open...\tCtrl+O", Cmd::FileOpen},
-          {"&Save...\tCtrl+S", Cmd::FileSave},
-          {nullptr, 0},
-          {"Sen&d...", Cmd::FileSend},
-          {nullptr, 0},
-          {"E&xit", Cmd::AppExit}}},
-        kEditors,
-        kView,
-        kOperations,
-        kPreferences,
-        kHelp};
+    static const QList<PopupDef> menu{{"&File",
+                                       {{"&New\tCtrl+N", Cmd::FileNew},
+                                        {"&Open...\tCtrl+O", Cmd::FileOpen},
+                                        {"&Save...\tCtrl+S", Cmd::FileSave},
+                                        {nullptr, 0},
+                                        {"Sen&d...", Cmd::FileSend},
+                                        {nullptr, 0},
+                                        {"E&xit", Cmd::AppExit}}},
+                                      kEditors,
+                                      kView,
+                                      kOperations,
+                                      kPreferences,
+                                      kHelp};
     return menu;
 }
 
 const QList<PopupDef> &EditorMenu129()
 {
-    static const QList<PopupDef> menu{
-        {"&File",
-         {{"&New\tCtrl+N", Cmd::FileNew},
-          {"&Open...\tCtrl+O", Cmd::FileOpen},
-          {"&Close", Cmd::FileClose},
-          {"&Save\tCtrl+S", Cmd::FileSave},
-          {"Save &As...", Cmd::FileSaveAs},
-          {nullptr, 0},
-          {"Sen&d...", Cmd::FileSend},
-          {nullptr, 0},
-          {"E&xit", Cmd::AppExit}}},
-        {"&Edit",
-         {{"&Undo\tCtrl+Z", Cmd::EditUndo},
-          {nullptr, 0},
-          {"Cu&t\tCtrl+X", Cmd::EditCut},
-          {"&Copy\tCtrl+C", Cmd::EditCopy},
-          {"&Paste\tCtrl+V", Cmd::EditPaste},
-          {"Select &All\tCtrl+A", Cmd::EditSelectAll},
-          {"Delete\tDel", Cmd::EditDelete},
-          {nullptr, 0},
-          {"Clear &Document", Cmd::EditClear}}},
-        kEditors,
-        kView,
-        kOperations,
-        kPreferences,
-        {"&Window",
-         {{"&New Window", Cmd::WindowNew},
-          {"&Cascade", Cmd::WindowCascade},
-          {"&Tile", Cmd::WindowTile},
-          {"&Arrange Icons", Cmd::WindowArrange}}},
-        kHelp};
+    static const QList<PopupDef> menu{{"&File",
+                                       {{"&New\tCtrl+N", Cmd::FileNew},
+                                        {"&Open...\tCtrl+O", Cmd::FileOpen},
+                                        {"&Close", Cmd::FileClose},
+                                        {"&Save\tCtrl+S", Cmd::FileSave},
+                                        {"Save &As...", Cmd::FileSaveAs},
+                                        {nullptr, 0},
+                                        {"Sen&d...", Cmd::FileSend},
+                                        {nullptr, 0},
+                                        {"E&xit", Cmd::AppExit}}},
+                                      {"&Edit",
+                                       {{"&Undo\tCtrl+Z", Cmd::EditUndo},
+                                        {nullptr, 0},
+                                        {"Cu&t\tCtrl+X", Cmd::EditCut},
+                                        {"&Copy\tCtrl+C", Cmd::EditCopy},
+                                        {"&Paste\tCtrl+V", Cmd::EditPaste},
+                                        {"Select &All\tCtrl+A", Cmd::EditSelectAll},
+                                        {"Delete\tDel", Cmd::EditDelete},
+                                        {nullptr, 0},
+                                        {"Clear &Document", Cmd::EditClear}}},
+                                      kEditors,
+                                      kView,
+                                      kOperations,
+                                      kPreferences,
+                                      {"&Window",
+                                       {{"&New Window", Cmd::WindowNew},
+                                        {"&Cascade", Cmd::WindowCascade},
+                                        {"&Tile", Cmd::WindowTile},
+                                        {"&Arrange Icons", Cmd::WindowArrange}}},
+                                      kHelp};
     return menu;
 }
 
@@ -91,17 +91,25 @@ const QList<MenuItemDef> &EditorContextMenu133()
 
 const QList<ToolButtonDef> &Toolbar128()
 {
-    static const QList<ToolButtonDef> bar{
-        {Cmd::FileNew, "new"},          {Cmd::FileOpen, "open"},
-        {Cmd::FileSave, "save"},        {Cmd::FileSend, "send"},
-        {Cmd::EditCut, "cut"},          {Cmd::EditCopy, "copy"},
-        {Cmd::EditPaste, "paste"},      {Cmd::Notepad, "notepad"},
-        {Cmd::WordPad, "wordpad"},      {Cmd::UserApplication, "userapp"},
-        {Cmd::Encryption, "encrypt"},   {Cmd::Decryption, "decrypt"},
-        {Cmd::ClipboardSubsystem, "clipboard"}, {Cmd::DirectoryCrypt, "directory"},
-        {Cmd::KeyManagement, "keys"},   {Cmd::Preferences, "preferences"},
-        {Cmd::Options, "options"},      {0, nullptr},
-        {Cmd::HelpFinder, "help"}};
+    static const QList<ToolButtonDef> bar{{Cmd::FileNew, "new"},
+                                          {Cmd::FileOpen, "open"},
+                                          {Cmd::FileSave, "save"},
+                                          {Cmd::FileSend, "send"},
+                                          {Cmd::EditCut, "cut"},
+                                          {Cmd::EditCopy, "copy"},
+                                          {Cmd::EditPaste, "paste"},
+                                          {Cmd::Notepad, "notepad"},
+                                          {Cmd::WordPad, "wordpad"},
+                                          {Cmd::UserApplication, "userapp"},
+                                          {Cmd::Encryption, "encrypt"},
+                                          {Cmd::Decryption, "decrypt"},
+                                          {Cmd::ClipboardSubsystem, "clipboard"},
+                                          {Cmd::DirectoryCrypt, "directory"},
+                                          {Cmd::KeyManagement, "keys"},
+                                          {Cmd::Preferences, "preferences"},
+                                          {Cmd::Options, "options"},
+                                          {0, nullptr},
+                                          {Cmd::HelpFinder, "help"}};
     return bar;
 }
 

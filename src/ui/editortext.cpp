@@ -33,7 +33,8 @@ QByteArray EncodeEditorText(const QString &text, const EditorTextFormat &format)
     if (format.latin1) {
         // Characters typed since that have no Latin-1 byte would turn into '?': then UTF-8
         // is the only encoding that loses nothing.
-        const bool fits = std::all_of(t.cbegin(), t.cend(), [](QChar c) { return c.unicode() < 256; });
+        const bool fits =
+            std::all_of(t.cbegin(), t.cend(), [](QChar c) { return c.unicode() < 256; });
         if (fits)
             return t.toLatin1();
     }

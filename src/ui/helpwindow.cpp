@@ -26,7 +26,8 @@ QString HelpPagePath(quint32 context)
     return QStringLiteral(":/help/index.html");
 }
 
-CHelpWindow::CHelpWindow(QWidget *parent) : QWidget(parent, Qt::Window), m_browser(new QTextBrowser(this))
+CHelpWindow::CHelpWindow(QWidget *parent)
+    : QWidget(parent, Qt::Window), m_browser(new QTextBrowser(this))
 {
     setObjectName(QStringLiteral("helpWindow"));
     setWindowTitle(tr("Zorvex 5 Help"));

@@ -35,9 +35,15 @@ void SetLaunchHook(LaunchHook h)
 
 QStringList TextEditorCandidates()
 {
-    return {QStringLiteral("gnome-text-editor"), QStringLiteral("gedit"), QStringLiteral("kate"),
-            QStringLiteral("kwrite"), QStringLiteral("mousepad"), QStringLiteral("pluma"),
-            QStringLiteral("xed"), QStringLiteral("featherpad"), QStringLiteral("leafpad"),
+    return {QStringLiteral("gnome-text-editor"),
+            QStringLiteral("gedit"),
+            QStringLiteral("kate"),
+            QStringLiteral("kwrite"),
+            QStringLiteral("mousepad"),
+            QStringLiteral("pluma"),
+            QStringLiteral("xed"),
+            QStringLiteral("featherpad"),
+            QStringLiteral("leafpad"),
             QStringLiteral("xedit")};
 }
 

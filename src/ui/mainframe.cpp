@@ -57,7 +57,8 @@ CMainFrame::CMainFrame() : m_mdiArea(new QMdiArea(this)), m_updateTimer(new QTim
     buildStatusBar();
     buildAccelerators();
 
-    SetHelpHandler([](quint32 context, QWidget *parent) { CHelpWindow::ShowContext(context, parent); });
+    SetHelpHandler(
+        [](quint32 context, QWidget *parent) { CHelpWindow::ShowContext(context, parent); });
 
     // Offers the splash screen with this window as its parent: OfferSplash(this).
 
@@ -149,10 +150,14 @@ void CMainFrame::buildAccelerators()
         {Cmd::FileNew, {QKeySequence(Qt::CTRL | Qt::Key_N)}},
         {Cmd::FileOpen, {QKeySequence(Qt::CTRL | Qt::Key_O)}},
         {Cmd::FileSave, {QKeySequence(Qt::CTRL | Qt::Key_S)}},
-        {Cmd::EditUndo, {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)}},
-        {Cmd::EditCut, {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)}},
-        {Cmd::EditCopy, {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)}},
-        {Cmd::EditPaste, {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)}},
+        {Cmd::EditUndo,
+         {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)}},
+        {Cmd::EditCut,
+         {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)}},
+        {Cmd::EditCopy,
+         {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)}},
+        {Cmd::EditPaste,
+         {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)}},
         {Cmd::NextPane, {QKeySequence(Qt::Key_F6)}},
         {Cmd::PrevPane, {QKeySequence(Qt::SHIFT | Qt::Key_F6)}},
         {Cmd::Help, {QKeySequence(Qt::Key_F1)}},
@@ -233,9 +238,8 @@ void CMainFrame::addChild(CChildFrame *child)
     connect(editor, &QPlainTextEdit::modificationChanged, this, &CMainFrame::scheduleCommandUpdate);
     connect(editor, &QPlainTextEdit::undoAvailable, this, &CMainFrame::scheduleCommandUpdate);
     connect(child->document(), &CZorvex5Doc::titleChanged, this, &CMainFrame::updateTitle);
-    connect(child, &QObject::destroyed, this, [this] {
-        QTimer::singleShot(0, this, &CMainFrame::onSubWindowActivated);
-    });
+    connect(child, &QObject::destroyed, this,
+            [this] { QTimer::singleShot(0, this, &CMainFrame::onSubWindowActivated); });
     child->showMaximized();
     m_mdiArea->setActiveSubWindow(child);
     child->view()->setFocus();
@@ -324,21 +328,36 @@ bool CMainFrame::OnCmdMsg(int id, CommandState *state)
         return true;
     };
     switch (id) {
-    case Cmd::FileOpen: return run([this] { OnFileOpen(); });
-    case Cmd::FileSave: return run([this] { OnFileSave(); });
-    case Cmd::Notepad: return run([this] { OnNotepad(); });
-    case Cmd::WordPad: return run([this] { OnWordPad(); });
-    case Cmd::UserApplication: return run([this] { OnUserApplication(); });
-    case Cmd::Encryption: return run([this] { OnEncryption(); });
-    case Cmd::Decryption: return run([this] { OnDecryption(); });
-    case Cmd::ClipboardSubsystem: return run([this] { OnClipboardSubsystem(); });
-    case Cmd::DirectoryCrypt: return run([this] { OnDirectoryCrypt(); });
-    case Cmd::KeyManagement: return run([this] { OnKeyManagement(); });
-    case Cmd::Preferences: return run([this] { OnPreferences(); });
-    case Cmd::Options: return run([this] { OnOptions(); });
-    case Cmd::HelpFinder: return run([this] { OnHelpFinder(); });
-    case Cmd::Help: return run([this] { OnHelp(); });
-    case Cmd::ContextHelp: return run([this] { OnContextHelp(); });
+    case Cmd::FileOpen:
+        return run([this] { OnFileOpen(); });
+    case Cmd::FileSave:
+        return run([this] { OnFileSave(); });
+    case Cmd::Notepad:
+        return run([this] { OnNotepad(); });
+    case Cmd::WordPad:
+        return run([this] { OnWordPad(); });
+    case Cmd::UserApplication:
+        return run([this] { OnUserApplication(); });
+    case Cmd::Encryption:
+        return run([this] { OnEncryption(); });
+    case Cmd::Decryption:
+        return run([this] { OnDecryption(); });
+    case Cmd::ClipboardSubsystem:
+        return run([this] { OnClipboardSubsystem(); });
+    case Cmd::DirectoryCrypt:
+        return run([this] { OnDirectoryCrypt(); });
+    case Cmd::KeyManagement:
+        return run([this] { OnKeyManagement(); });
+    case Cmd::Preferences:
+        return run([this] { OnPreferences(); });
+    case Cmd::Options:
+        return run([this] { OnOptions(); });
+    case Cmd::HelpFinder:
+        return run([this] { OnHelpFinder(); });
+    case Cmd::Help:
+        return run([this] { OnHelp(); });
+    case Cmd::ContextHelp:
+        return run([this] { OnContextHelp(); });
     case Cmd::ViewToolbar:
     case Cmd::ViewStatusBar: {
         QWidget *bar = id == Cmd::ViewToolbar ? static_cast<QWidget *>(m_toolBar) : statusBar();
@@ -356,14 +375,19 @@ bool CMainFrame::OnCmdMsg(int id, CommandState *state)
         else
             OnWindowNew();
         return true;
-    case Cmd::WindowCascade: return run([this] { m_mdiArea->cascadeSubWindows(); });
-    case Cmd::WindowTile: return run([this] { m_mdiArea->tileSubWindows(); });
+    case Cmd::WindowCascade:
+        return run([this] { m_mdiArea->cascadeSubWindows(); });
+    case Cmd::WindowTile:
+        return run([this] { m_mdiArea->tileSubWindows(); });
     case Cmd::WindowArrange:
         // Minimised editor windows already line up along the bottom of the client area.
         return run([] {});
-    case Cmd::NextPane: return run([this] { m_mdiArea->activateNextSubWindow(); });
-    case Cmd::PrevPane: return run([this] { m_mdiArea->activatePreviousSubWindow(); });
-    default: return false;
+    case Cmd::NextPane:
+        return run([this] { m_mdiArea->activateNextSubWindow(); });
+    case Cmd::PrevPane:
+        return run([this] { m_mdiArea->activatePreviousSubWindow(); });
+    default:
+        return false;
     }
 }
 

@@ -123,17 +123,17 @@ void CZorvex5Doc::OnFileSendMail(QWidget *parent)
 
 void CZorvex5Doc::OnFileSaveAs(QWidget *parent)
 {
-    QString path = FileDialog::getSaveFileName(parent, tr("Save As"),
-                                               QStringLiteral("Zorvex Files (*.txt)"),
-                                               m_pathName.isEmpty() ? m_title : m_pathName);
+    QString path =
+        FileDialog::getSaveFileName(parent, tr("Save As"), QStringLiteral("Zorvex Files (*.txt)"),
+                                    m_pathName.isEmpty() ? m_title : m_pathName);
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".txt");
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || !Store(file) || !file.commit()) {
-        MessageBox::stop(parent, tr("Failed to save the document to %1.")
-                                     .arg(QDir::toNativeSeparators(path)));
+        MessageBox::stop(
+            parent, tr("Failed to save the document to %1.").arg(QDir::toNativeSeparators(path)));
         return;
     }
     m_pathName = QFileInfo(path).absoluteFilePath();

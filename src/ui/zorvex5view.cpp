@@ -209,17 +209,38 @@ bool CZorvex5View::OnCmdMsg(int id, CommandState *state)
 void CZorvex5View::runCommand(int id)
 {
     switch (id) {
-    case Cmd::Notepad: OnNotepad(); break;
-    case Cmd::WordPad: OnWordPad(); break;
-    case Cmd::UserApplication: OnUserApplication(); break;
-    case Cmd::Encryption: OnEncryption(); break;
-    case Cmd::Decryption: OnDecryption(); break;
-    case Cmd::ClipboardSubsystem: OnClipboardSubsystem(); break;
-    case Cmd::DirectoryCrypt: OnDirectoryCrypt(); break;
-    case Cmd::KeyManagement: OnKeyManagement(); break;
-    case Cmd::Preferences: OnPreferences(); break;
-    case Cmd::Options: OnOptions(); break;
-    default: break;
+    case Cmd::Notepad:
+        OnNotepad();
+        break;
+    case Cmd::WordPad:
+        OnWordPad();
+        break;
+    case Cmd::UserApplication:
+        OnUserApplication();
+        break;
+    case Cmd::Encryption:
+        OnEncryption();
+        break;
+    case Cmd::Decryption:
+        OnDecryption();
+        break;
+    case Cmd::ClipboardSubsystem:
+        OnClipboardSubsystem();
+        break;
+    case Cmd::DirectoryCrypt:
+        OnDirectoryCrypt();
+        break;
+    case Cmd::KeyManagement:
+        OnKeyManagement();
+        break;
+    case Cmd::Preferences:
+        OnPreferences();
+        break;
+    case Cmd::Options:
+        OnOptions();
+        break;
+    default:
+        break;
     }
 }
 

@@ -9,10 +9,14 @@
 
 class QPlainTextEdit;
 
-
 // How the focused window takes the edit commands: a line edit counts as "Edit", a multi-line
 // text control as "RICHEDIT", anything else as no edit control at all.
-enum class FocusEditKind { None, Edit, RichEdit };
+enum class FocusEditKind
+{
+    None,
+    Edit,
+    RichEdit
+};
 FocusEditKind ClassifyEditWidget(const QWidget *widget);
 
 inline constexpr auto kOpenFileTitle = "Zorvex\u00ae5.0 - Open File";

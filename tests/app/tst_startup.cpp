@@ -68,11 +68,15 @@ void TestStartup::parseCommandLine_data()
     QTest::newRow("nothing") << QStringList{} << false << false << QString();
     QTest::newRow("slash Embedding") << QStringList{"/Embedding"} << true << false << QString();
     QTest::newRow("minus Automation") << QStringList{"-Automation"} << false << true << QString();
-    QTest::newRow("lower case is no server") << QStringList{"/embedding", "-automation"} << false << false << QString();
+    QTest::newRow("lower case is no server")
+        << QStringList{"/embedding", "-automation"} << false << false << QString();
     QTest::newRow("other flags") << QStringList{"/dde", "-p", "/pt"} << false << false << QString();
-    QTest::newRow("document") << QStringList{"notes.txt", "second.txt"} << false << false << "notes.txt";
-    QTest::newRow("flag and document") << QStringList{"/dde", "my notes.asc"} << false << false << "my notes.asc";
-    QTest::newRow("absolute path") << QStringList{"/home/me/Embedding"} << false << false << "/home/me/Embedding";
+    QTest::newRow("document") << QStringList{"notes.txt", "second.txt"} << false << false
+                              << "notes.txt";
+    QTest::newRow("flag and document")
+        << QStringList{"/dde", "my notes.asc"} << false << false << "my notes.asc";
+    QTest::newRow("absolute path")
+        << QStringList{"/home/me/Embedding"} << false << false << "/home/me/Embedding";
 }
 
 void TestStartup::parseCommandLine()

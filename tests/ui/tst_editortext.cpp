@@ -25,9 +25,10 @@ void TestEditorText::roundTrip_data()
     QTest::newRow("utf-8") << QByteArray("gr\xC3\xBC\xC3\x9F dich\n");
     QTest::newRow("latin-1 bytes") << QByteArray("gr\xFC\xDF dich\r\n\xA4\xFF");
     QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBFtext\n");
-    QTest::newRow("armored block") << QByteArray("-----BEGIN PGP MESSAGE-----\r\nVersion: 2.6.3i\r\n\r\n"
-                                                 "hIwDAbCdEf0123456AQP+abc=\r\n=AbCd\r\n"
-                                                 "-----END PGP MESSAGE-----\r\n");
+    QTest::newRow("armored block")
+        << QByteArray("-----BEGIN PGP MESSAGE-----\r\nVersion: 2.6.3i\r\n\r\n"
+                      "hIwDAbCdEf0123456AQP+abc=\r\n=AbCd\r\n"
+                      "-----END PGP MESSAGE-----\r\n");
 }
 
 void TestEditorText::roundTrip()

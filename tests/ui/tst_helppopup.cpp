@@ -54,14 +54,16 @@ QMenu *TestHelpPopup::menu(const QString &title, const QStringList &items)
 void TestHelpPopup::insertedOnceAboveTheHelpItems()
 {
     HelpPopupStep step = makeStep();
-    QMenu *help = menu(QStringLiteral("&Help"), {QStringLiteral("&Help Topics"), QStringLiteral("&About Zorvex 5...")});
+    QMenu *help = menu(QStringLiteral("&Help"),
+                       {QStringLiteral("&Help Topics"), QStringLiteral("&About Zorvex 5...")});
     QList<QAction *> bar{menu(QStringLiteral("&File"), {QStringLiteral("E&xit")})->menuAction(),
                          help->menuAction()};
     QVERIFY(!step.apply(bar));
     QVERIFY(!step.apply(bar));
     QCOMPARE(bar.size(), 2);
-    QCOMPARE(texts(help), (QStringList{QStringLiteral("Ti&p of the Day..."), QStringLiteral("--"),
-                                       QStringLiteral("&Help Topics"), QStringLiteral("&About Zorvex 5...")}));
+    QCOMPARE(texts(help),
+             (QStringList{QStringLiteral("Ti&p of the Day..."), QStringLiteral("--"),
+                          QStringLiteral("&Help Topics"), QStringLiteral("&About Zorvex 5...")}));
     QCOMPARE(step.helpPopupRef(), help);
 }
 
@@ -88,7 +90,8 @@ void TestHelpPopup::barWithoutHelpGetsTheSharedPopupAppended()
     QList<QAction *> withHelp{help->menuAction()};
     step.apply(withHelp);
     // "Help" without its ampersand is not the Help popup.
-    QList<QAction *> without{menu(QStringLiteral("Help"), {QStringLiteral("Topics")})->menuAction()};
+    QList<QAction *> without{
+        menu(QStringLiteral("Help"), {QStringLiteral("Topics")})->menuAction()};
     QVERIFY(step.apply(without));
     QCOMPARE(without.size(), 2);
     QCOMPARE(without.last()->menu(), help);

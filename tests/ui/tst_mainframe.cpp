@@ -111,7 +111,8 @@ void TestMainFrame::cleanup()
     QDir::setCurrent(m_startDir);
     QApplication::clipboard()->clear();
     QVERIFY(QApplication::topLevelWidgets().size() == 0 ||
-            std::none_of(QApplication::topLevelWidgets().cbegin(), QApplication::topLevelWidgets().cend(),
+            std::none_of(QApplication::topLevelWidgets().cbegin(),
+                         QApplication::topLevelWidgets().cend(),
                          [](QWidget *w) { return w->isVisible(); }));
 }
 
@@ -140,14 +141,15 @@ void TestMainFrame::menusCarryEveryItem()
     QStringList texts;
     for (const PopupDef &popup : EditorMenu129())
         texts << QString::fromUtf8(popup.title);
-    QCOMPARE(texts, (QStringList{"&File", "&Edit", "&Editors", "&View", "&Operations", "&Preferences",
-                                 "&Window", "&Help"}));
+    QCOMPARE(texts, (QStringList{"&File", "&Edit", "&Editors", "&View", "&Operations",
+                                 "&Preferences", "&Window", "&Help"}));
     QStringList file128;
     for (const MenuItemDef &item : MainMenu128().first().items)
         file128 << (item.text ? QString::fromUtf8(item.text) : QStringLiteral("--"));
     QCOMPARE(file128, (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save...\tCtrl+S", "--",
                                    "Sen&d...", "--", "E&xit"}));
-    QCOMPARE(CommandStatusText(Cmd::DirectoryCrypt), QStringLiteral("Encrypt or Decrypt Entire Folders"));
+    QCOMPARE(CommandStatusText(Cmd::DirectoryCrypt),
+             QStringLiteral("Encrypt or Decrypt Entire Folders"));
     QCOMPARE(CommandToolTip(Cmd::DirectoryCrypt), QStringLiteral("Folder En/Decrypt"));
     QCOMPARE(CommandToolTip(Cmd::TipOfTheDay), QString());
 }
@@ -157,15 +159,16 @@ void TestMainFrame::toolbarHasItsButtonsInOrder()
     QList<int> ids;
     for (QAction *a : m_frame->toolBar()->actions())
         ids << (a->isSeparator() ? 0 : a->data().toInt());
-    QCOMPARE(ids, (QList<int>{Cmd::FileNew, Cmd::FileOpen, Cmd::FileSave, Cmd::FileSend, Cmd::EditCut,
-                              Cmd::EditCopy, Cmd::EditPaste, Cmd::Notepad, Cmd::WordPad,
-                              Cmd::UserApplication, Cmd::Encryption, Cmd::Decryption,
+    QCOMPARE(ids, (QList<int>{Cmd::FileNew, Cmd::FileOpen, Cmd::FileSave, Cmd::FileSend,
+                              Cmd::EditCut, Cmd::EditCopy, Cmd::EditPaste, Cmd::Notepad,
+                              Cmd::WordPad, Cmd::UserApplication, Cmd::Encryption, Cmd::Decryption,
                               Cmd::ClipboardSubsystem, Cmd::DirectoryCrypt, Cmd::KeyManagement,
                               Cmd::Preferences, Cmd::Options, 0, Cmd::HelpFinder}));
     for (QAction *a : m_frame->toolBar()->actions())
         QVERIFY2(a->isSeparator() || !a->icon().isNull(), qPrintable(a->toolTip()));
     QCOMPARE(m_frame->toolBar()->actions().at(1)->toolTip(), QStringLiteral("Open"));
-    QCOMPARE(m_frame->toolBar()->actions().at(1)->statusTip(), QStringLiteral("Open an existing document"));
+    QCOMPARE(m_frame->toolBar()->actions().at(1)->statusTip(),
+             QStringLiteral("Open an existing document"));
 }
 
 void TestMainFrame::enablingWithoutAnEditor()
@@ -177,7 +180,8 @@ void TestMainFrame::enablingWithoutAnEditor()
                    Cmd::ClipboardSubsystem, Cmd::KeyManagement, Cmd::Options, Cmd::HelpFinder})
         QVERIFY2(enabled(m_frame.get(), id), qPrintable(QString::number(id)));
     // Open and Save belong to the frame here and do nothing.
-    QCOMPARE(m_frame->routeCommand(Cmd::FileOpen, nullptr), static_cast<CommandTarget *>(m_frame.get()));
+    QCOMPARE(m_frame->routeCommand(Cmd::FileOpen, nullptr),
+             static_cast<CommandTarget *>(m_frame.get()));
     m_frame->executeCommand(Cmd::FileSave);
     QVERIFY(FileDialog::asked().isEmpty());
     QVERIFY(MessageBox::shown().isEmpty());
@@ -206,8 +210,8 @@ void TestMainFrame::viewTakesCommandsWithAnEditor_data()
 {
     QTest::addColumn<int>("id");
     for (int id : {Cmd::FileOpen, Cmd::FileSave, Cmd::Encryption, Cmd::Decryption,
-                   Cmd::ClipboardSubsystem, Cmd::DirectoryCrypt, Cmd::KeyManagement, Cmd::Preferences,
-                   Cmd::Options, Cmd::EditSelectAll, Cmd::EditClear})
+                   Cmd::ClipboardSubsystem, Cmd::DirectoryCrypt, Cmd::KeyManagement,
+                   Cmd::Preferences, Cmd::Options, Cmd::EditSelectAll, Cmd::EditClear})
         QTest::newRow(qPrintable(QString::number(id))) << id;
 }
 
@@ -229,7 +233,8 @@ void TestMainFrame::menuBarFollowsTheEditorWindows()
     CZorvex5View *view = newEditor();
     QVERIFY(m_frame->editorMenuActive());
     QCOMPARE(m_frame->currentMenuBar().size(), 8);
-    QVERIFY(m_frame->windowTitle().endsWith(QStringLiteral(" - [%1]").arg(view->GetDocument()->title())));
+    QVERIFY(m_frame->windowTitle().endsWith(
+        QStringLiteral(" - [%1]").arg(view->GetDocument()->title())));
     QVERIFY(enabled(m_frame.get(), Cmd::FileClose));
     m_frame->executeCommand(Cmd::FileClose);
     QTRY_VERIFY(!m_frame->editorMenuActive());
@@ -244,7 +249,8 @@ void TestMainFrame::helpPopupGetsTipOnceInEachBar()
             out << (a->isSeparator() ? QStringLiteral("--") : a->text());
         return out;
     };
-    const QStringList expected{"Ti&p of the Day...", "--", "&Help Topics", "--", "&About Zorvex 5..."};
+    const QStringList expected{"Ti&p of the Day...", "--", "&Help Topics", "--",
+                               "&About Zorvex 5..."};
     m_frame->OnInitMenu();
     m_frame->OnInitMenu();
     QCOMPARE(helpTexts(), expected);
@@ -326,7 +332,8 @@ void TestMainFrame::clearDocumentEmptiesBoth()
     QVERIFY(!enabled(m_frame.get(), Cmd::EditClear));
     QTest::keyClicks(view->editor(), QStringLiteral("more"));
     QVERIFY(enabled(m_frame.get(), Cmd::EditClear));
-    QCOMPARE(m_frame->routeCommand(Cmd::EditClear, nullptr), static_cast<CommandTarget *>(view->GetDocument()));
+    QCOMPARE(m_frame->routeCommand(Cmd::EditClear, nullptr),
+             static_cast<CommandTarget *>(view->GetDocument()));
     QVERIFY(view->editor()->toPlainText().isEmpty());
     QVERIFY(view->GetDocument()->m_strEditorText.isEmpty());
     QVERIFY(!enabled(m_frame.get(), Cmd::EditClear));
@@ -396,7 +403,8 @@ void TestMainFrame::openAndSaveKeepEveryByte()
     FileDialog::setNextFileName(out);
     QVERIFY(m_frame->executeCommand(Cmd::FileSave));
     QCOMPARE(FileDialog::asked().last().title, QStringLiteral("Zorvex\u00ae5.0 - Save File"));
-    QCOMPARE(FileDialog::asked().last().filter, QStringLiteral("Text Files (*.txt);;PGP ASCII Files (*.asc)"));
+    QCOMPARE(FileDialog::asked().last().filter,
+             QStringLiteral("Text Files (*.txt);;PGP ASCII Files (*.asc)"));
     QCOMPARE(readAll(out), bytes);
 
     // Save As through the document's store writes the same bytes.
@@ -436,8 +444,8 @@ void TestMainFrame::closingChangedEditorAsksToSave()
     MessageBox::setNextAnswer(QMessageBox::Cancel);
     QVERIFY(!view->closeFrame());
     QCOMPARE(m_frame->mdiArea()->subWindowList().size(), 1);
-    QCOMPARE(MessageBox::shown().last().text, QStringLiteral("Save changes to Zorvex%1?")
-                                                  .arg(view->GetDocument()->title().mid(6)));
+    QCOMPARE(MessageBox::shown().last().text,
+             QStringLiteral("Save changes to Zorvex%1?").arg(view->GetDocument()->title().mid(6)));
     // Yes, then a cancelled file dialog, also keeps it.
     MessageBox::setNextAnswer(QMessageBox::Yes);
     QVERIFY(!m_frame->close());
@@ -478,7 +486,8 @@ void TestMainFrame::sendWithoutMailProgramSaysSo()
     QCOMPARE(arguments.first(), QStringLiteral("--attach"));
     QFile copy(arguments.last());
     QCOMPARE(readAll(copy.fileName()), QByteArray(kGreetingText));
-    QCOMPARE(copy.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
+    QCOMPARE(copy.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+             QFileDevice::Permissions());
     QDir(QFileInfo(copy).absolutePath()).removeRecursively();
     Q_UNUSED(view);
 }
@@ -530,7 +539,8 @@ void TestMainFrame::contextMenuRunsCommandsOnce()
     CZorvex5View *view = newEditor();
     view->editor()->setFocus();
     view->editor()->selectAll();
-    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(1, 1), view->editor()->mapToGlobal(QPoint(1, 1)));
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(1, 1),
+                            view->editor()->mapToGlobal(QPoint(1, 1)));
     QApplication::sendEvent(view->editor(), &event);
     QList<QMenu *> menus = view->findChildren<QMenu *>(QStringLiteral("editorContextMenu"));
     QCOMPARE(menus.size(), 1);
