@@ -472,5 +472,8 @@ void CMainFrame::closeEvent(QCloseEvent *event)
             return;
         }
     }
+    // The help window would otherwise keep the program running on its own.
+    if (CHelpWindow *help = CHelpWindow::instance())
+        help->close();
     QMainWindow::closeEvent(event);
 }

@@ -82,7 +82,6 @@ CZorvex5View::CZorvex5View(CZorvex5Doc *document, QWidget *parent)
     font.setFixedPitch(true);
     font.setPointSize(10);
     m_ctlEditor->setFont(font);
-    m_ctlEditor->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_ctlEditor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_ctlEditor->setContextMenuPolicy(Qt::DefaultContextMenu);
     m_ctlEditor->installEventFilter(this);
