@@ -8,5 +8,5 @@ int main(int argc, char *argv[])
     CZorvex5App app(QApplication::arguments());
     if (!app.InitInstance())
         return app.exitCode();
-    return QApplication::exec();
+    return app.ExitInstance(QApplication::exec());
 }

@@ -1,21 +1,171 @@
 #include "zorvex5app.h"
 
+#include "aboutdlg.h"
+#include "app/settings.h"
+#include "keys/keynamelist.h"
 #include "platform/messagebox.h"
+#include "platform/privateprofile.h"
+#include "platform/settingsdir.h"
+#include "ui/commandids.h"
+#include "ui/mainframe.h"
 
-#include <QMainWindow>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <cstdio>
 
-CZorvex5App::CZorvex5App(const QStringList &arguments) : m_arguments(arguments) {}
+// Stands in until the key list refresh is linked in: the real definition in keynamelist.cpp
+// replaces this one at link time.
+__attribute__((weak)) JobOutcome RefreshKeyNames(QWidget *)
+{
+    std::fputs("zorvex5: the key list refresh is not part of this build\n", stderr);
+    return JobOutcome::NotStarted;
+}
+
+CommandLineInfo ParseCommandLine(const QStringList &arguments)
+{
+    CommandLineInfo info;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        // A slash also starts every absolute path here: "/word" is a flag only when it names
+        // no directory and no existing file.
+        const bool slashFlag = arg.startsWith(QLatin1Char('/')) &&
+                               !arg.mid(1).contains(QLatin1Char('/')) && !QFileInfo::exists(arg);
+        if (slashFlag || arg.startsWith(QLatin1Char('-'))) {
+            const QString flag = arg.mid(1);
+            if (flag == QLatin1String("Embedding"))
+                info.embedding = true;
+            else if (flag == QLatin1String("Automation"))
+                info.automation = true;
+        } else if (info.fileName.isEmpty()) {
+            info.fileName = arg;
+        }
+    }
+    return info;
+}
+
+CZorvex5App::CZorvex5App(const QStringList &arguments)
+    : m_arguments(arguments), m_keyRefresh([](QWidget *parent) { RefreshKeyNames(parent); })
+{
+}
 
 CZorvex5App::~CZorvex5App()
 {
-    delete m_mainWindow;
+    if (qApp)
+        qApp->removeEventFilter(this);
+    delete m_mainFrame;
+}
+
+void CZorvex5App::step(StartupStep s)
+{
+    if (m_stepObserver)
+        m_stepObserver(s);
 }
 
 bool CZorvex5App::InitInstance()
 {
-    m_mainWindow = new QMainWindow;
-    m_mainWindow->setWindowTitle(QString::fromUtf8(kProgramTitle));
-    m_mainWindow->resize(800, 600);
-    m_mainWindow->show();
+    m_commandLine = ParseCommandLine(m_arguments);
+    if (!m_commandLine.splashAllowed()) {
+        // Containers start OLE servers this way; there is no such server on this platform.
+        std::fputs("zorvex5: started for OLE embedding or automation, but this program has no "
+                   "server role here; ending.\n",
+                   stderr);
+        m_exitCode = 1;
+        return false;
+    }
+    // Tells the splash screen whether it may show: SetSplashEnabled(m_commandLine.splashAllowed()).
+    step(StartupStep::CommandLine);
+
+    m_mainFrame = new CMainFrame;
+    m_mainFrame->setAppTarget(this);
+    qApp->installEventFilter(this);
+    step(StartupStep::MainFrame);
+
+    if (m_commandLine.fileName.isEmpty()) {
+        if (!m_mainFrame->CreateNewDocument()) {
+            m_exitCode = 1;
+            return false;
+        }
+    } else if (!m_mainFrame->OpenDocumentFile(m_commandLine.fileName)) {
+        MessageBox::stop(
+            nullptr,
+            tr("Cannot open the file %1.").arg(QDir::toNativeSeparators(m_commandLine.fileName)));
+        m_exitCode = 1;
+        return false;
+    }
+    step(StartupStep::FirstDocument);
+
+    m_mainFrame->show();
+    step(StartupStep::Shown);
+
+    // Shows the Tip of the Day when its start-up option is on: ShowStartUpTip(m_mainFrame).
+    step(StartupStep::StartUpTip);
+
+    LoadSettings();
+    step(StartupStep::Settings);
+
+    const int count = GetPrivateProfileInt(QStringLiteral("Keys"), QStringLiteral("NumbrOfKeys"), 0,
+                                           QString::fromLatin1(kSettingsFile));
+    State().KeyNameCount = count > 0 ? unsigned(count) : 0;
+    step(StartupStep::KeyCount);
+
+    // The lists keep showing the count read above until the next start, also after this run.
+    if (State().KeyNameCount == 0 && m_keyRefresh) {
+        QPointer<CMainFrame> frame = m_mainFrame;
+        m_keyRefresh(m_mainFrame);
+        step(StartupStep::KeyRefresh);
+        // The user may have closed the program while the refresh was waiting.
+        if (!frame)
+            return false;
+    }
     return true;
+}
+
+int CZorvex5App::ExitInstance(int loopResult)
+{
+    // Nothing to release and nothing to save: settings are written only by their dialogs.
+    return loopResult;
+}
+
+bool CZorvex5App::OnCmdMsg(int id, CommandState *state)
+{
+    switch (id) {
+    case Cmd::FileNew:
+        if (!state)
+            m_mainFrame->CreateNewDocument();
+        return true;
+    case Cmd::AppExit:
+        if (!state)
+            m_mainFrame->close();
+        return true;
+    case Cmd::AppAbout:
+        if (!state)
+            OnAppAbout();
+        return true;
+    case Cmd::TipOfTheDay:
+        if (!state)
+            OnTipOfTheDay();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CZorvex5App::OnAppAbout()
+{
+    CAboutDlg dlg(m_mainFrame);
+    dlg.exec();
+}
+
+void CZorvex5App::OnTipOfTheDay()
+{
+    // Runs the Tip of the Day dialog modally: CDailyTipDlg dlg(m_mainFrame); dlg.exec().
+}
+
+bool CZorvex5App::eventFilter(QObject *watched, QEvent *event)
+{
+    // Every event passes the splash screen first, which closes on a key or a click; its answer
+    // does not stop the event: SplashFilterMessage(watched, event).
+    return QObject::eventFilter(watched, event);
 }

@@ -1,1 +1,0 @@
-// Sources of this area arrive with its own work.

@@ -1,0 +1,201 @@
+#include "zorvex5doc.h"
+
+#include "app/settings.h"
+#include "commandids.h"
+#include "launcher.h"
+#include "platform/filedialog.h"
+#include "platform/messagebox.h"
+#include "zorvex5view.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+namespace {
+QString &mailProgram()
+{
+    static QString program = QStringLiteral("xdg-email");
+    return program;
+}
+} // namespace
+
+void SetMailProgramForTests(const QString &program)
+{
+    mailProgram() = program;
+}
+
+CZorvex5Doc::CZorvex5Doc(QObject *parent) : QObject(parent) {}
+
+CZorvex5Doc::~CZorvex5Doc() = default;
+
+bool CZorvex5Doc::OnNewDocument()
+{
+    DeleteContents();
+    if (!State().GreetingShown) {
+        m_strEditorText = QString::fromLatin1(kGreetingText);
+        State().GreetingShown = true;
+    } else {
+        m_strEditorText.clear();
+    }
+    return true;
+}
+
+bool CZorvex5Doc::Store(QIODevice &device) const
+{
+    const QByteArray bytes = EncodeEditorText(m_strEditorText, m_format);
+    return device.write(bytes) == bytes.size();
+}
+
+bool CZorvex5Doc::Load(QIODevice &device)
+{
+    const DecodedText decoded = DecodeEditorBytes(device.readAll());
+    m_strEditorText = decoded.text;
+    m_format = decoded.format;
+    return true;
+}
+
+bool CZorvex5Doc::LoadFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    DeleteContents();
+    if (!Load(file))
+        return false;
+    m_pathName = QFileInfo(path).absoluteFilePath();
+    setTitle(QFileInfo(path).fileName());
+    return true;
+}
+
+void CZorvex5Doc::DeleteContents() {}
+
+void CZorvex5Doc::UpdateAllViews()
+{
+    for (CZorvex5View *view : std::as_const(m_views))
+        view->OnUpdate();
+}
+
+void CZorvex5Doc::OnEditClearAll()
+{
+    m_strEditorText.clear();
+    DeleteContents();
+    UpdateAllViews();
+}
+
+void CZorvex5Doc::OnFileSendMail(QWidget *parent)
+{
+    const QString mailer = QStandardPaths::findExecutable(mailProgram());
+    if (mailer.isEmpty()) {
+        MessageBox::stop(parent, tr("No mail program was found, so the document cannot be sent.\n"
+                                    "Install xdg-utils (xdg-email) and a mail program, then try "
+                                    "again."));
+        return;
+    }
+    // The mail program reads the attachment after we return, so the copy has to outlive this
+    // call; it may hold plaintext, hence a private directory and a private file.
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/zorvex5-mail-XXXXXX"));
+    if (!dir.isValid()) {
+        MessageBox::stop(parent, tr("The document could not be copied for mailing."));
+        return;
+    }
+    dir.setAutoRemove(false);
+    QString name = m_title.isEmpty() ? QStringLiteral("Zorvex") : m_title;
+    if (QFileInfo(name).suffix().isEmpty())
+        name += QStringLiteral(".txt");
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) || !Store(file)) {
+        file.close();
+        dir.remove();
+        MessageBox::stop(parent, tr("The document could not be copied for mailing."));
+        return;
+    }
+    file.close();
+    if (!StartDetachedProgram(mailer, {QStringLiteral("--attach"), path})) {
+        dir.remove();
+        MessageBox::stop(parent, tr("The mail program could not be started."));
+    }
+}
+
+void CZorvex5Doc::OnFileSaveAs(QWidget *parent)
+{
+    QString path =
+        FileDialog::getSaveFileName(parent, tr("Save As"), QStringLiteral("Zorvex Files (*.txt)"),
+                                    m_pathName.isEmpty() ? m_title : m_pathName);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".txt");
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !Store(file) || !file.commit()) {
+        MessageBox::stop(
+            parent, tr("Failed to save the document to %1.").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    m_pathName = QFileInfo(path).absoluteFilePath();
+    setTitle(QFileInfo(path).fileName());
+}
+
+bool CZorvex5Doc::OnCloseDocument()
+{
+    // Copy first: closing a window removes its view from the list.
+    const QList<CZorvex5View *> views = m_views;
+    for (CZorvex5View *view : views) {
+        if (!view->closeFrame())
+            return false;
+    }
+    return true;
+}
+
+bool CZorvex5Doc::OnCmdMsg(int id, CommandState *state)
+{
+    QWidget *owner = m_views.isEmpty() ? nullptr : m_views.first()->window();
+    switch (id) {
+    case Cmd::EditClear:
+        if (!state)
+            OnEditClearAll();
+        return true;
+    case Cmd::FileSend:
+        if (state)
+            state->enabled = !m_strEditorText.isEmpty();
+        else
+            OnFileSendMail(owner);
+        return true;
+    case Cmd::FileSaveAs:
+        if (!state)
+            OnFileSaveAs(owner);
+        return true;
+    case Cmd::FileClose:
+        if (!state)
+            OnCloseDocument();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CZorvex5Doc::setTitle(const QString &title)
+{
+    if (title == m_title)
+        return;
+    m_title = title;
+    emit titleChanged(title);
+}
+
+void CZorvex5Doc::addView(CZorvex5View *view)
+{
+    if (!m_views.contains(view))
+        m_views.append(view);
+}
+
+void CZorvex5Doc::removeView(CZorvex5View *view)
+{
+    m_views.removeAll(view);
+    // A document ends with its last window.
+    if (m_views.isEmpty())
+        deleteLater();
+}
