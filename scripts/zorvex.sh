@@ -18,7 +18,7 @@ esac
 
 packages=(build-essential cmake ninja-build qt6-base-dev gnupg xterm xdg-utils)
 if [ "$mode" = test ]; then
-    packages+=(xvfb xdotool x11-utils)
+    packages+=(xvfb xdotool x11-utils x11-apps)
 fi
 missing=()
 for p in "${packages[@]}"; do
