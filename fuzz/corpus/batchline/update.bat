@@ -1,0 +1,2 @@
+PGP.EXE -kv > keys.$$$
+del zorvex$$.tmp
