@@ -13,7 +13,7 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/res/tips.txt)
     install(FILES ${PROJECT_SOURCE_DIR}/res/tips.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/zorvex5)
 endif()
 # The help pages are compiled into the program; an HTML copy is installed for reading outside it.
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/res/help/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/help
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/res/help/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zorvex5/help
     FILES_MATCHING PATTERN "*.html")
 install(FILES ${PROJECT_SOURCE_DIR}/res/icons/zorvex5.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
