@@ -1,14 +1,10 @@
 // A file goes through the encryption dialog and back through the decryption dialog, run by
-// the real batch interpreter and PGP engine against GnuPG with the fixture keys.
-//
-// What this test assumes about the fixtures, in one place so that it is easy to adapt:
-// - tests/fixtures/ holds armoured key files (*.asc), among them at least one secret key that
-//   can encrypt;
-// - tests/fixtures/README* names its pass phrase on a line such as "pass phrase: secret"
-//   (ZORVEX_FIXTURE_PASSPHRASE overrides it).
-// The engine unlocks the secret key with PGPPASS, so nothing is asked on a terminal.
+// the job runner (no terminal), the real batch interpreter and the PGP engine against GnuPG,
+// in a scratch GnuPG home holding the fixture keys. The file goes to Alice; her secret key is
+// unlocked with PGPPASS, since a windowless job has nobody to ask.
 
 #include "app/settings.h"
+#include "enginesupport.h"
 #include "jobs/decryptiondlg.h"
 #include "jobs/encryptiondlg.h"
 #include "jobs/jobrunner.h"
@@ -20,44 +16,12 @@
 #include <QDateTime>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
-#include <QStandardPaths>
+
+#include <memory>
 
 namespace {
-struct FixtureKey
-{
-    QString fingerprint;
-    QString listEntry; // as the key name cache holds it
-};
-
-QString fixtureDir()
-{
-    return qEnvironmentVariable("ZORVEX_SOURCE_DIR") + QStringLiteral("/tests/fixtures");
-}
-
-QString fixturePassphrase()
-{
-    const QString fromEnv = qEnvironmentVariable("ZORVEX_FIXTURE_PASSPHRASE");
-    if (!fromEnv.isEmpty())
-        return fromEnv;
-    const QDir dir(fixtureDir());
-    for (const QString &name : dir.entryList({QStringLiteral("README*")}, QDir::Files)) {
-        QFile f(dir.filePath(name));
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
-        static const QRegularExpression line(
-            QStringLiteral(R"(pass\s*phrase[^:\n]*:\s*[`"']?([^`"'\n]+?)[`"']?\s*$)"),
-            QRegularExpression::CaseInsensitiveOption | QRegularExpression::MultilineOption);
-        const QRegularExpressionMatch m = line.match(QString::fromUtf8(f.readAll()));
-        if (m.hasMatch())
-            return m.captured(1);
-    }
-    return QString();
-}
-
 QByteArray readAll(const QString &path)
 {
     QFile f(path);
@@ -84,130 +48,54 @@ private slots:
     void encryptThenDecryptRoundTrip();
 
 private:
-    bool gpg(const QStringList &args, const QByteArray &input = QByteArray(),
-             QByteArray *output = nullptr);
-    FixtureKey encryptionKey();
+    QString listEntry(const engine::FixtureKey &key) const;
 
-    QTemporaryDir m_home{QStringLiteral("/tmp/zvg-XXXXXX")}; // short: the agent socket lives here
+    std::unique_ptr<engine::GnupgHome> m_home;
     QTemporaryDir m_work;
     ScratchSettings m_settings;
     QString m_oldCurrent;
-    QString m_passphrase;
-    FixtureKey m_key;
-    bool m_homeReady = false;
 };
 
-bool TestFileJobsEngine::gpg(const QStringList &args, const QByteArray &input, QByteArray *output)
+// The key's line as the key name cache holds it (PGP 2.6 list form), from gpg's listing.
+QString TestFileJobsEngine::listEntry(const engine::FixtureKey &key) const
 {
-    QProcess p;
-    p.start(QStringLiteral("gpg"),
-            QStringList{QStringLiteral("--homedir"), m_home.path(), QStringLiteral("--batch")} +
-                args);
-    if (!p.waitForStarted())
-        return false;
-    p.write(input);
-    p.closeWriteChannel();
-    p.waitForFinished(60000);
-    if (output)
-        *output = p.readAllStandardOutput();
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        qWarning("gpg %s: %s", qPrintable(args.join(u' ')), p.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
-
-FixtureKey TestFileJobsEngine::encryptionKey()
-{
-    QByteArray secret;
-    QByteArray pub;
-    if (!gpg({QStringLiteral("--with-colons"), QStringLiteral("--list-secret-keys")}, {},
-             &secret) ||
-        !gpg({QStringLiteral("--with-colons"), QStringLiteral("--list-keys")}, {}, &pub))
-        return {};
-    QSet<QString> secretKeyIds;
-    for (const QByteArray &line : secret.split('\n')) {
-        const QList<QByteArray> f = line.split(':');
-        if (f.value(0) == "sec")
-            secretKeyIds.insert(QString::fromLatin1(f.value(4)));
-    }
-    // The first primary key that has its secret half and can encrypt, in PGP 2.6 list form.
-    FixtureKey key;
     QString bits, keyId, date;
-    bool wanted = false;
-    for (const QByteArray &line : pub.split('\n')) {
+    for (const QByteArray &line : m_home
+                                      ->gpg({QStringLiteral("--with-colons"),
+                                             QStringLiteral("--list-keys"), key.fingerprint()})
+                                      .split('\n')) {
         const QList<QByteArray> f = line.split(':');
-        const QByteArray type = f.value(0);
-        if (type == "pub") {
-            if (!key.listEntry.isEmpty())
-                break;
-            wanted =
-                secretKeyIds.contains(QString::fromLatin1(f.value(4))) && f.value(11).contains('E');
+        if (f.value(0) == "pub") {
             bits = QString::fromLatin1(f.value(2));
             keyId = QString::fromLatin1(f.value(4)).right(8).toUpper();
             date = QDateTime::fromSecsSinceEpoch(f.value(5).toLongLong(), Qt::UTC)
                        .toString(QStringLiteral("yyyy/MM/dd"));
-        } else if (wanted && type == "fpr" && key.fingerprint.isEmpty()) {
-            key.fingerprint = QString::fromLatin1(f.value(9));
-        } else if (wanted && type == "uid" && key.listEntry.isEmpty()) {
-            key.listEntry =
-                QStringLiteral("%1/%2 %3 %4")
-                    .arg(bits.rightJustified(4), keyId, date, QString::fromUtf8(f.value(9)));
+        } else if (f.value(0) == "uid" && !keyId.isEmpty()) {
+            return QStringLiteral("%1/%2 %3 %4")
+                .arg(bits.rightJustified(4), keyId, date, QString::fromUtf8(f.value(9)));
         }
     }
-    return key;
+    return QString();
 }
 
 void TestFileJobsEngine::initTestCase()
 {
-    const QString tools = qEnvironmentVariable("ZORVEX_TOOLS_DIR");
-    for (const QString &tool : {QStringLiteral("zorvex-cmd"), QStringLiteral("zorvex-pgp")}) {
-        // The tool's own build folder has the same name, so only an executable file counts.
-        const QFileInfo flat(tools + QLatin1Char('/') + tool);
-        const QFileInfo nested(tools + QLatin1Char('/') + tool + QLatin1Char('/') + tool);
-        if (!(flat.isFile() && flat.isExecutable()) && !(nested.isFile() && nested.isExecutable()))
-            QSKIP(qPrintable(
-                QStringLiteral("%1 is not built in $ZORVEX_TOOLS_DIR (%2)").arg(tool, tools)));
-    }
-    const QStringList keyFiles =
-        QDir(fixtureDir()).entryList({QStringLiteral("*.asc")}, QDir::Files, QDir::Name);
-    if (keyFiles.isEmpty())
-        QSKIP(qPrintable(QStringLiteral("no fixture key files (*.asc) in %1").arg(fixtureDir())));
-    m_passphrase = fixturePassphrase();
-    if (m_passphrase.isEmpty())
-        QSKIP("no pass phrase for the fixture keys (README in tests/fixtures or "
-              "$ZORVEX_FIXTURE_PASSPHRASE)");
-    if (QStandardPaths::findExecutable(QStringLiteral("gpg")).isEmpty())
-        QSKIP("gpg is not installed");
+    if (const QString missing = engine::missingEngine(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    m_home = std::make_unique<engine::GnupgHome>();
+    QVERIFY(m_home->isValid());
+    QVERIFY(m_home->importFixtures());
+    // Imported keys are not certified; the engine would ask before encrypting to one.
+    QVERIFY(m_home->trustUltimately({engine::alice()}));
+    const QString entry = listEntry(engine::alice());
+    QVERIFY2(!entry.isEmpty(), "Alice's fixture key did not import");
 
-    QVERIFY(m_home.isValid());
-    QVERIFY(QFile::setPermissions(m_home.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                     QFileDevice::ExeOwner));
-    m_homeReady = true;
-    {
-        QFile conf(m_home.filePath(QStringLiteral("gpg-agent.conf")));
-        QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write("allow-loopback-pinentry\n");
-    }
-    QStringList import{QStringLiteral("--pinentry-mode"), QStringLiteral("loopback"),
-                       QStringLiteral("--passphrase-fd"), QStringLiteral("0"),
-                       QStringLiteral("--import")};
-    for (const QString &f : keyFiles)
-        import << QDir(fixtureDir()).filePath(f);
-    QVERIFY(gpg(import, m_passphrase.toUtf8() + '\n'));
-
-    m_key = encryptionKey();
-    QVERIFY2(!m_key.listEntry.isEmpty(), "no fixture secret key that can encrypt");
-    // Imported keys are not trusted; PGP would ask before encrypting to them.
-    QVERIFY(gpg({QStringLiteral("--import-ownertrust")}, m_key.fingerprint.toLatin1() + ":6:\n"));
-
-    qputenv("GNUPGHOME", m_home.path().toLocal8Bit());
-    qputenv("PGPPASS", m_passphrase.toUtf8());
+    qputenv("PGPPASS", engine::alice().passphrase.toUtf8());
     qputenv("ZORVEX_TERMINAL", "none");
     qunsetenv("GPG_TTY");
 
     ResetState();
-    StoreKeyNames({QLatin1Char(' ') + m_key.listEntry});
+    StoreKeyNames({QLatin1Char(' ') + entry});
     MessageBox::setTestMode(true);
     FileDialog::setTestMode(true);
     m_oldCurrent = QDir::currentPath();
@@ -218,10 +106,8 @@ void TestFileJobsEngine::cleanupTestCase()
 {
     if (!m_oldCurrent.isEmpty())
         QDir::setCurrent(m_oldCurrent);
-    if (m_homeReady)
-        QProcess::execute(QStringLiteral("gpgconf"),
-                          {QStringLiteral("--homedir"), m_home.path(), QStringLiteral("--kill"),
-                           QStringLiteral("gpg-agent")});
+    m_home.reset();
+    qunsetenv("PGPPASS");
 }
 
 void TestFileJobsEngine::encryptThenDecryptRoundTrip()
@@ -241,7 +127,8 @@ void TestFileJobsEngine::encryptThenDecryptRoundTrip()
         child<QLineEdit>(&dlg, "fileEdit")->setText(plainPath);
         child<QRadioButton>(&dlg, "styleUnsignedButton")->click();
         child<QListWidget>(&dlg, "keyList")->setCurrentRow(0);
-        QVERIFY(child<QLineEdit>(&dlg, "recipientsEdit")->text().startsWith(QLatin1String("0x")));
+        QCOMPARE(child<QLineEdit>(&dlg, "recipientsEdit")->text().trimmed(),
+                 engine::alice().keyId());
         child<QLineEdit>(&dlg, "senderEdit")->clear();
         child<QLineEdit>(&dlg, "outputEdit")->setText(QStringLiteral("secret.pgp"));
         // Returns once the job has ended; the runner keeps the event loop going meanwhile.

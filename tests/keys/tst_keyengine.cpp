@@ -1,4 +1,5 @@
 #include "app/settings.h"
+#include "enginesupport.h"
 #include "keys/keyjob.h"
 #include "keys/keynamelist.h"
 #include "platform/settingsdir.h"
@@ -8,6 +9,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <memory>
 
 // Key commands through the real engine: the composed script goes to zorvex-cmd, which runs
 // zorvex-pgp on a throw-away GnuPG home holding the fixture keys.
@@ -33,57 +36,37 @@ private slots:
     void removalAskedAndAnswered();
 
 private:
-    static QString findTool(const QString &name);
     JobOutcome runScript(const QString &tail);
     QByteArray gpg(const QStringList &args, int *exitCode = nullptr);
     bool hasKey(const QString &keyId, const QString &keyring = QString());
 
     QString m_cmd;
-    QTemporaryDir *m_home = nullptr;
-    QTemporaryDir *m_work = nullptr;
+    std::unique_ptr<engine::GnupgHome> m_home;
+    std::unique_ptr<QTemporaryDir> m_work;
     QString m_previousDir;
     QByteArray m_answers;
     QString m_runLog;
     // Fixture keys as "0x" + eight hex digits, those with a secret key apart.
     QStringList m_publicOnly;
     QStringList m_all;
-    ScratchSettings *m_settings = nullptr;
+    std::unique_ptr<ScratchSettings> m_settings;
 };
 
 void TestKeyEngine::initTestCase()
 {
-    for (const char *tool : {"zorvex-cmd", "zorvex-pgp"}) {
-        if (findTool(QLatin1String(tool)).isEmpty())
-            QSKIP(qPrintable(
-                QStringLiteral("the engine is not built: no %1 in %2")
-                    .arg(QLatin1String(tool), qEnvironmentVariable("ZORVEX_TOOLS_DIR"))));
-    }
-    m_cmd = findTool(QStringLiteral("zorvex-cmd"));
-    const QDir fixtures(qEnvironmentVariable("ZORVEX_SOURCE_DIR") +
-                        QStringLiteral("/tests/fixtures"));
-    if (fixtures.entryList({"*.asc", "*.gpg", "*.pgp", "*.key"}, QDir::Files).isEmpty())
-        QSKIP(qPrintable(QStringLiteral("no fixture keys in %1").arg(fixtures.path())));
-    if (QStandardPaths::findExecutable(QStringLiteral("gpg")).isEmpty())
-        QSKIP("gpg is not installed");
+    if (const QString missing = engine::missingEngine(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    m_cmd = engine::findTool(QStringLiteral("zorvex-cmd"));
 }
 
 void TestKeyEngine::init()
 {
     ResetState();
-    m_settings = new ScratchSettings;
-    // The agent's socket lives in the home: keep its path short.
-    m_home = new QTemporaryDir(QStringLiteral("/tmp/zk-XXXXXX"));
-    m_work = new QTemporaryDir;
+    m_settings = std::make_unique<ScratchSettings>();
+    m_home = std::make_unique<engine::GnupgHome>();
+    m_work = std::make_unique<QTemporaryDir>();
     QVERIFY(m_home->isValid() && m_work->isValid());
-    QFile::setPermissions(m_home->path(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    qputenv("GNUPGHOME", m_home->path().toLocal8Bit());
-    const QDir fixtures(qEnvironmentVariable("ZORVEX_SOURCE_DIR") +
-                        QStringLiteral("/tests/fixtures"));
-    QStringList import{"--batch", "--import"};
-    for (const QString &f : fixtures.entryList({"*.asc", "*.gpg", "*.pgp", "*.key"}, QDir::Files))
-        import << fixtures.filePath(f);
-    gpg(import);
+    QVERIFY(m_home->importFixtures());
 
     auto keyIds = [this](const QStringList &args) {
         QStringList ids;
@@ -113,34 +96,14 @@ void TestKeyEngine::cleanup()
 {
     SetKeyJobRunner({});
     QDir::setCurrent(m_previousDir);
-    if (m_home) {
-        QProcess::execute(QStringLiteral("gpgconf"),
-                          {"--homedir", m_home->path(), "--kill", "gpg-agent"});
-    }
-    delete m_home;
-    m_home = nullptr;
-    delete m_work;
-    m_work = nullptr;
-    delete m_settings;
-    m_settings = nullptr;
+    m_home.reset();
+    m_work.reset();
+    m_settings.reset();
     if (QTest::currentTestFailed())
         qInfo().noquote() << m_runLog;
 }
 
 void TestKeyEngine::cleanupTestCase() {}
-
-// The tools directory itself, or the tool's own build folder inside it.
-QString TestKeyEngine::findTool(const QString &name)
-{
-    const QString dir = qEnvironmentVariable("ZORVEX_TOOLS_DIR");
-    for (const QString &path :
-         {dir + QLatin1Char('/') + name, dir + QLatin1Char('/') + name + QLatin1Char('/') + name}) {
-        const QFileInfo info(path);
-        if (info.isFile() && info.isExecutable())
-            return info.absoluteFilePath();
-    }
-    return QString();
-}
 
 JobOutcome TestKeyEngine::runScript(const QString &tail)
 {
@@ -157,7 +120,7 @@ JobOutcome TestKeyEngine::runScript(const QString &tail)
     QProcess cmd;
     cmd.setProcessChannelMode(QProcess::MergedChannels);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ZORVEX_PGP"), findTool(QStringLiteral("zorvex-pgp")));
+    env.insert(QStringLiteral("ZORVEX_PGP"), engine::findTool(QStringLiteral("zorvex-pgp")));
     cmd.setProcessEnvironment(env);
     cmd.start(m_cmd, {QString::fromLatin1(kJobBatchFile)});
     if (!cmd.waitForStarted())
@@ -180,13 +143,7 @@ JobOutcome TestKeyEngine::runScript(const QString &tail)
 
 QByteArray TestKeyEngine::gpg(const QStringList &args, int *exitCode)
 {
-    QProcess p;
-    p.start(QStringLiteral("gpg"), args);
-    p.closeWriteChannel();
-    p.waitForFinished(60000);
-    if (exitCode)
-        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    return p.readAllStandardOutput();
+    return m_home->gpg(args, {}, exitCode);
 }
 
 bool TestKeyEngine::hasKey(const QString &keyId, const QString &keyring)
@@ -219,9 +176,6 @@ void TestKeyEngine::extractedKeyAddsToSecondKeyringAndRefreshes()
              JobOutcome::Finished);
     QVERIFY2(hasKey(key, QStringLiteral("second.pgp")), "the key did not reach second.pgp");
 
-#ifdef ZORVEX_KEYS_REFRESH_STUB
-    QSKIP("the key list refresh is not part of this build");
-#else
     SetKeyJobRunner({});
     RefreshKeyNamesAfterJob(nullptr);
     const QStringList names = CachedKeyNames(QString::fromLatin1(kSettingsFile));
@@ -229,7 +183,6 @@ void TestKeyEngine::extractedKeyAddsToSecondKeyringAndRefreshes()
     for (const QString &name : names)
         listed = listed || name.contains(key.mid(2), Qt::CaseInsensitive);
     QVERIFY2(listed, qPrintable(names.join(QLatin1Char('\n'))));
-#endif
 }
 
 void TestKeyEngine::removalAskedAndAnswered_data()
