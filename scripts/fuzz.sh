@@ -9,13 +9,12 @@ seconds="${1:-600}"
 shift || true
 
 command -v clang++ >/dev/null || { echo "clang is needed: apt-get install clang" >&2; exit 2; }
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$(nproc)"
-
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
-    for t in build/fuzz/fuzz/fuzz_*; do targets+=("$(basename "$t")"); done
+    for t in fuzz/fuzz_*.cpp; do targets+=("$(basename "$t" .cpp)"); done
 fi
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$(nproc)" --target "${targets[@]}"
 mkdir -p fuzz/crashes
 run() {
     local t="$1" corpus="fuzz/corpus/${1#fuzz_}" work
@@ -33,5 +32,10 @@ for t in "${targets[@]}"; do
     if [ "${#pids[@]}" -ge 2 ]; then wait "${pids[0]}"; pids=("${pids[@]:1}"); fi
 done
 wait
-cat build/fuzz/fuzz_*.log
-ls fuzz/crashes
+for t in "${targets[@]}"; do cat "build/fuzz/$t.log"; done
+if [ -n "$(ls -A fuzz/crashes)" ]; then
+    echo "Crashes found:"
+    ls fuzz/crashes
+    exit 1
+fi
+echo "No crashes."
