@@ -88,6 +88,26 @@ std::string DecodeColonField(std::string_view field)
     return out;
 }
 
+// A user ID as it may be printed: control characters written as gpg escapes them. A line break
+// in a user ID would otherwise start a line of its own, and one that begins with "pub " would
+// read as a second key to anyone who parses the listing, the program's key list among them.
+static std::string PrintableUserId(std::string_view uid)
+{
+    std::string out;
+    out.reserve(uid.size());
+    for (const char c : uid) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            out += escaped;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
 std::vector<ListedKey> ParseColonListing(std::string_view text)
 {
     std::vector<ListedKey> keys;
@@ -178,7 +198,7 @@ std::string FormatKey(const ListedKey &key, bool withFingerprint)
     if (key.revoked) {
         out += "*** KEY REVOKED ***\n";
     } else {
-        out += key.userIds.empty() ? std::string() : key.userIds.front();
+        out += key.userIds.empty() ? std::string() : PrintableUserId(key.userIds.front());
         out += '\n';
         nextUid = 1;
     }
@@ -190,7 +210,7 @@ std::string FormatKey(const ListedKey &key, bool withFingerprint)
         out += '\n';
     }
     for (std::size_t i = nextUid; i < key.userIds.size(); ++i)
-        out += indent + key.userIds[i] + '\n';
+        out += indent + PrintableUserId(key.userIds[i]) + '\n';
     return out;
 }
 
