@@ -43,7 +43,7 @@ private:
     {
         return m_tools + QLatin1Char('/') + QLatin1String(name);
     }
-    QByteArray gpg(const QStringList &arguments);
+    QByteArray gpg(const QStringList &arguments, const QByteArray &input = QByteArray());
     void runClipboard(QPlainTextEdit *editor, bool encrypt, const QString &names);
 
     QString m_tools;
@@ -85,10 +85,12 @@ void TestClipDirEngine::cleanupTestCase()
                       {QStringLiteral("--kill"), QStringLiteral("gpg-agent")});
 }
 
-QByteArray TestClipDirEngine::gpg(const QStringList &arguments)
+QByteArray TestClipDirEngine::gpg(const QStringList &arguments, const QByteArray &input)
 {
     QProcess p;
     p.start(QStringLiteral("gpg"), QStringList{QStringLiteral("--batch")} + arguments);
+    p.write(input);
+    p.closeWriteChannel();
     if (!p.waitForFinished(60000))
         return QByteArray();
     return p.readAllStandardOutput();
@@ -184,18 +186,34 @@ void TestClipDirEngine::editorTextRoundTrip()
         gpg({QStringLiteral("--import"), fixtures.filePath(file)});
     // The first secret key receives the text; its pass phrase, if any, unlocks it again.
     QString keyId;
+    QByteArray fingerprint;
     for (const QByteArray &line : gpg({"--list-secret-keys", "--with-colons"}).split('\n')) {
         const QList<QByteArray> fields = line.split(':');
-        if (fields.value(0) == "sec" && fields.value(4).size() >= 8) {
+        if (keyId.isEmpty() && fields.value(0) == "sec" && fields.value(4).size() >= 8)
             keyId = QString::fromLatin1(fields.value(4).right(8));
+        else if (!keyId.isEmpty() && fields.value(0) == "fpr") {
+            fingerprint = fields.value(9);
             break;
         }
     }
     if (keyId.isEmpty())
         QSKIP(qPrintable("needs a secret test key in " + fixtures.path()));
+    // The engine refuses keys that nobody certified; this one is our own in the test home.
+    if (!fingerprint.isEmpty())
+        gpg({QStringLiteral("--import-ownertrust")}, fingerprint + ":6:\n");
     QFile passFile(fixtures.filePath(QStringLiteral("passphrase")));
     if (passFile.open(QIODevice::ReadOnly))
         qputenv("PGPPASS", passFile.readLine().trimmed());
+    // The fixture keys are listed by name in fingerprints.txt; each one's pass phrase is its
+    // name followed by " pass".
+    QFile fingerprints(fixtures.filePath(QStringLiteral("fingerprints.txt")));
+    if (!passFile.isOpen() && fingerprints.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : fingerprints.readAll().split('\n')) {
+            const QList<QByteArray> words = line.simplified().split(' ');
+            if (words.size() == 2 && words.at(1) == fingerprint)
+                qputenv("PGPPASS", words.at(0) + " pass");
+        }
+    }
 
     ClipboardComposers().encrypt = [](const QString &in, const QString &out, int sign, int wipe,
                                       int armour, int text, int conv, const QString &recipients,
