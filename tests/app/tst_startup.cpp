@@ -188,6 +188,7 @@ void TestStartup::fileOnCommandLineOpensIt()
 
     // A file that cannot be read ends the start with a message.
     CZorvex5App missing({QStringLiteral("zorvex5"), settings.path(QStringLiteral("missing.txt"))});
+    missing.setSplashAllowed(false);
     QVERIFY(!missing.InitInstance());
     QCOMPARE(MessageBox::shown().size(), 1);
 }
