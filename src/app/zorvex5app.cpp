@@ -2,6 +2,8 @@
 
 #include "aboutdlg.h"
 #include "app/settings.h"
+#include "extras/dailytipdlg.h"
+#include "extras/splash.h"
 #include "keys/keynamelist.h"
 #include "platform/messagebox.h"
 #include "platform/privateprofile.h"
@@ -14,14 +16,6 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <cstdio>
-
-// Stands in until the key list refresh is linked in: the real definition in keynamelist.cpp
-// replaces this one at link time.
-__attribute__((weak)) JobOutcome RefreshKeyNames(QWidget *)
-{
-    std::fputs("zorvex5: the key list refresh is not part of this build\n", stderr);
-    return JobOutcome::NotStarted;
-}
 
 CommandLineInfo ParseCommandLine(const QStringList &arguments)
 {
@@ -46,14 +40,13 @@ CommandLineInfo ParseCommandLine(const QStringList &arguments)
 }
 
 CZorvex5App::CZorvex5App(const QStringList &arguments)
-    : m_arguments(arguments), m_keyRefresh([](QWidget *parent) { RefreshKeyNames(parent); })
+    : m_arguments(arguments), m_keyRefresh([](QWidget *parent) { RefreshKeyNames(parent); }),
+      m_startUpTip([arguments](QWidget *parent) { ShowStartUpTip(parent, arguments); })
 {
 }
 
 CZorvex5App::~CZorvex5App()
 {
-    if (qApp)
-        qApp->removeEventFilter(this);
     delete m_mainFrame;
 }
 
@@ -66,6 +59,9 @@ void CZorvex5App::step(StartupStep s)
 bool CZorvex5App::InitInstance()
 {
     m_commandLine = ParseCommandLine(m_arguments);
+    // The main window offers the splash as it is built; a program that starts us as a server
+    // gets none.
+    SetSplashEnabled(m_splashAllowed && m_commandLine.splashAllowed());
     if (!m_commandLine.splashAllowed()) {
         // Containers start OLE servers this way; there is no such server on this platform.
         std::fputs("zorvex5: started for OLE embedding or automation, but this program has no "
@@ -74,12 +70,12 @@ bool CZorvex5App::InitInstance()
         m_exitCode = 1;
         return false;
     }
-    // Tells the splash screen whether it may show: SetSplashEnabled(m_commandLine.splashAllowed()).
     step(StartupStep::CommandLine);
 
     m_mainFrame = new CMainFrame;
     m_mainFrame->setAppTarget(this);
-    qApp->installEventFilter(this);
+    // The splash has installed its own application-wide filter, which closes it on the first key
+    // or click; a second one here would only hand it every event twice.
     step(StartupStep::MainFrame);
 
     if (m_commandLine.fileName.isEmpty()) {
@@ -99,7 +95,9 @@ bool CZorvex5App::InitInstance()
     m_mainFrame->show();
     step(StartupStep::Shown);
 
-    // Shows the Tip of the Day when its start-up option is on: ShowStartUpTip(m_mainFrame).
+    // Start-up goes on only once the tip is closed (it shows only when its option is on).
+    if (m_startUpTip)
+        m_startUpTip(m_mainFrame);
     step(StartupStep::StartUpTip);
 
     LoadSettings();
@@ -160,12 +158,5 @@ void CZorvex5App::OnAppAbout()
 
 void CZorvex5App::OnTipOfTheDay()
 {
-    // Runs the Tip of the Day dialog modally: CDailyTipDlg dlg(m_mainFrame); dlg.exec().
-}
-
-bool CZorvex5App::eventFilter(QObject *watched, QEvent *event)
-{
-    // Every event passes the splash screen first, which closes on a key or a click; its answer
-    // does not stop the event: SplashFilterMessage(watched, event).
-    return QObject::eventFilter(watched, event);
+    ShowTipOfTheDay(m_mainFrame);
 }

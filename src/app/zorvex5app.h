@@ -59,19 +59,19 @@ public:
     void OnAppAbout();
     void OnTipOfTheDay();
 
-    // Seams for tests: what refreshes the key list (RefreshKeyNames by default), and who hears
-    // of each start-up step.
+    // Seams for tests: what refreshes the key list (RefreshKeyNames by default), what shows the
+    // start-up tip (ShowStartUpTip by default), whether the splash may show at all, and who
+    // hears of each start-up step.
     void setKeyRefresh(std::function<void(QWidget *parent)> refresh)
     {
         m_keyRefresh = std::move(refresh);
     }
+    void setStartUpTip(std::function<void(QWidget *parent)> tip) { m_startUpTip = std::move(tip); }
+    void setSplashAllowed(bool allowed) { m_splashAllowed = allowed; }
     void setStepObserver(std::function<void(StartupStep)> observer)
     {
         m_stepObserver = std::move(observer);
     }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void step(StartupStep s);
@@ -81,5 +81,7 @@ private:
     CMainFrame *m_mainFrame = nullptr;
     int m_exitCode = 0;
     std::function<void(QWidget *)> m_keyRefresh;
+    std::function<void(QWidget *)> m_startUpTip;
+    bool m_splashAllowed = true;
     std::function<void(StartupStep)> m_stepObserver;
 };

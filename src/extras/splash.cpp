@@ -70,7 +70,9 @@ public:
 struct SplashState
 {
     bool enabled = false;
-    QPointer<SplashWindow> window;
+    // Held as a plain widget: the pointer is read by the event filter while the main window
+    // takes the splash down with it, when it is no longer a SplashWindow.
+    QPointer<QWidget> window;
     QPointer<QWidget> mainWindow;
     SplashFilter *filter = nullptr;
 };
@@ -150,7 +152,7 @@ void SplashFilterMessage(QObject *, QEvent *event)
 void CloseSplash()
 {
     SplashState &s = state();
-    if (SplashWindow *window = s.window) {
+    if (QWidget *window = s.window) {
         s.window = nullptr;
         // The event that closes the splash may be on its way to the splash itself, so the
         // window goes away only once that delivery is over.

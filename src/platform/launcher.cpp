@@ -24,7 +24,17 @@ bool isXtermFamily(const QString &program)
         .fileName()
         .contains(QLatin1String("xterm"));
 }
+ProgramLaunchHook &programLaunchHook()
+{
+    static ProgramLaunchHook hook;
+    return hook;
+}
 } // namespace
+
+void SetProgramLaunchHook(ProgramLaunchHook hook)
+{
+    programLaunchHook() = std::move(hook);
+}
 
 QString FindBatchInterpreter()
 {
@@ -114,15 +124,32 @@ LaunchResult LaunchBatchFile(const QString &batchFile, int showState)
 
 LaunchResult LaunchProgram(const QString &commandLine, const QString &workingDirectory)
 {
-    LaunchResult result;
     QStringList words = QProcess::splitCommand(commandLine);
     if (words.isEmpty()) {
+        LaunchResult result;
         result.error = QStringLiteral("No program was given to start.");
         return result;
     }
     const QString program = words.takeFirst();
+    return LaunchProgram(program, words, workingDirectory);
+}
+
+LaunchResult LaunchProgram(const QString &program, const QStringList &arguments,
+                           const QString &workingDirectory)
+{
+    LaunchResult result;
+    if (program.isEmpty()) {
+        result.error = QStringLiteral("No program was given to start.");
+        return result;
+    }
+    if (const ProgramLaunchHook &hook = programLaunchHook()) {
+        result.started = hook(program, arguments);
+        if (!result.started)
+            result.error = QStringLiteral("The program \"%1\" could not be started.").arg(program);
+        return result;
+    }
     const QString dir = workingDirectory.isEmpty() ? QDir::currentPath() : workingDirectory;
-    if (!QProcess::startDetached(program, words, dir, &result.pid)) {
+    if (!QProcess::startDetached(program, arguments, dir, &result.pid)) {
         result.error = QStringLiteral("The program \"%1\" could not be started.").arg(program);
         return result;
     }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 // The stand-ins for WinExec: a batch file runs in a terminal window through zorvex-cmd, an
 // outside program starts detached from its command line. Neither goes through a shell.
@@ -32,3 +34,14 @@ LaunchResult LaunchBatchFile(const QString &batchFile, int showState);
 // Starts an outside program from its command line split into words (double quotes group),
 // detached, in workingDirectory (the current directory when empty).
 LaunchResult LaunchProgram(const QString &commandLine, const QString &workingDirectory = QString());
+
+// The same for a program whose arguments are already words (file names with blanks or quotes
+// need no quoting then).
+LaunchResult LaunchProgram(const QString &program, const QStringList &arguments,
+                           const QString &workingDirectory = QString());
+
+// Tests see what LaunchProgram would start instead of starting it. The hook gets the program and
+// its arguments (the working directory is the current one unless given) and answers whether it
+// "started". Batch files are not affected. An empty hook starts programs for real again.
+using ProgramLaunchHook = std::function<bool(const QString &program, const QStringList &arguments)>;
+void SetProgramLaunchHook(ProgramLaunchHook hook);

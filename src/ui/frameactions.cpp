@@ -1,11 +1,19 @@
 #include "frameactions.h"
 
+#include "app/preferencesdlg.h"
+#include "app/runtimeoptionsdlg.h"
 #include "app/settings.h"
-#include "launcher.h"
+#include "jobs/decryptiondlg.h"
+#include "jobs/directorycryptdlg.h"
+#include "jobs/encryptiondlg.h"
+#include "platform/launcher.h"
 #include "platform/messagebox.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QWidget>
 
 namespace {
 void runFirstInstalled(QWidget *parent, const QStringList &candidates, const QString &what)
@@ -23,7 +31,15 @@ void runFirstInstalled(QWidget *parent, const QStringList &candidates, const QSt
         return;
     }
     // Whether the program then runs is its own business, as it was for the Windows editors.
-    StartDetachedCommand(line);
+    LaunchProgram(line);
+}
+
+// The dialogs belong to the main window whichever of its children asked for them.
+template <typename Dialog>
+void runModal(QWidget *parent)
+{
+    Dialog dialog(parent ? parent->window() : nullptr);
+    dialog.exec();
 }
 } // namespace
 
@@ -45,5 +61,63 @@ void RunUserApplication()
     if (options.UserApplication.size() < 2)
         return;
     QDir::setCurrent(options.UserAppDir);
-    StartDetachedCommand(options.UserApplication);
+    LaunchProgram(options.UserApplication);
+}
+
+QStringList TextEditorCandidates()
+{
+    return {QStringLiteral("gnome-text-editor"),
+            QStringLiteral("gedit"),
+            QStringLiteral("kate"),
+            QStringLiteral("kwrite"),
+            QStringLiteral("mousepad"),
+            QStringLiteral("pluma"),
+            QStringLiteral("xed"),
+            QStringLiteral("featherpad"),
+            QStringLiteral("leafpad"),
+            QStringLiteral("xedit")};
+}
+
+QStringList WordProcessorCandidates()
+{
+    return {QStringLiteral("libreoffice --writer"), QStringLiteral("lowriter"),
+            QStringLiteral("abiword"), QStringLiteral("calligrawords"),
+            // With no word processor at all, a text editor is the nearest thing.
+            QStringLiteral("gnome-text-editor"), QStringLiteral("gedit"), QStringLiteral("kate"),
+            QStringLiteral("kwrite"), QStringLiteral("mousepad")};
+}
+
+QString FirstInstalled(const QStringList &candidates)
+{
+    for (const QString &line : candidates) {
+        const QStringList words = QProcess::splitCommand(line);
+        if (!words.isEmpty() && !QStandardPaths::findExecutable(words.first()).isEmpty())
+            return line;
+    }
+    return {};
+}
+
+void RunEncryptionDialog(QWidget *parent)
+{
+    runModal<CEncryptionDlg>(parent);
+}
+
+void RunDecryptionDialog(QWidget *parent)
+{
+    runModal<CDecryptionDlg>(parent);
+}
+
+void RunDirectoryCryptDialog(QWidget *parent)
+{
+    runModal<CDirectoryCryptDlg>(parent);
+}
+
+void RunPreferencesDialog(QWidget *parent)
+{
+    runModal<CPreferencesDlg>(parent);
+}
+
+void RunRuntimeOptionsDialog(QWidget *parent)
+{
+    runModal<CRuntimeOptionsDlg>(parent);
 }

@@ -3,6 +3,7 @@
 #include "childframe.h"
 #include "commandids.h"
 #include "commandtable.h"
+#include "extras/splash.h"
 #include "frameactions.h"
 #include "helppopup.h"
 #include "helpwindow.h"
@@ -60,7 +61,8 @@ CMainFrame::CMainFrame() : m_mdiArea(new QMdiArea(this)), m_updateTimer(new QTim
     SetHelpHandler(
         [](quint32 context, QWidget *parent) { CHelpWindow::ShowContext(context, parent); });
 
-    // Offers the splash screen with this window as its parent: OfferSplash(this).
+    // The splash goes over this window; start-up has said whether it may show at all.
+    OfferSplash(this);
 
     updateCommandUI();
 }
@@ -408,12 +410,12 @@ void CMainFrame::OnUserApplication()
 
 void CMainFrame::OnEncryption()
 {
-    // Opens the Encryption dialog: CEncryptionDlg, run modally.
+    RunEncryptionDialog(this);
 }
 
 void CMainFrame::OnDecryption()
 {
-    // Opens the File Decryption dialog: CDecryptionDlg, run modally.
+    RunDecryptionDialog(this);
 }
 
 void CMainFrame::OnClipboardSubsystem()
@@ -423,7 +425,7 @@ void CMainFrame::OnClipboardSubsystem()
 
 void CMainFrame::OnDirectoryCrypt()
 {
-    // Opens the Directory En/Decrypt dialog: CDirectoryCryptDlg, run modally.
+    RunDirectoryCryptDialog(this);
 }
 
 void CMainFrame::OnKeyManagement()
@@ -433,12 +435,12 @@ void CMainFrame::OnKeyManagement()
 
 void CMainFrame::OnPreferences()
 {
-    // Opens the Preferences dialog: CPreferencesDlg, run modally.
+    RunPreferencesDialog(this);
 }
 
 void CMainFrame::OnOptions()
 {
-    // Opens the Runtime Options dialog: CRuntimeOptionsDlg, run modally.
+    RunRuntimeOptionsDialog(this);
 }
 
 void CMainFrame::OnHelpFinder()

@@ -2,8 +2,8 @@
 
 #include "app/settings.h"
 #include "commandids.h"
-#include "launcher.h"
 #include "platform/filedialog.h"
+#include "platform/launcher.h"
 #include "platform/messagebox.h"
 #include "zorvex5view.h"
 
@@ -115,7 +115,7 @@ void CZorvex5Doc::OnFileSendMail(QWidget *parent)
         return;
     }
     file.close();
-    if (!StartDetachedProgram(mailer, {QStringLiteral("--attach"), path})) {
+    if (!LaunchProgram(mailer, {QStringLiteral("--attach"), path}).started) {
         dir.remove();
         MessageBox::stop(parent, tr("The mail program could not be started."));
     }

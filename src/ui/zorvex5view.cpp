@@ -3,6 +3,8 @@
 #include "commandids.h"
 #include "commandtable.h"
 #include "frameactions.h"
+#include "jobs/clipboardjob.h"
+#include "keys/propertyframe1.h"
 #include "mainframe.h"
 #include "platform/filedialog.h"
 #include "platform/messagebox.h"
@@ -339,42 +341,48 @@ void CZorvex5View::OnUserApplication()
 
 void CZorvex5View::OnEncryption()
 {
-    // Opens the Encryption dialog: CEncryptionDlg, run modally.
+    RunEncryptionDialog(this);
 }
 
 void CZorvex5View::OnDecryption()
 {
-    // Opens the File Decryption dialog: CDecryptionDlg, run modally.
+    RunDecryptionDialog(this);
 }
 
 void CZorvex5View::OnClipboardSubsystem()
 {
-    // Runs the Clipboard Subsystem on this view and its document: OnClipboardSubsystem(this).
+    if (::OnClipboardSubsystem(this, m_ctlEditor) != ClipboardResult::Replaced)
+        return;
+    // The editor shows PGP's result; the document and this document's other windows follow.
+    m_pDocument->m_strEditorText.clear();
+    m_pDocument->DeleteContents();
+    m_pDocument->m_strEditorText = m_ctlEditor->toPlainText();
+    m_pDocument->UpdateAllViews();
+    // The result is in no file yet: closing this window has to offer to save it, or the
+    // ciphertext (or the decrypted text) would be gone with the window.
+    m_ctlEditor->document()->setModified(true);
 }
 
 void CZorvex5View::OnDirectoryCrypt()
 {
-    // Opens the Directory En/Decrypt dialog: CDirectoryCryptDlg, run modally.
+    RunDirectoryCryptDialog(this);
 }
 
 void CZorvex5View::OnKeyManagement()
 {
-    if (!m_pKeyFrame) {
-        // Creates this view's key management window once: a CPropertyFrame1 captioned
-        // "Zorvex® 5.0 - Key Management Subsystem", owned by the main window, centred over it.
-    }
-    if (m_pKeyFrame && !m_pKeyFrame->isVisible())
-        m_pKeyFrame->show();
+    // One key window per view, made on first use and only shown again afterwards, so its pages
+    // keep what the user typed. It belongs to the main window, which takes it down at the end.
+    m_pKeyFrame = CPropertyFrame1::Open(m_pKeyFrame, window());
 }
 
 void CZorvex5View::OnPreferences()
 {
-    // Opens the Preferences dialog: CPreferencesDlg, run modally.
+    RunPreferencesDialog(this);
 }
 
 void CZorvex5View::OnOptions()
 {
-    // Opens the Runtime Options dialog: CRuntimeOptionsDlg, run modally.
+    RunRuntimeOptionsDialog(this);
 }
 
 bool CZorvex5View::QueryClose()

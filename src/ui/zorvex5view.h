@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class QPlainTextEdit;
+class CPropertyFrame1;
 
 // How the focused window takes the edit commands: a line edit counts as "Edit", a multi-line
 // text control as "RICHEDIT", anything else as no edit control at all.
@@ -37,8 +38,8 @@ public:
     CZorvex5Doc *GetDocument() const { return m_pDocument; }
     QPlainTextEdit *editor() const { return m_ctlEditor; }
 
-    // This view's key management window; it is not owned here.
-    QPointer<QWidget> m_pKeyFrame;
+    // This view's key management window; it is owned by the main window, not here.
+    QPointer<CPropertyFrame1> m_pKeyFrame;
 
     // The document's copy refreshed from the control (before the Clipboard Subsystem or Save
     // reads it), and a new text put into both (after the Clipboard Subsystem).

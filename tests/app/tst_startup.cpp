@@ -1,5 +1,7 @@
 #include "app/settings.h"
 #include "app/zorvex5app.h"
+#include "extras/dailytipdlg.h"
+#include "extras/splash.h"
 #include "platform/messagebox.h"
 #include "testsupport.h"
 #include "ui/commandids.h"
@@ -14,6 +16,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+#include <functional>
+#include <memory>
 
 // Start-up order, the command line, and the application's own commands. The key list refresh
 // is seen through the application's refresh seam, so this test does not depend on a PGP engine.
@@ -30,6 +34,11 @@ private slots:
     void serverStartEndsAtOnce();
     void fileOnCommandLineOpensIt();
     void applicationCommands();
+    void startUpTipComesBeforeSettings_data();
+    void startUpTipComesBeforeSettings();
+    void tipOfTheDayCommandAlwaysShows();
+    void splashOnlyForPeople_data();
+    void splashOnlyForPeople();
 
 private:
     struct Run
@@ -38,8 +47,13 @@ private:
         int refreshes = 0;
         bool shownAtRefresh = false;
         bool settingsLoadedAtRefresh = false;
+        int tips = 0;
     };
     static void watch(CZorvex5App &app, Run &run);
+    // Calls `act` with the tip dialog once it is up, then closes it. Polling stops when the
+    // returned timer goes, which has to happen before what `act` refers to goes.
+    [[nodiscard]] static std::unique_ptr<QTimer>
+    whenTipOpens(std::function<void(CDailyTipDlg *)> act);
 };
 
 void TestStartup::init()
@@ -51,6 +65,8 @@ void TestStartup::init()
 
 void TestStartup::watch(CZorvex5App &app, Run &run)
 {
+    app.setSplashAllowed(false);
+    app.setStartUpTip([&run](QWidget *) { ++run.tips; });
     app.setStepObserver([&run](StartupStep s) { run.steps << s; });
     app.setKeyRefresh([&run, &app](QWidget *parent) {
         ++run.refreshes;
@@ -104,6 +120,7 @@ void TestStartup::firstRunWithoutSettingsRefreshesKeysLast()
                                             StartupStep::StartUpTip, StartupStep::Settings,
                                             StartupStep::KeyCount, StartupStep::KeyRefresh}));
     QCOMPARE(run.refreshes, 1);
+    QCOMPARE(run.tips, 1);
     QVERIFY(run.shownAtRefresh);
     QVERIFY(run.settingsLoadedAtRefresh);
     QCOMPARE(State().KeyNameCount, 0u);
@@ -171,6 +188,7 @@ void TestStartup::fileOnCommandLineOpensIt()
 
     // A file that cannot be read ends the start with a message.
     CZorvex5App missing({QStringLiteral("zorvex5"), settings.path(QStringLiteral("missing.txt"))});
+    missing.setSplashAllowed(false);
     QVERIFY(!missing.InitInstance());
     QCOMPARE(MessageBox::shown().size(), 1);
 }
@@ -201,6 +219,119 @@ void TestStartup::applicationCommands()
 
     QVERIFY(frame->executeCommand(Cmd::AppExit));
     QVERIFY(!frame->isVisible());
+}
+
+std::unique_ptr<QTimer> TestStartup::whenTipOpens(std::function<void(CDailyTipDlg *)> act)
+{
+    auto timer = std::make_unique<QTimer>();
+    auto tries = std::make_shared<int>(0);
+    QTimer *t = timer.get();
+    QObject::connect(t, &QTimer::timeout, t, [t, tries, act] {
+        auto *tip = qobject_cast<CDailyTipDlg *>(QApplication::activeModalWidget());
+        if (!tip && ++*tries < 500)
+            return;
+        t->stop();
+        if (!tip)
+            return;
+        act(tip);
+        if (tip->isVisible())
+            tip->reject();
+    });
+    t->start(10);
+    return timer;
+}
+
+void TestStartup::startUpTipComesBeforeSettings_data()
+{
+    QTest::addColumn<QByteArray>("profile");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("first run") << QByteArray() << true;
+    QTest::newRow("turned off") << QByteArray("[Tip]\r\nStartUp=1\r\n") << false;
+}
+
+void TestStartup::startUpTipComesBeforeSettings()
+{
+    QFETCH(QByteArray, profile);
+    QFETCH(bool, shown);
+    ScratchSettings settings;
+    if (!profile.isEmpty())
+        settings.write(profile, QStringLiteral("zorvex5.ini"));
+    Run run;
+    CZorvex5App app({QStringLiteral("zorvex5")});
+    app.setSplashAllowed(false);
+    app.setStepObserver([&run](StartupStep s) { run.steps << s; });
+    app.setKeyRefresh([&run](QWidget *) { ++run.refreshes; });
+    QList<StartupStep> stepsAtTip;
+    QWidget *tipOwner = nullptr;
+    bool frameVisibleAtTip = false;
+    const auto pending = whenTipOpens([&](CDailyTipDlg *tip) {
+        stepsAtTip = run.steps;
+        tipOwner = tip->parentWidget();
+        frameVisibleAtTip = app.mainWindow() && app.mainWindow()->isVisible();
+    });
+    QVERIFY(app.InitInstance());
+    if (shown) {
+        // The main window is up; settings and keys wait until the tip is closed.
+        QCOMPARE(stepsAtTip, (QList<StartupStep>{StartupStep::CommandLine, StartupStep::MainFrame,
+                                                 StartupStep::FirstDocument, StartupStep::Shown}));
+        QCOMPARE(tipOwner, static_cast<QWidget *>(app.mainWindow()));
+        QVERIFY(frameVisibleAtTip);
+    } else {
+        QVERIFY(stepsAtTip.isEmpty());
+    }
+    QVERIFY(run.steps.contains(StartupStep::StartUpTip));
+    QCOMPARE(run.refreshes, 1);
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void TestStartup::tipOfTheDayCommandAlwaysShows()
+{
+    ScratchSettings settings;
+    settings.write("[Tip]\r\nStartUp=1\r\n", QStringLiteral("zorvex5.ini"));
+    Run run;
+    CZorvex5App app({QStringLiteral("zorvex5")});
+    watch(app, run);
+    QVERIFY(app.InitInstance());
+    bool seen = false;
+    const auto pending = whenTipOpens([&seen](CDailyTipDlg *) { seen = true; });
+    QVERIFY(app.mainWindow()->executeCommand(Cmd::TipOfTheDay));
+    QVERIFY(seen);
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void TestStartup::splashOnlyForPeople_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("allowed");
+    QTest::addColumn<bool>("splash");
+    QTest::newRow("user start") << QStringList{} << true << true;
+    QTest::newRow("tests keep it away") << QStringList{} << false << false;
+    QTest::newRow("embedding") << QStringList{"/Embedding"} << true << false;
+    QTest::newRow("automation") << QStringList{"/Automation"} << true << false;
+}
+
+void TestStartup::splashOnlyForPeople()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, allowed);
+    QFETCH(bool, splash);
+    ScratchSettings settings;
+    settings.write("[Keys]\r\nNumbrOfKeys=1\r\nKey1=a\r\n");
+    Run run;
+    CZorvex5App app(QStringList{QStringLiteral("zorvex5")} + args);
+    watch(app, run);
+    app.setSplashAllowed(allowed);
+    app.InitInstance();
+    QCOMPARE(SplashEnabled(), splash);
+    QCOMPARE(CurrentSplash() != nullptr, splash);
+    if (CurrentSplash()) {
+        QCOMPARE(CurrentSplash()->parentWidget(), static_cast<QWidget *>(app.mainWindow()));
+        // A key anywhere closes it, through the splash's own filter.
+        QTest::keyClick(app.mainWindow(), Qt::Key_Shift);
+        QVERIFY(!CurrentSplash());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    SetSplashEnabled(false);
 }
 
 QTEST_MAIN(TestStartup)

@@ -1,13 +1,17 @@
 #include "app/settings.h"
+#include "jobs/clipboardjob.h"
+#include "jobs/clipboardopsdlg.h"
+#include "keys/propertyframe1.h"
 #include "platform/filedialog.h"
 #include "platform/help.h"
+#include "platform/launcher.h"
 #include "platform/messagebox.h"
 #include "testsupport.h"
 #include "ui/childframe.h"
 #include "ui/commandids.h"
 #include "ui/commandtable.h"
+#include "ui/frameactions.h"
 #include "ui/helpwindow.h"
-#include "ui/launcher.h"
 #include "ui/mainframe.h"
 #include "ui/zorvex5doc.h"
 #include "ui/zorvex5view.h"
@@ -15,14 +19,20 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -39,6 +49,40 @@ struct AppStub : CommandTarget
         return true;
     }
 };
+
+// Answers the next modal dialog once it is up: notes its class and owner, lets `act` work on it
+// and rejects it if it is still open. Polls, since some dialogs do work before they show. The
+// caller keeps the returned timer no longer than `watch`, so a dialog that never came cannot
+// leave it polling into the next test.
+struct ModalWatch
+{
+    QString className;
+    QWidget *owner = nullptr;
+};
+
+[[nodiscard]] std::unique_ptr<QTimer> whenModalOpens(ModalWatch *watch,
+                                                     std::function<void(QDialog *)> act = {})
+{
+    auto timer = std::make_unique<QTimer>();
+    auto tries = std::make_shared<int>(0);
+    QTimer *t = timer.get();
+    QObject::connect(t, &QTimer::timeout, t, [t, tries, watch, act] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog && ++*tries < 500)
+            return;
+        t->stop();
+        if (!dialog)
+            return;
+        watch->className = QString::fromLatin1(dialog->metaObject()->className());
+        watch->owner = dialog->parentWidget();
+        if (act)
+            act(dialog);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    t->start(10);
+    return timer;
+}
 
 QByteArray readAll(const QString &path)
 {
@@ -61,6 +105,12 @@ private slots:
     void frameMessagesWithoutAnEditor();
     void viewTakesCommandsWithAnEditor_data();
     void viewTakesCommandsWithAnEditor();
+    void operationCommandsOpenTheirDialogs_data();
+    void operationCommandsOpenTheirDialogs();
+    void clipboardReplacesDocumentText();
+    void clipboardCancelledChangesNothing();
+    void keyManagementWindowPerView();
+    void editorLaunchesGoThroughThePlatform();
     void menuBarFollowsTheEditorWindows();
     void helpPopupGetsTipOnceInEachBar();
     void greetingOnlyOnFirstNew();
@@ -106,7 +156,8 @@ void TestMainFrame::init()
 void TestMainFrame::cleanup()
 {
     m_frame.reset();
-    SetLaunchHook(nullptr);
+    SetProgramLaunchHook(nullptr);
+    ClipboardComposers() = {};
     SetMailProgramForTests(QStringLiteral("xdg-email"));
     QDir::setCurrent(m_startDir);
     QApplication::clipboard()->clear();
@@ -209,21 +260,203 @@ void TestMainFrame::frameMessagesWithoutAnEditor()
 void TestMainFrame::viewTakesCommandsWithAnEditor_data()
 {
     QTest::addColumn<int>("id");
-    for (int id : {Cmd::FileOpen, Cmd::FileSave, Cmd::Encryption, Cmd::Decryption,
-                   Cmd::ClipboardSubsystem, Cmd::DirectoryCrypt, Cmd::KeyManagement,
-                   Cmd::Preferences, Cmd::Options, Cmd::EditSelectAll, Cmd::EditClear})
-        QTest::newRow(qPrintable(QString::number(id))) << id;
+    QTest::addColumn<bool>("modal");
+    for (int id :
+         {Cmd::FileOpen, Cmd::FileSave, Cmd::KeyManagement, Cmd::EditSelectAll, Cmd::EditClear})
+        QTest::newRow(qPrintable(QString::number(id))) << id << false;
+    for (int id : {Cmd::Encryption, Cmd::Decryption, Cmd::ClipboardSubsystem, Cmd::DirectoryCrypt,
+                   Cmd::Preferences, Cmd::Options})
+        QTest::newRow(qPrintable(QString::number(id))) << id << true;
 }
 
 void TestMainFrame::viewTakesCommandsWithAnEditor()
 {
     QFETCH(int, id);
+    QFETCH(bool, modal);
     CZorvex5View *view = newEditor();
     QVERIFY(view);
     CommandState state;
     QCOMPARE(m_frame->routeCommand(id, &state), static_cast<CommandTarget *>(view));
+    ModalWatch watch;
+    std::unique_ptr<QTimer> pending;
+    if (modal)
+        pending = whenModalOpens(&watch);
     m_frame->executeCommand(id);
+    QCOMPARE(watch.className.isEmpty(), !modal);
     QVERIFY(MessageBox::shown().isEmpty());
+}
+
+void TestMainFrame::operationCommandsOpenTheirDialogs_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<bool>("withEditor");
+    QTest::addColumn<QString>("dialogClass");
+    const struct
+    {
+        int id;
+        const char *dialogClass;
+    } commands[] = {{Cmd::Encryption, "CEncryptionDlg"},
+                    {Cmd::Decryption, "CDecryptionDlg"},
+                    {Cmd::DirectoryCrypt, "CDirectoryCryptDlg"},
+                    {Cmd::Preferences, "CPreferencesDlg"},
+                    {Cmd::Options, "CRuntimeOptionsDlg"}};
+    for (const auto &c : commands) {
+        for (bool withEditor : {false, true})
+            QTest::addRow("%s %s", c.dialogClass, withEditor ? "view" : "frame")
+                << c.id << withEditor << QString::fromLatin1(c.dialogClass);
+    }
+}
+
+void TestMainFrame::operationCommandsOpenTheirDialogs()
+{
+    QFETCH(int, id);
+    QFETCH(bool, withEditor);
+    QFETCH(QString, dialogClass);
+    if (withEditor)
+        QVERIFY(newEditor());
+    const QString optionsBefore = RuntimeOptions().MyName;
+    ModalWatch watch;
+    auto pending = whenModalOpens(&watch);
+    QVERIFY(m_frame->executeCommand(id));
+    QCOMPARE(watch.className, dialogClass);
+    // Owned by the main window whoever took the command, and gone once it is closed.
+    QCOMPARE(watch.owner, static_cast<QWidget *>(m_frame.get()));
+    QVERIFY(m_frame->findChildren<QDialog *>().isEmpty());
+    QVERIFY(MessageBox::shown().isEmpty());
+    QCOMPARE(RuntimeOptions().MyName, optionsBefore);
+    // A second use opens a fresh dialog again.
+    ModalWatch again;
+    auto pendingAgain = whenModalOpens(&again);
+    m_frame->executeCommand(id);
+    QCOMPARE(again.className, dialogClass);
+}
+
+void TestMainFrame::clipboardReplacesDocumentText()
+{
+    QVERIFY(QDir::setCurrent(m_settings->dir()));
+    CZorvex5View *view = newEditor();
+    QVERIFY(view);
+    // A second window on the same document has to follow as well.
+    m_frame->executeCommand(Cmd::WindowNew);
+    QApplication::processEvents();
+    CZorvex5View *other = m_frame->activeView();
+    QVERIFY(other && other != view);
+    QCOMPARE(other->GetDocument(), view->GetDocument());
+    view->editor()->setPlainText(QStringLiteral("-----BEGIN PGP MESSAGE-----\nxyz\n"));
+    QVERIFY(!view->editor()->document()->isModified());
+
+    QByteArray seenInput;
+    ClipboardComposers().decrypt = [&seenInput](int, const QString &in, const QString &out,
+                                                QWidget *) {
+        seenInput = readAll(in);
+        QFile result(out);
+        if (!result.open(QIODevice::WriteOnly))
+            return JobOutcome::NotStarted;
+        result.write("the plain\nanswer\n");
+        return JobOutcome::Finished;
+    };
+    ModalWatch watch;
+    auto pending = whenModalOpens(&watch, [](QDialog *d) {
+        d->findChild<QPushButton *>(QStringLiteral("okButton"))->click();
+    });
+    QMdiSubWindow *sub = nullptr;
+    for (QMdiSubWindow *w : m_frame->mdiArea()->subWindowList()) {
+        if (w->isAncestorOf(view))
+            sub = w;
+    }
+    QVERIFY(sub);
+    m_frame->mdiArea()->setActiveSubWindow(sub);
+    QCOMPARE(m_frame->activeView(), view);
+    QVERIFY(m_frame->executeCommand(Cmd::ClipboardSubsystem));
+    QCOMPARE(watch.className, QStringLiteral("CClipboardOpsDlg"));
+    QCOMPARE(seenInput, QByteArray("-----BEGIN PGP MESSAGE-----\nxyz\n"));
+
+    const QString answer = QStringLiteral("the plain\nanswer\n");
+    QCOMPARE(view->editor()->toPlainText(), answer);
+    QCOMPARE(view->GetDocument()->m_strEditorText, answer);
+    QCOMPARE(other->editor()->toPlainText(), answer);
+    // The result exists in no file: it counts as a change, and closing the window asks.
+    QVERIFY(view->editor()->document()->isModified());
+    QVERIFY(enabled(m_frame.get(), Cmd::EditClear));
+    MessageBox::setNextAnswer(QMessageBox::Cancel);
+    QVERIFY(!sub->close());
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QVERIFY(MessageBox::shown().first().text.startsWith(QStringLiteral("Save changes to")));
+    QVERIFY(!QFile::exists(QStringLiteral("cliptxt.txt")));
+    QVERIFY(!QFile::exists(QStringLiteral("cliptxt.asc")));
+}
+
+void TestMainFrame::clipboardCancelledChangesNothing()
+{
+    QVERIFY(QDir::setCurrent(m_settings->dir()));
+    CZorvex5View *view = newEditor();
+    bool composed = false;
+    ClipboardComposers().decrypt = [&composed](int, const QString &, const QString &, QWidget *) {
+        composed = true;
+        return JobOutcome::Finished;
+    };
+    ModalWatch watch;
+    auto pending = whenModalOpens(&watch);
+    m_frame->executeCommand(Cmd::ClipboardSubsystem);
+    QCOMPARE(watch.className, QStringLiteral("CClipboardOpsDlg"));
+    QVERIFY(!composed);
+    QCOMPARE(view->editor()->toPlainText(), QString::fromLatin1(kGreetingText));
+    QCOMPARE(view->GetDocument()->m_strEditorText, QString::fromLatin1(kGreetingText));
+    QVERIFY(!view->editor()->document()->isModified());
+}
+
+void TestMainFrame::keyManagementWindowPerView()
+{
+    CZorvex5View *first = newEditor();
+    QVERIFY(m_frame->executeCommand(Cmd::KeyManagement));
+    QPointer<CPropertyFrame1> keys = first->m_pKeyFrame;
+    QVERIFY(keys);
+    QVERIFY(keys->isVisible());
+    QCOMPARE(keys->parentWidget(), static_cast<QWidget *>(m_frame.get()));
+    QCOMPARE(keys->windowTitle(), QString::fromUtf8(kKeyManagementTitle));
+
+    // Closing only hides it; the command shows the same window again.
+    keys->close();
+    QVERIFY(!keys->isVisible());
+    m_frame->executeCommand(Cmd::KeyManagement);
+    QCOMPARE(first->m_pKeyFrame.data(), keys.data());
+    QVERIFY(keys->isVisible());
+
+    // Another view gets a window of its own.
+    CZorvex5View *second = newEditor();
+    QVERIFY(second != first);
+    m_frame->executeCommand(Cmd::KeyManagement);
+    QVERIFY(second->m_pKeyFrame);
+    QVERIFY(second->m_pKeyFrame != keys);
+    QCOMPARE(m_frame->findChildren<CPropertyFrame1 *>().size(), 2);
+    QVERIFY(MessageBox::shown().isEmpty());
+
+    // The main window takes them down with it.
+    m_frame.reset();
+    QVERIFY(!keys);
+}
+
+void TestMainFrame::editorLaunchesGoThroughThePlatform()
+{
+    QStringList launched;
+    SetProgramLaunchHook([&](const QString &p, const QStringList &a) {
+        launched << (QStringList{p} + a).join(QLatin1Char('|'));
+        return true;
+    });
+    const QString editor = FirstInstalled(TextEditorCandidates());
+    m_frame->executeCommand(Cmd::Notepad);
+    if (editor.isEmpty()) {
+        // Nothing to start: the user hears which programs would do.
+        QVERIFY(launched.isEmpty());
+        QCOMPARE(MessageBox::shown().size(), 1);
+        QVERIFY(MessageBox::shown().first().text.contains(QStringLiteral("gedit")));
+    } else {
+        QCOMPARE(launched, QStringList{QProcess::splitCommand(editor).join(QLatin1Char('|'))});
+    }
+    QCOMPARE(FirstInstalled({QStringLiteral("zorvex-no-such-program --x"),
+                             QStringLiteral("sh -c \"echo hi\"")}),
+             QStringLiteral("sh -c \"echo hi\""));
+    QVERIFY(FirstInstalled({QStringLiteral("zorvex-no-such-program")}).isEmpty());
 }
 
 void TestMainFrame::menuBarFollowsTheEditorWindows()
@@ -475,7 +708,7 @@ void TestMainFrame::sendWithoutMailProgramSaysSo()
     // With one, it gets a private copy of the document to attach.
     QString program;
     QStringList arguments;
-    SetLaunchHook([&](const QString &p, const QStringList &a) {
+    SetProgramLaunchHook([&](const QString &p, const QStringList &a) {
         program = p;
         arguments = a;
         return true;
@@ -495,7 +728,7 @@ void TestMainFrame::sendWithoutMailProgramSaysSo()
 void TestMainFrame::userApplication()
 {
     QStringList launched;
-    SetLaunchHook([&](const QString &p, const QStringList &a) {
+    SetProgramLaunchHook([&](const QString &p, const QStringList &a) {
         launched << (QStringList{p} + a).join(QLatin1Char('|'));
         return true;
     });
