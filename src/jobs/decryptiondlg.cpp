@@ -73,6 +73,9 @@ CDecryptionDlg::CDecryptionDlg(QWidget *parent) : QDialog(parent)
     top->addWidget(step3);
     top->addLayout(buttons);
 
+    // Most users type or paste the path; Browse is one Shift+Tab away.
+    m_inputEdit->setFocus();
+
     connect(browseButton, &QPushButton::clicked, this, &CDecryptionDlg::browse);
     connect(okButton, &QPushButton::clicked, this, &CDecryptionDlg::ok);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);

@@ -50,6 +50,8 @@ CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
     m_fileEdit = new QLineEdit(fileGroup);
     m_fileEdit->setObjectName(QStringLiteral("fileEdit"));
     m_fileEdit->setMaxLength(255);
+    // Most users type or paste the path; Browse is one Shift+Tab away.
+    m_fileEdit->setFocus();
     auto *fileRow = new QHBoxLayout(fileGroup);
     fileRow->addWidget(browseButton);
     fileRow->addWidget(m_fileEdit, 1);
