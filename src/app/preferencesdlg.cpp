@@ -1,9 +1,9 @@
 #include "preferencesdlg.h"
 
+#include "app/dialogbuttons.h"
 #include "app/dialogpicture.h"
 #include "app/settings.h"
 #include "platform/filedialog.h"
-#include "platform/help.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -78,10 +78,7 @@ CPreferencesDlg::CPreferencesDlg(QWidget *parent) : QDialog(parent)
     auto *nameLayout = new QHBoxLayout(nameGroup);
     nameLayout->addWidget(m_myName);
 
-    auto *ok = makeButton(this, tr("&OK"), "okButton");
-    ok->setDefault(true);
-    auto *cancel = makeButton(this, tr("&Cancel"), "cancelButton");
-    auto *help = makeButton(this, tr("&Help"), "helpButton");
+    const auto [ok, cancel, help] = MakeDialogButtons(this, 0x200A6);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
@@ -118,8 +115,6 @@ CPreferencesDlg::CPreferencesDlg(QWidget *parent) : QDialog(parent)
         browseInto(m_pgpPath, QStringLiteral("Zorvex\u00ae5.0 - Get PGP Execution Path"));
     });
     connect(ok, &QPushButton::clicked, this, &CPreferencesDlg::OnOK);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(help, &QPushButton::clicked, this, [this] { ShowHelpContext(0x200A6, this); });
 }
 
 void CPreferencesDlg::browseInto(QLineEdit *field, const QString &title)

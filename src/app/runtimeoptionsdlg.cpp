@@ -1,8 +1,8 @@
 #include "runtimeoptionsdlg.h"
 
+#include "app/dialogbuttons.h"
 #include "app/dialogpicture.h"
 #include "app/settings.h"
-#include "platform/help.h"
 #include "platform/messagebox.h"
 
 #include <QCheckBox>
@@ -40,13 +40,7 @@ CRuntimeOptionsDlg::CRuntimeOptionsDlg(QWidget *parent) : QDialog(parent)
         grid->addWidget(right[row], row, 1);
     }
 
-    auto *ok = new QPushButton(tr("&OK"), this);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto *cancel = new QPushButton(tr("&Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    auto *help = new QPushButton(tr("&Help"), this);
-    help->setObjectName(QStringLiteral("helpButton"));
+    const auto [ok, cancel, help] = MakeDialogButtons(this, 0x200A5);
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(ok);
@@ -65,8 +59,6 @@ CRuntimeOptionsDlg::CRuntimeOptionsDlg(QWidget *parent) : QDialog(parent)
         setTabOrder(order[i - 1], order[i]);
 
     connect(ok, &QPushButton::clicked, this, &CRuntimeOptionsDlg::OnOK);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(help, &QPushButton::clicked, this, [this] { ShowHelpContext(0x200A5, this); });
 }
 
 QCheckBox *CRuntimeOptionsDlg::addBox(const char *name, const QString &label, int *flag)

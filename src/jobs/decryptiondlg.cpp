@@ -1,9 +1,9 @@
 #include "decryptiondlg.h"
 
+#include "app/dialogbuttons.h"
 #include "app/settings.h"
 #include "jobs/decryptjob.h"
 #include "platform/filedialog.h"
-#include "platform/help.h"
 #include "platform/messagebox.h"
 
 #include <QApplication>
@@ -45,14 +45,8 @@ CDecryptionDlg::CDecryptionDlg(QWidget *parent) : QDialog(parent)
         new QLabel(QStringLiteral("Step #3 - Select OK to decrypt, Cancel to Abort"), this);
     step3->setObjectName(QStringLiteral("step3Label"));
 
-    auto *okButton = new QPushButton(QStringLiteral("&OK"), this);
-    okButton->setObjectName(QStringLiteral("okButton"));
-    okButton->setDefault(true);
-    auto *cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
-    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    const auto [okButton, cancelButton, helpButton] = MakeDialogButtons(this, kHelpContext);
     cancelButton->setAutoDefault(false);
-    auto *helpButton = new QPushButton(QStringLiteral("&Help"), this);
-    helpButton->setObjectName(QStringLiteral("helpButton"));
     helpButton->setAutoDefault(false);
 
     auto *logo = new QLabel(this);
@@ -75,9 +69,6 @@ CDecryptionDlg::CDecryptionDlg(QWidget *parent) : QDialog(parent)
 
     connect(browseButton, &QPushButton::clicked, this, &CDecryptionDlg::browse);
     connect(okButton, &QPushButton::clicked, this, &CDecryptionDlg::ok);
-    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(helpButton, &QPushButton::clicked, this,
-            [this] { ShowHelpContext(kHelpContext, this); });
 }
 
 void CDecryptionDlg::browse()

@@ -1,10 +1,10 @@
 #include "encryptiondlg.h"
 
+#include "app/dialogbuttons.h"
 #include "app/settings.h"
 #include "jobs/encryptjob.h"
 #include "keys/keynamelist.h"
 #include "platform/filedialog.h"
-#include "platform/help.h"
 #include "platform/messagebox.h"
 #include "platform/settingsdir.h"
 
@@ -104,14 +104,9 @@ CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
     m_outputEdit->setMaxLength(128);
     (new QVBoxLayout(outputGroup))->addWidget(m_outputEdit);
 
-    m_okButton = new QPushButton(QStringLiteral("&OK"), this);
-    m_okButton->setObjectName(QStringLiteral("okButton"));
-    m_okButton->setDefault(true);
-    auto *cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
-    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    const auto [okButton, cancelButton, helpButton] = MakeDialogButtons(this, kHelpContext);
+    m_okButton = okButton;
     cancelButton->setAutoDefault(false);
-    auto *helpButton = new QPushButton(QStringLiteral("&Help"), this);
-    helpButton->setObjectName(QStringLiteral("helpButton"));
     helpButton->setAutoDefault(false);
 
     auto *left = new QVBoxLayout;
@@ -136,9 +131,6 @@ CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
     connect(m_keyList, &QListWidget::itemSelectionChanged, this,
             &CEncryptionDlg::keySelectionChanged);
     connect(m_okButton, &QPushButton::clicked, this, &CEncryptionDlg::ok);
-    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(helpButton, &QPushButton::clicked, this,
-            [this] { ShowHelpContext(kHelpContext, this); });
 
     // This dialog names the settings file by its full Windows path; it maps to the same file.
     m_keyList->addItems(CachedKeyNames(QString::fromLatin1(kSettingsFullPath)));
