@@ -3,6 +3,7 @@
 #include "platform/help.h"
 
 #include <QDialog>
+#include <QHBoxLayout>
 #include <QPushButton>
 
 DialogButtons MakeDialogButtons(QDialog *dialog, quint32 helpContext)
@@ -18,4 +19,21 @@ DialogButtons MakeDialogButtons(QDialog *dialog, quint32 helpContext)
     QObject::connect(buttons.help, &QPushButton::clicked, dialog,
                      [dialog, helpContext] { ShowHelpContext(helpContext, dialog); });
     return buttons;
+}
+
+QHBoxLayout *DialogButtonRow(const DialogButtons &buttons, QWidget *picture, PictureSide side)
+{
+    auto *row = new QHBoxLayout;
+    if (side == PictureSide::Left) {
+        row->addWidget(picture);
+        row->addStretch();
+    }
+    row->addWidget(buttons.ok);
+    row->addWidget(buttons.cancel);
+    row->addWidget(buttons.help);
+    if (side == PictureSide::Right) {
+        row->addStretch();
+        row->addWidget(picture);
+    }
+    return row;
 }

@@ -3,7 +3,9 @@
 #include <QtGlobal>
 
 class QDialog;
+class QHBoxLayout;
 class QPushButton;
+class QWidget;
 
 // The OK / Cancel / Help buttons every dialog of the program carries, named okButton,
 // cancelButton and helpButton so tests and the tab order can find them. OK is the default
@@ -17,3 +19,12 @@ struct DialogButtons
 };
 
 DialogButtons MakeDialogButtons(QDialog *dialog, quint32 helpContext);
+
+enum class PictureSide
+{
+    Left,
+    Right
+};
+
+// The dialog's foot: the three buttons in a row, the picture at one end with a stretch between.
+QHBoxLayout *DialogButtonRow(const DialogButtons &buttons, QWidget *picture, PictureSide side);

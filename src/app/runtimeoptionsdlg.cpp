@@ -40,18 +40,12 @@ CRuntimeOptionsDlg::CRuntimeOptionsDlg(QWidget *parent) : QDialog(parent)
         grid->addWidget(right[row], row, 1);
     }
 
-    const auto [ok, cancel, help] = MakeDialogButtons(this, 0x200A5);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    buttons->addWidget(help);
-    buttons->addStretch();
-    buttons->addWidget(MakeDialogPicture(this));
+    const DialogButtons buttons = MakeDialogButtons(this, 0x200A5);
+    const auto [ok, cancel, help] = buttons;
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addLayout(buttons);
+    layout->addLayout(DialogButtonRow(buttons, MakeDialogPicture(this), PictureSide::Right));
 
     QWidget *order[] = {ok,   cancel,     help,   armor,     verbose,  recover, text,
                         wipe, keepBinary, detach, sigIntact, eyesOnly, showPass};

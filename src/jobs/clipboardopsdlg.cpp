@@ -82,18 +82,12 @@ CClipboardOpsDlg::CClipboardOpsDlg(QWidget *parent) : QDialog(parent)
     FillKeyNameList(m_namesList);
     layout->addWidget(m_namesList);
 
-    const auto [ok, cancel, help] = MakeDialogButtons(this, kHelpContext);
-    auto *bottom = new QHBoxLayout;
+    const DialogButtons buttons = MakeDialogButtons(this, kHelpContext);
     auto *logo = new QLabel(this);
     logo->setObjectName(QStringLiteral("logoPicture"));
-    bottom->addWidget(logo);
-    bottom->addStretch();
-    bottom->addWidget(ok);
-    bottom->addWidget(cancel);
-    bottom->addWidget(help);
-    layout->addLayout(bottom);
+    layout->addLayout(DialogButtonRow(buttons, logo, PictureSide::Left));
 
-    connect(ok, &QPushButton::clicked, this, &CClipboardOpsDlg::accept);
+    connect(buttons.ok, &QPushButton::clicked, this, &CClipboardOpsDlg::accept);
     connect(m_encrypt, &QRadioButton::clicked, this, [this](bool checked) {
         if (checked)
             modeChosen(1);

@@ -1,12 +1,12 @@
 #include "decryptiondlg.h"
 
 #include "app/dialogbuttons.h"
+#include "app/dialogpicture.h"
 #include "app/settings.h"
 #include "jobs/decryptjob.h"
 #include "platform/filedialog.h"
 #include "platform/messagebox.h"
 
-#include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -45,30 +45,18 @@ CDecryptionDlg::CDecryptionDlg(QWidget *parent) : QDialog(parent)
         new QLabel(QStringLiteral("Step #3 - Select OK to decrypt, Cancel to Abort"), this);
     step3->setObjectName(QStringLiteral("step3Label"));
 
-    const auto [okButton, cancelButton, helpButton] = MakeDialogButtons(this, kHelpContext);
-    cancelButton->setAutoDefault(false);
-    helpButton->setAutoDefault(false);
+    const DialogButtons buttons = MakeDialogButtons(this, kHelpContext);
+    buttons.cancel->setAutoDefault(false);
+    buttons.help->setAutoDefault(false);
 
-    auto *logo = new QLabel(this);
-    logo->setObjectName(QStringLiteral("logoLabel"));
-    const QIcon icon = QApplication::windowIcon();
-    if (!icon.isNull())
-        logo->setPixmap(icon.pixmap(48, 48));
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(logo);
-    buttons->addStretch(1);
-    buttons->addWidget(okButton);
-    buttons->addWidget(cancelButton);
-    buttons->addWidget(helpButton);
     auto *top = new QVBoxLayout(this);
     top->addWidget(inputGroup);
     top->addWidget(outputGroup);
     top->addWidget(step3);
-    top->addLayout(buttons);
+    top->addLayout(DialogButtonRow(buttons, MakeProgramIconLabel(this), PictureSide::Left));
 
     connect(browseButton, &QPushButton::clicked, this, &CDecryptionDlg::browse);
-    connect(okButton, &QPushButton::clicked, this, &CDecryptionDlg::ok);
+    connect(buttons.ok, &QPushButton::clicked, this, &CDecryptionDlg::ok);
 }
 
 void CDecryptionDlg::browse()

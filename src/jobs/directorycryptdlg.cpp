@@ -60,17 +60,11 @@ CDirectoryCryptDlg::CDirectoryCryptDlg(QWidget *parent) : QDialog(parent)
     layout->addWidget(
         new QLabel(QStringLiteral("Step #4 - Click OK to begin, Cancel to Abort"), this));
 
-    const auto [ok, cancel, help] = MakeDialogButtons(this, kHelpContext);
-    m_ok = ok;
-    auto *bottom = new QHBoxLayout;
+    const DialogButtons buttons = MakeDialogButtons(this, kHelpContext);
+    m_ok = buttons.ok;
     auto *logo = new QLabel(this);
     logo->setObjectName(QStringLiteral("logoPicture"));
-    bottom->addWidget(logo);
-    bottom->addStretch();
-    bottom->addWidget(ok);
-    bottom->addWidget(cancel);
-    bottom->addWidget(help);
-    layout->addLayout(bottom);
+    layout->addLayout(DialogButtonRow(buttons, logo, PictureSide::Left));
 
     connect(m_ok, &QPushButton::clicked, this, &CDirectoryCryptDlg::accept);
     connect(m_encrypt, &QRadioButton::clicked, this, [](bool checked) {

@@ -1,6 +1,7 @@
 #include "encryptiondlg.h"
 
 #include "app/dialogbuttons.h"
+#include "app/dialogpicture.h"
 #include "app/settings.h"
 #include "jobs/encryptjob.h"
 #include "keys/keynamelist.h"
@@ -8,7 +9,6 @@
 #include "platform/messagebox.h"
 #include "platform/settingsdir.h"
 
-#include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -27,15 +27,6 @@ QGroupBox *group(const QString &title, const char *name, QWidget *parent)
     return box;
 }
 
-QLabel *logoLabel(QWidget *parent)
-{
-    auto *logo = new QLabel(parent);
-    logo->setObjectName(QStringLiteral("logoLabel"));
-    const QIcon icon = QApplication::windowIcon();
-    if (!icon.isNull())
-        logo->setPixmap(icon.pixmap(48, 48));
-    return logo;
-}
 } // namespace
 
 CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
@@ -104,10 +95,10 @@ CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
     m_outputEdit->setMaxLength(128);
     (new QVBoxLayout(outputGroup))->addWidget(m_outputEdit);
 
-    const auto [okButton, cancelButton, helpButton] = MakeDialogButtons(this, kHelpContext);
-    m_okButton = okButton;
-    cancelButton->setAutoDefault(false);
-    helpButton->setAutoDefault(false);
+    const DialogButtons buttons = MakeDialogButtons(this, kHelpContext);
+    m_okButton = buttons.ok;
+    buttons.cancel->setAutoDefault(false);
+    buttons.help->setAutoDefault(false);
 
     auto *left = new QVBoxLayout;
     left->addWidget(fileGroup);
@@ -116,13 +107,7 @@ CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
     left->addWidget(outputGroup);
     auto *right = new QVBoxLayout;
     right->addWidget(recipientsGroup, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(logoLabel(this));
-    buttons->addStretch(1);
-    buttons->addWidget(m_okButton);
-    buttons->addWidget(cancelButton);
-    buttons->addWidget(helpButton);
-    right->addLayout(buttons);
+    right->addLayout(DialogButtonRow(buttons, MakeProgramIconLabel(this), PictureSide::Left));
     auto *top = new QHBoxLayout(this);
     top->addLayout(left);
     top->addLayout(right, 1);
