@@ -32,3 +32,15 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// Points the job runner at the fake engine (tests/zorvex-cmd/fakepgp.cpp) for one test: no
+// terminal, the engine's log in logFile, and none of the knobs an earlier test turned.
+inline void UseFakePgp(const char *fakePgp, const QString &logFile)
+{
+    qputenv("ZORVEX_TERMINAL", "none");
+    qputenv("ZORVEX_PGP", fakePgp);
+    qputenv("FAKE_PGP_LOG", QFile::encodeName(logFile));
+    for (const char *knob : {"FAKE_PGP_SLEEP_MS", "FAKE_PGP_KILL_PARENT", "FAKE_PGP_OUTPUT",
+                             "FAKE_PGP_EXIT", "FAKE_PGP_UNLINK"})
+        qunsetenv(knob);
+}

@@ -1,6 +1,8 @@
 #include "dialogpicture.h"
 
+#include <QApplication>
 #include <QFont>
+#include <QIcon>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
@@ -37,4 +39,14 @@ QLabel *MakeDialogPicture(QWidget *parent)
     label->setObjectName(QStringLiteral("decorationPicture"));
     label->setPixmap(pixmap);
     return label;
+}
+
+QLabel *MakeProgramIconLabel(QWidget *parent)
+{
+    auto *logo = new QLabel(parent);
+    logo->setObjectName(QStringLiteral("logoLabel"));
+    const QIcon icon = QApplication::windowIcon();
+    if (!icon.isNull())
+        logo->setPixmap(icon.pixmap(48, 48));
+    return logo;
 }

@@ -1,9 +1,9 @@
 #include "preferencesdlg.h"
 
+#include "app/dialogbuttons.h"
 #include "app/dialogpicture.h"
 #include "app/settings.h"
 #include "platform/filedialog.h"
-#include "platform/help.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -78,16 +78,7 @@ CPreferencesDlg::CPreferencesDlg(QWidget *parent) : QDialog(parent)
     auto *nameLayout = new QHBoxLayout(nameGroup);
     nameLayout->addWidget(m_myName);
 
-    auto *ok = makeButton(this, tr("&OK"), "okButton");
-    ok->setDefault(true);
-    auto *cancel = makeButton(this, tr("&Cancel"), "cancelButton");
-    auto *help = makeButton(this, tr("&Help"), "helpButton");
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    buttons->addWidget(help);
-    buttons->addStretch();
-    buttons->addWidget(MakeDialogPicture(this));
+    const DialogButtons buttons = MakeDialogButtons(this, 0x200A6);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(engineGroup);
@@ -95,7 +86,7 @@ CPreferencesDlg::CPreferencesDlg(QWidget *parent) : QDialog(parent)
     layout->addWidget(pgpGroup);
     layout->addWidget(m_debugMode);
     layout->addWidget(nameGroup);
-    layout->addLayout(buttons);
+    layout->addLayout(DialogButtonRow(buttons, MakeDialogPicture(this), PictureSide::Right));
 
     // Opening. A start-in directory without a program to start means nothing, so it is only
     // shown together with its program.
@@ -117,9 +108,7 @@ CPreferencesDlg::CPreferencesDlg(QWidget *parent) : QDialog(parent)
     connect(pgpBrowse, &QPushButton::clicked, this, [this] {
         browseInto(m_pgpPath, QStringLiteral("Zorvex\u00ae5.0 - Get PGP Execution Path"));
     });
-    connect(ok, &QPushButton::clicked, this, &CPreferencesDlg::OnOK);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(help, &QPushButton::clicked, this, [this] { ShowHelpContext(0x200A6, this); });
+    connect(buttons.ok, &QPushButton::clicked, this, &CPreferencesDlg::OnOK);
 }
 
 void CPreferencesDlg::browseInto(QLineEdit *field, const QString &title)

@@ -1,8 +1,8 @@
 #include "runtimeoptionsdlg.h"
 
+#include "app/dialogbuttons.h"
 #include "app/dialogpicture.h"
 #include "app/settings.h"
-#include "platform/help.h"
 #include "platform/messagebox.h"
 
 #include <QCheckBox>
@@ -40,24 +40,12 @@ CRuntimeOptionsDlg::CRuntimeOptionsDlg(QWidget *parent) : QDialog(parent)
         grid->addWidget(right[row], row, 1);
     }
 
-    auto *ok = new QPushButton(tr("&OK"), this);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto *cancel = new QPushButton(tr("&Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    auto *help = new QPushButton(tr("&Help"), this);
-    help->setObjectName(QStringLiteral("helpButton"));
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    buttons->addWidget(help);
-    buttons->addStretch();
-    buttons->addWidget(MakeDialogPicture(this));
+    const DialogButtons buttons = MakeDialogButtons(this, 0x200A5);
+    const auto [ok, cancel, help] = buttons;
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addLayout(buttons);
+    layout->addLayout(DialogButtonRow(buttons, MakeDialogPicture(this), PictureSide::Right));
 
     QWidget *order[] = {ok,   cancel,     help,   armor,     verbose,  recover, text,
                         wipe, keepBinary, detach, sigIntact, eyesOnly, showPass};
@@ -65,8 +53,6 @@ CRuntimeOptionsDlg::CRuntimeOptionsDlg(QWidget *parent) : QDialog(parent)
         setTabOrder(order[i - 1], order[i]);
 
     connect(ok, &QPushButton::clicked, this, &CRuntimeOptionsDlg::OnOK);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(help, &QPushButton::clicked, this, [this] { ShowHelpContext(0x200A5, this); });
 }
 
 QCheckBox *CRuntimeOptionsDlg::addBox(const char *name, const QString &label, int *flag)

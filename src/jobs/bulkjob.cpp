@@ -1,7 +1,7 @@
 #include "bulkjob.h"
 
 #include "jobs/directorycryptdlg.h"
-#include "jobs/workfile.h"
+#include "jobs/jobrunner.h"
 #include "platform/messagebox.h"
 
 #include <QDir>
@@ -162,7 +162,7 @@ JobOutcome RunBulkJob(BulkMode mode, const QString &directory, const QString &pa
         return JobOutcome::NotStarted;
     }
 
-    if (!WritePrivateFile(QString::fromLatin1(kBulkBatchFile),
+    if (!WriteJobFile(QString::fromLatin1(kBulkBatchFile),
                           ComposeBulkScript(mode, entries.arguments, passPhrase))) {
         MessageBox::stop(parent, QStringLiteral("Cannot open batch file, aborting"));
         return JobOutcome::NotStarted;

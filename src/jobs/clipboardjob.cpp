@@ -4,7 +4,7 @@
 #include "jobs/clipboardopsdlg.h"
 #include "jobs/decryptjob.h"
 #include "jobs/encryptjob.h"
-#include "jobs/workfile.h"
+#include "jobs/jobrunner.h"
 #include "platform/messagebox.h"
 
 #include <QDir>
@@ -69,7 +69,7 @@ ClipboardResult OnClipboardSubsystem(QWidget *parent, QPlainTextEdit *editor)
     }
 
     const QByteArray text = editor->toPlainText().toUtf8();
-    if (!WritePrivateFile(inputFile(), text)) {
+    if (!WriteJobFile(inputFile(), text)) {
         MessageBox::stop(parent, QStringLiteral("Cannot write the work file cliptxt.txt in %1. "
                                                 "The editor text is unchanged.")
                                      .arg(QDir::currentPath()));

@@ -1,11 +1,10 @@
 #include "clipboardopsdlg.h"
 
+#include "app/dialogbuttons.h"
 #include "app/settings.h"
 #include "keys/keynamelist.h"
-#include "platform/help.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -83,25 +82,12 @@ CClipboardOpsDlg::CClipboardOpsDlg(QWidget *parent) : QDialog(parent)
     FillKeyNameList(m_namesList);
     layout->addWidget(m_namesList);
 
-    auto *buttons = new QDialogButtonBox(this);
-    auto *ok = buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto *cancel = buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    auto *help = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
-    help->setObjectName(QStringLiteral("helpButton"));
-    auto *bottom = new QHBoxLayout;
+    const DialogButtons buttons = MakeDialogButtons(this, kHelpContext);
     auto *logo = new QLabel(this);
     logo->setObjectName(QStringLiteral("logoPicture"));
-    bottom->addWidget(logo);
-    bottom->addStretch();
-    bottom->addWidget(buttons);
-    layout->addLayout(bottom);
+    layout->addLayout(DialogButtonRow(buttons, logo, PictureSide::Left));
 
-    connect(ok, &QPushButton::clicked, this, &CClipboardOpsDlg::accept);
-    connect(cancel, &QPushButton::clicked, this, &CClipboardOpsDlg::reject);
-    connect(help, &QPushButton::clicked, this, [this] { ShowHelpContext(kHelpContext, this); });
+    connect(buttons.ok, &QPushButton::clicked, this, &CClipboardOpsDlg::accept);
     connect(m_encrypt, &QRadioButton::clicked, this, [this](bool checked) {
         if (checked)
             modeChosen(1);

@@ -1,12 +1,12 @@
 #include "decryptiondlg.h"
 
+#include "app/dialogbuttons.h"
+#include "app/dialogpicture.h"
 #include "app/settings.h"
 #include "jobs/decryptjob.h"
 #include "platform/filedialog.h"
-#include "platform/help.h"
 #include "platform/messagebox.h"
 
-#include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -45,42 +45,21 @@ CDecryptionDlg::CDecryptionDlg(QWidget *parent) : QDialog(parent)
         new QLabel(QStringLiteral("Step #3 - Select OK to decrypt, Cancel to Abort"), this);
     step3->setObjectName(QStringLiteral("step3Label"));
 
-    auto *okButton = new QPushButton(QStringLiteral("&OK"), this);
-    okButton->setObjectName(QStringLiteral("okButton"));
-    okButton->setDefault(true);
-    auto *cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
-    cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    cancelButton->setAutoDefault(false);
-    auto *helpButton = new QPushButton(QStringLiteral("&Help"), this);
-    helpButton->setObjectName(QStringLiteral("helpButton"));
-    helpButton->setAutoDefault(false);
+    const DialogButtons buttons = MakeDialogButtons(this, kHelpContext);
+    buttons.cancel->setAutoDefault(false);
+    buttons.help->setAutoDefault(false);
 
-    auto *logo = new QLabel(this);
-    logo->setObjectName(QStringLiteral("logoLabel"));
-    const QIcon icon = QApplication::windowIcon();
-    if (!icon.isNull())
-        logo->setPixmap(icon.pixmap(48, 48));
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(logo);
-    buttons->addStretch(1);
-    buttons->addWidget(okButton);
-    buttons->addWidget(cancelButton);
-    buttons->addWidget(helpButton);
     auto *top = new QVBoxLayout(this);
     top->addWidget(inputGroup);
     top->addWidget(outputGroup);
     top->addWidget(step3);
-    top->addLayout(buttons);
+    top->addLayout(DialogButtonRow(buttons, MakeProgramIconLabel(this), PictureSide::Left));
 
     // Most users type or paste the path; Browse is one Shift+Tab away.
     m_inputEdit->setFocus();
 
     connect(browseButton, &QPushButton::clicked, this, &CDecryptionDlg::browse);
-    connect(okButton, &QPushButton::clicked, this, &CDecryptionDlg::ok);
-    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(helpButton, &QPushButton::clicked, this,
-            [this] { ShowHelpContext(kHelpContext, this); });
+    connect(buttons.ok, &QPushButton::clicked, this, &CDecryptionDlg::ok);
 }
 
 void CDecryptionDlg::browse()

@@ -1,10 +1,9 @@
 #include "directorycryptdlg.h"
 
+#include "app/dialogbuttons.h"
 #include "app/settings.h"
 #include "jobs/bulkjob.h"
-#include "platform/help.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -61,25 +60,13 @@ CDirectoryCryptDlg::CDirectoryCryptDlg(QWidget *parent) : QDialog(parent)
     layout->addWidget(
         new QLabel(QStringLiteral("Step #4 - Click OK to begin, Cancel to Abort"), this));
 
-    auto *buttons = new QDialogButtonBox(this);
-    m_ok = buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
-    m_ok->setObjectName(QStringLiteral("okButton"));
-    m_ok->setDefault(true);
-    auto *cancel = buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    auto *help = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
-    help->setObjectName(QStringLiteral("helpButton"));
-    auto *bottom = new QHBoxLayout;
+    const DialogButtons buttons = MakeDialogButtons(this, kHelpContext);
+    m_ok = buttons.ok;
     auto *logo = new QLabel(this);
     logo->setObjectName(QStringLiteral("logoPicture"));
-    bottom->addWidget(logo);
-    bottom->addStretch();
-    bottom->addWidget(buttons);
-    layout->addLayout(bottom);
+    layout->addLayout(DialogButtonRow(buttons, logo, PictureSide::Left));
 
     connect(m_ok, &QPushButton::clicked, this, &CDirectoryCryptDlg::accept);
-    connect(cancel, &QPushButton::clicked, this, &CDirectoryCryptDlg::reject);
-    connect(help, &QPushButton::clicked, this, [this] { ShowHelpContext(kHelpContext, this); });
     connect(m_encrypt, &QRadioButton::clicked, this, [](bool checked) {
         if (checked)
             State().DirectoryMode = 1;

@@ -1,14 +1,14 @@
 #include "encryptiondlg.h"
 
+#include "app/dialogbuttons.h"
+#include "app/dialogpicture.h"
 #include "app/settings.h"
 #include "jobs/encryptjob.h"
 #include "keys/keynamelist.h"
 #include "platform/filedialog.h"
-#include "platform/help.h"
 #include "platform/messagebox.h"
 #include "platform/settingsdir.h"
 
-#include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -27,15 +27,6 @@ QGroupBox *group(const QString &title, const char *name, QWidget *parent)
     return box;
 }
 
-QLabel *logoLabel(QWidget *parent)
-{
-    auto *logo = new QLabel(parent);
-    logo->setObjectName(QStringLiteral("logoLabel"));
-    const QIcon icon = QApplication::windowIcon();
-    if (!icon.isNull())
-        logo->setPixmap(icon.pixmap(48, 48));
-    return logo;
-}
 } // namespace
 
 CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
@@ -106,15 +97,10 @@ CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
     m_outputEdit->setMaxLength(128);
     (new QVBoxLayout(outputGroup))->addWidget(m_outputEdit);
 
-    m_okButton = new QPushButton(QStringLiteral("&OK"), this);
-    m_okButton->setObjectName(QStringLiteral("okButton"));
-    m_okButton->setDefault(true);
-    auto *cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
-    cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    cancelButton->setAutoDefault(false);
-    auto *helpButton = new QPushButton(QStringLiteral("&Help"), this);
-    helpButton->setObjectName(QStringLiteral("helpButton"));
-    helpButton->setAutoDefault(false);
+    const DialogButtons buttons = MakeDialogButtons(this, kHelpContext);
+    m_okButton = buttons.ok;
+    buttons.cancel->setAutoDefault(false);
+    buttons.help->setAutoDefault(false);
 
     auto *left = new QVBoxLayout;
     left->addWidget(fileGroup);
@@ -123,13 +109,7 @@ CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
     left->addWidget(outputGroup);
     auto *right = new QVBoxLayout;
     right->addWidget(recipientsGroup, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(logoLabel(this));
-    buttons->addStretch(1);
-    buttons->addWidget(m_okButton);
-    buttons->addWidget(cancelButton);
-    buttons->addWidget(helpButton);
-    right->addLayout(buttons);
+    right->addLayout(DialogButtonRow(buttons, MakeProgramIconLabel(this), PictureSide::Left));
     auto *top = new QHBoxLayout(this);
     top->addLayout(left);
     top->addLayout(right, 1);
@@ -138,9 +118,6 @@ CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
     connect(m_keyList, &QListWidget::itemSelectionChanged, this,
             &CEncryptionDlg::keySelectionChanged);
     connect(m_okButton, &QPushButton::clicked, this, &CEncryptionDlg::ok);
-    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(helpButton, &QPushButton::clicked, this,
-            [this] { ShowHelpContext(kHelpContext, this); });
 
     // This dialog names the settings file by its full Windows path; it maps to the same file.
     m_keyList->addItems(CachedKeyNames(QString::fromLatin1(kSettingsFullPath)));

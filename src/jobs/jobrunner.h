@@ -79,9 +79,12 @@ inline constexpr int kJobLivenessIntervalMs = 250;
 // "\n" -> CR LF, as a text-mode write does; the text is written as UTF-8.
 QByteArray TextModeBytes(const QString &text);
 
-// Creates (or truncates) a job file in the current directory with mode 0600. An existing
+// Writes a job or work file (relative names are in the current directory) that may hold
+// plaintext or a pass phrase, so it is only ever readable by the user: mode 0600. An existing
 // file is replaced by a new one, so its old permissions and any script still holding it are
-// left behind. Returns false when the file could not be written.
+// left behind; a symbolic link in its place is refused, so a link planted in a processed
+// directory cannot redirect the pass phrase elsewhere. Returns false (and leaves no partial
+// file behind) when the file could not be written in full.
 bool WriteJobFile(const QString &name, const QByteArray &bytes);
 
 // Creates the empty marker zorvex$$.tmp in the current directory (emptying a stale one) and

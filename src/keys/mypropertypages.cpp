@@ -43,16 +43,16 @@ CKeyManagementPage::CKeyManagementPage(const QString &objectName, quint32 helpCo
     setObjectName(objectName);
 }
 
-QPushButton *CKeyManagementPage::addButtons(const QString &okText)
+QPushButton *CKeyManagementPage::addButtons(QBoxLayout *pageLayout, const QString &okText)
 {
-    m_buttonRow = new QWidget(this);
-    auto *row = new QHBoxLayout(m_buttonRow);
+    auto *buttonRow = new QWidget(this);
+    auto *row = new QHBoxLayout(buttonRow);
     row->setContentsMargins(0, 0, 0, 0);
-    auto *ok = new QPushButton(okText, m_buttonRow);
+    auto *ok = new QPushButton(okText, buttonRow);
     auto *cancel = new QPushButton(okText == QLatin1String("&OK") ? QStringLiteral("&Cancel")
                                                                   : QStringLiteral("Cancel"),
-                                   m_buttonRow);
-    auto *help = new QPushButton(QStringLiteral("&Help"), m_buttonRow);
+                                   buttonRow);
+    auto *help = new QPushButton(QStringLiteral("&Help"), buttonRow);
     ok->setObjectName(okText == QLatin1String("&OK") ? QStringLiteral("okButton")
                                                      : QStringLiteral("generateButton"));
     cancel->setObjectName(QStringLiteral("cancelButton"));
@@ -67,6 +67,7 @@ QPushButton *CKeyManagementPage::addButtons(const QString &okText)
     // Cancel only hides the window: every page keeps its text and choice for the next time.
     connect(cancel, &QPushButton::clicked, this, [this] { window()->hide(); });
     connect(help, &QPushButton::clicked, this, [this] { ShowHelpContext(m_helpContext, this); });
+    pageLayout->addWidget(buttonRow);
     return ok;
 }
 
@@ -76,6 +77,30 @@ QLineEdit *CKeyManagementPage::addField(const QString &objectName, int maxLength
     edit->setObjectName(objectName);
     edit->setMaxLength(maxLength);
     return edit;
+}
+
+QRadioButton *CKeyManagementPage::makeRadio(const QString &text, const QString &objectName)
+{
+    auto *radio = new QRadioButton(text, this);
+    radio->setObjectName(objectName);
+    return radio;
+}
+
+QGroupBox *CKeyManagementPage::choiceBox(const QString &title, QRadioButton *first,
+                                         QRadioButton *second, Qt::Orientation orientation)
+{
+    auto *box = new QGroupBox(title, this);
+    QBoxLayout *row = orientation == Qt::Horizontal ? static_cast<QBoxLayout *>(new QHBoxLayout)
+                                                    : new QVBoxLayout;
+    box->setLayout(row);
+    row->addWidget(first);
+    row->addWidget(second);
+    return box;
+}
+
+void CKeyManagementPage::addFieldRow(QFormLayout *form, const QString &label, QLineEdit *edit)
+{
+    form->addRow(fieldLabel(label, edit), edit);
 }
 
 QButtonGroup *CKeyManagementPage::makeChoice(QRadioButton *first, QRadioButton *second)
@@ -103,8 +128,7 @@ CMyPropertyPage1::CMyPropertyPage1(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Click here to generate a Key pair"), this));
     layout->addStretch();
-    addButtons(QStringLiteral("&Generate RSA crypto key pair"));
-    layout->addWidget(m_buttonRow);
+    addButtons(layout, QStringLiteral("&Generate RSA crypto key pair"));
 }
 
 void CMyPropertyPage1::onOk()
@@ -117,21 +141,16 @@ void CMyPropertyPage1::onOk()
 
 CMyPropertyPage2::CMyPropertyPage2(QWidget *parent)
     : CKeyManagementPage(QStringLiteral("addExtractPage"), 0x2007C, parent),
-      m_addRadio(new QRadioButton(QStringLiteral("&Add a key"))),
-      m_extractRadio(new QRadioButton(QStringLiteral("&Extract a key"))),
+      m_addRadio(makeRadio(QStringLiteral("&Add a key"), QStringLiteral("addRadio"))),
+      m_extractRadio(makeRadio(QStringLiteral("&Extract a key"), QStringLiteral("extractRadio"))),
       m_choice(makeChoice(m_addRadio, m_extractRadio)),
       m_keyFileEdit(addField(QStringLiteral("keyFileEdit"), 128)),
       m_nameEdit(addField(QStringLiteral("nameEdit"), 128)),
       m_outputFileEdit(addField(QStringLiteral("outputFileEdit"), 128)),
       m_keyringEdit(addField(QStringLiteral("keyringEdit"), 80))
 {
-    m_addRadio->setObjectName(QStringLiteral("addRadio"));
-    m_extractRadio->setObjectName(QStringLiteral("extractRadio"));
-
-    auto *choiceBox = new QGroupBox(QStringLiteral("Select either Add or Extract a key."), this);
-    auto *choiceRow = new QHBoxLayout(choiceBox);
-    choiceRow->addWidget(m_addRadio);
-    choiceRow->addWidget(m_extractRadio);
+    auto *choices = choiceBox(QStringLiteral("Select either Add or Extract a key."), m_addRadio,
+                              m_extractRadio);
 
     auto *browse = new QPushButton(QStringLiteral("&Browse..."), this);
     browse->setObjectName(QStringLiteral("browseButton"));
@@ -146,19 +165,16 @@ CMyPropertyPage2::CMyPropertyPage2(QWidget *parent)
     listNames->setObjectName(QStringLiteral("listNamesButton"));
     auto *extractForm = new QFormLayout(extractBox);
     extractForm->addRow(listNames, m_nameEdit);
-    extractForm->addRow(fieldLabel(QStringLiteral("Optional filename."), m_outputFileEdit),
-                        m_outputFileEdit);
-    extractForm->addRow(fieldLabel(QStringLiteral("Optional keyring."), m_keyringEdit),
-                        m_keyringEdit);
+    addFieldRow(extractForm, QStringLiteral("Optional filename."), m_outputFileEdit);
+    addFieldRow(extractForm, QStringLiteral("Optional keyring."), m_keyringEdit);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(choiceBox);
+    layout->addWidget(choices);
     layout->addWidget(
         new QLabel(QStringLiteral("Select a filename containing a key to add."), this));
     layout->addLayout(keyFileRow);
     layout->addWidget(extractBox);
-    addButtons(QStringLiteral("&OK"));
-    layout->addWidget(m_buttonRow);
+    addButtons(layout, QStringLiteral("&OK"));
 
     connect(m_addRadio, &QRadioButton::clicked, this, &CMyPropertyPage2::chooseAdd);
     connect(m_extractRadio, &QRadioButton::clicked, this, &CMyPropertyPage2::chooseExtract);
@@ -211,32 +227,27 @@ void CMyPropertyPage2::onOk()
 
 CMyPropertyPage3::CMyPropertyPage3(QWidget *parent)
     : CKeyManagementPage(QStringLiteral("signingPage"), 0x2007D, parent),
-      m_signRadio(new QRadioButton(QStringLiteral("Sign a key"))),
-      m_removeSigsRadio(new QRadioButton(QStringLiteral("Remove selected signatures"))),
+      m_signRadio(makeRadio(QStringLiteral("Sign a key"), QStringLiteral("signRadio"))),
+      m_removeSigsRadio(makeRadio(QStringLiteral("Remove selected signatures"),
+                                  QStringLiteral("removeSignaturesRadio"))),
       m_choice(makeChoice(m_signRadio, m_removeSigsRadio)),
       m_userIdEdit(addField(QStringLiteral("userIdEdit"), 80)),
       m_keyringEdit(addField(QStringLiteral("keyringEdit"), 128)),
       m_ownUserIdEdit(addField(QStringLiteral("ownUserIdEdit"), 80))
 {
-    m_signRadio->setObjectName(QStringLiteral("signRadio"));
-    m_removeSigsRadio->setObjectName(QStringLiteral("removeSignaturesRadio"));
-
-    auto *choiceBox = new QGroupBox(
-        QStringLiteral("Select whether to sign a key or remove selected signatures"), this);
-    auto *choiceRow = new QHBoxLayout(choiceBox);
-    choiceRow->addWidget(m_signRadio);
-    choiceRow->addWidget(m_removeSigsRadio);
+    auto *choices =
+        choiceBox(QStringLiteral("Select whether to sign a key or remove selected signatures"),
+                  m_signRadio, m_removeSigsRadio);
 
     auto *form = new QFormLayout;
-    form->addRow(fieldLabel(QStringLiteral("Enter User ID"), m_userIdEdit), m_userIdEdit);
-    form->addRow(fieldLabel(QStringLiteral("Opt. keyring"), m_keyringEdit), m_keyringEdit);
-    form->addRow(fieldLabel(QStringLiteral("Opt your_userid"), m_ownUserIdEdit), m_ownUserIdEdit);
+    addFieldRow(form, QStringLiteral("Enter User ID"), m_userIdEdit);
+    addFieldRow(form, QStringLiteral("Opt. keyring"), m_keyringEdit);
+    addFieldRow(form, QStringLiteral("Opt your_userid"), m_ownUserIdEdit);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(choiceBox);
+    layout->addWidget(choices);
     layout->addLayout(form);
-    addButtons(QStringLiteral("&OK"));
-    layout->addWidget(m_buttonRow);
+    addButtons(layout, QStringLiteral("&OK"));
 
     connect(m_signRadio, &QRadioButton::clicked, this, [this] {
         m_userIdEdit->setEnabled(true);
@@ -264,29 +275,25 @@ void CMyPropertyPage3::onOk()
 
 CMyPropertyPage4::CMyPropertyPage4(QWidget *parent)
     : CKeyManagementPage(QStringLiteral("viewPage"), 0x2007E, parent),
-      m_fingerprintsRadio(new QRadioButton(QStringLiteral("View key fingerprints"))),
-      m_contentsRadio(new QRadioButton(QStringLiteral("View keyring contents"))),
+      m_fingerprintsRadio(makeRadio(QStringLiteral("View key fingerprints"),
+                                    QStringLiteral("viewFingerprintsRadio"))),
+      m_contentsRadio(
+          makeRadio(QStringLiteral("View keyring contents"), QStringLiteral("viewKeysRadio"))),
       m_choice(makeChoice(m_fingerprintsRadio, m_contentsRadio)),
       m_userIdEdit(addField(QStringLiteral("userIdEdit"), 80)),
       m_keyringEdit(addField(QStringLiteral("keyringEdit"), 80))
 {
-    m_fingerprintsRadio->setObjectName(QStringLiteral("viewFingerprintsRadio"));
-    m_contentsRadio->setObjectName(QStringLiteral("viewKeysRadio"));
-
-    auto *choiceBox = new QGroupBox(QStringLiteral("Select keyring view option"), this);
-    auto *choiceRow = new QVBoxLayout(choiceBox);
-    choiceRow->addWidget(m_fingerprintsRadio);
-    choiceRow->addWidget(m_contentsRadio);
+    auto *choices = choiceBox(QStringLiteral("Select keyring view option"), m_fingerprintsRadio,
+                              m_contentsRadio, Qt::Vertical);
 
     auto *form = new QFormLayout;
-    form->addRow(fieldLabel(QStringLiteral("User ID (opt)"), m_userIdEdit), m_userIdEdit);
-    form->addRow(fieldLabel(QStringLiteral("Keyring (opt)"), m_keyringEdit), m_keyringEdit);
+    addFieldRow(form, QStringLiteral("User ID (opt)"), m_userIdEdit);
+    addFieldRow(form, QStringLiteral("Keyring (opt)"), m_keyringEdit);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(choiceBox);
+    layout->addWidget(choices);
     layout->addLayout(form);
-    addButtons(QStringLiteral("&OK"));
-    layout->addWidget(m_buttonRow);
+    addButtons(layout, QStringLiteral("&OK"));
 }
 
 void CMyPropertyPage4::onOk()
@@ -306,15 +313,14 @@ CMyPropertyPage5::CMyPropertyPage5(QWidget *parent)
       m_keyringEdit(addField(QStringLiteral("keyringEdit"), 80))
 {
     auto *form = new QFormLayout;
-    form->addRow(fieldLabel(QStringLiteral("User ID (opt)"), m_userIdEdit), m_userIdEdit);
-    form->addRow(fieldLabel(QStringLiteral("Keyring (opt)"), m_keyringEdit), m_keyringEdit);
+    addFieldRow(form, QStringLiteral("User ID (opt)"), m_userIdEdit);
+    addFieldRow(form, QStringLiteral("Keyring (opt)"), m_keyringEdit);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Select optional user ID and keyring"), this));
     layout->addLayout(form);
     layout->addStretch();
-    addButtons(QStringLiteral("&OK"));
-    layout->addWidget(m_buttonRow);
+    addButtons(layout, QStringLiteral("&OK"));
 }
 
 void CMyPropertyPage5::onOk()
@@ -328,30 +334,25 @@ void CMyPropertyPage5::onOk()
 
 CMyPropertyPage6::CMyPropertyPage6(QWidget *parent)
     : CKeyManagementPage(QStringLiteral("removePage"), 0x20084, parent),
-      m_removeKeyRadio(new QRadioButton(QStringLiteral("&Remove a Key"))),
-      m_deleteOwnRadio(new QRadioButton(QStringLiteral("&Delete your own key"))),
+      m_removeKeyRadio(
+          makeRadio(QStringLiteral("&Remove a Key"), QStringLiteral("removeKeyRadio"))),
+      m_deleteOwnRadio(
+          makeRadio(QStringLiteral("&Delete your own key"), QStringLiteral("deleteOwnKeyRadio"))),
       m_choice(makeChoice(m_removeKeyRadio, m_deleteOwnRadio)),
       m_userIdEdit(addField(QStringLiteral("userIdEdit"), 80)),
       m_keyringEdit(addField(QStringLiteral("keyringEdit"), 80))
 {
-    m_removeKeyRadio->setObjectName(QStringLiteral("removeKeyRadio"));
-    m_deleteOwnRadio->setObjectName(QStringLiteral("deleteOwnKeyRadio"));
-
-    auto *choiceBox =
-        new QGroupBox(QStringLiteral("Select either Remove key or Delete own key"), this);
-    auto *choiceRow = new QHBoxLayout(choiceBox);
-    choiceRow->addWidget(m_removeKeyRadio);
-    choiceRow->addWidget(m_deleteOwnRadio);
+    auto *choices = choiceBox(QStringLiteral("Select either Remove key or Delete own key"),
+                              m_removeKeyRadio, m_deleteOwnRadio);
 
     auto *form = new QFormLayout;
-    form->addRow(fieldLabel(QStringLiteral("User ID"), m_userIdEdit), m_userIdEdit);
-    form->addRow(fieldLabel(QStringLiteral("Keyring (opt)"), m_keyringEdit), m_keyringEdit);
+    addFieldRow(form, QStringLiteral("User ID"), m_userIdEdit);
+    addFieldRow(form, QStringLiteral("Keyring (opt)"), m_keyringEdit);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(choiceBox);
+    layout->addWidget(choices);
     layout->addLayout(form);
-    addButtons(QStringLiteral("&OK"));
-    layout->addWidget(m_buttonRow);
+    addButtons(layout, QStringLiteral("&OK"));
 }
 
 void CMyPropertyPage6::onOk()

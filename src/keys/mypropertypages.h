@@ -3,6 +3,9 @@
 #include <QWidget>
 
 class QAbstractButton;
+class QBoxLayout;
+class QFormLayout;
+class QGroupBox;
 class QButtonGroup;
 class QLineEdit;
 class QPushButton;
@@ -25,16 +28,20 @@ public:
 protected:
     CKeyManagementPage(const QString &objectName, quint32 helpContext, QWidget *parent);
 
-    // Adds the button row; returns the first (default) button.
-    QPushButton *addButtons(const QString &okText);
+    // Adds the button row at the foot of the page's layout; returns the first (default) button.
+    QPushButton *addButtons(QBoxLayout *pageLayout, const QString &okText);
     QLineEdit *addField(const QString &objectName, int maxLength);
+    QRadioButton *makeRadio(const QString &text, const QString &objectName);
+    // The titled box that holds a page's pair of radio buttons.
+    QGroupBox *choiceBox(const QString &title, QRadioButton *first, QRadioButton *second,
+                         Qt::Orientation orientation = Qt::Horizontal);
+    // A labelled field row whose label is the field's buddy, so its mnemonic reaches it.
+    void addFieldRow(QFormLayout *form, const QString &label, QLineEdit *edit);
     // An exclusive pair that starts with neither button checked.
     QButtonGroup *makeChoice(QRadioButton *first, QRadioButton *second);
     // False (after telling the user) when neither radio button is checked.
     bool choiceMade(const QButtonGroup *choice);
     virtual void onOk() = 0;
-
-    QWidget *m_buttonRow = nullptr;
 
 private:
     quint32 m_helpContext;

@@ -6,6 +6,7 @@
 #include "platform/messagebox.h"
 #include "platform/privateprofile.h"
 #include "testsupport.h"
+#include "widgetsupport.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -13,22 +14,6 @@
 #include <QRadioButton>
 
 namespace {
-template <typename T>
-T *child(QWidget *dialog, const char *name)
-{
-    T *w = dialog->findChild<T *>(QLatin1String(name));
-    if (!w)
-        qFatal("no widget %s", name);
-    return w;
-}
-
-// Near the left edge: a check box stretched by its layout only reacts on its box and text.
-void click(QWidget *dialog, const char *name)
-{
-    auto *button = child<QAbstractButton>(dialog, name);
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-}
-
 // The next widget that Tab reaches.
 QWidget *nextTabStop(QWidget *w)
 {
@@ -120,9 +105,9 @@ void TestOptionsDialogs::runtimeBoxesShowFlags()
     QVERIFY(check->isChecked());
     QCOMPARE(RuntimeOptions().*flag, 7); // opening does not rewrite it
     dialog.show();
-    click(&dialog, box.constData());
+    clickAtLeft(&dialog, box.constData());
     QCOMPARE(RuntimeOptions().*flag, 0);
-    click(&dialog, box.constData());
+    clickAtLeft(&dialog, box.constData());
     QCOMPARE(RuntimeOptions().*flag, 1);
     dialog.reject();
 }
@@ -132,8 +117,8 @@ void TestOptionsDialogs::runtimeCancelKeepsClicks()
     ScratchSettings settings;
     CRuntimeOptionsDlg dialog;
     dialog.show();
-    click(&dialog, "wipeCheck");
-    click(&dialog, "cancelButton");
+    clickAtLeft(&dialog, "wipeCheck");
+    clickAtLeft(&dialog, "cancelButton");
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
     QCOMPARE(RuntimeOptions().Wipe, 1);
     QVERIFY(MessageBox::shown().isEmpty());
@@ -149,9 +134,9 @@ void TestOptionsDialogs::runtimeYesWritesAllThirteenFlags()
     RuntimeOptions().DebugMode = 1;
     CRuntimeOptionsDlg dialog;
     dialog.show();
-    click(&dialog, "eyesOnlyCheck");
+    clickAtLeft(&dialog, "eyesOnlyCheck");
     MessageBox::setNextAnswer(QMessageBox::Yes);
-    click(&dialog, "okButton");
+    clickAtLeft(&dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(MessageBox::shown().size(), 1);
     QCOMPARE(MessageBox::shown().first().text,
@@ -184,9 +169,9 @@ void TestOptionsDialogs::runtimeNoWritesNothing()
     LoadSettings();
     CRuntimeOptionsDlg dialog;
     dialog.show();
-    click(&dialog, "verboseCheck");
+    clickAtLeft(&dialog, "verboseCheck");
     MessageBox::setNextAnswer(QMessageBox::No);
-    click(&dialog, "okButton");
+    clickAtLeft(&dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(settings.read(), QByteArray("[Operations]\r\nVerbose=1\r\n"));
     QCOMPARE(RuntimeOptions().Verbose, 0);
@@ -203,7 +188,7 @@ void TestOptionsDialogs::runtimeTabOrderAndHelp()
         QCOMPARE(nextTabStop(child<QWidget>(&dialog, order[i - 1].constData()))->objectName(),
                  QString::fromLatin1(order[i]));
     dialog.show();
-    click(&dialog, "helpButton");
+    clickAtLeft(&dialog, "helpButton");
     QCOMPARE(LastHelpContext(), 0x200A5u);
     dialog.reject();
 }
@@ -217,7 +202,7 @@ void TestOptionsDialogs::preferencesHideStartInWithoutApplication()
     QVERIFY(child<QLineEdit>(&dialog, "userAppEdit")->text().isEmpty());
     QVERIFY(child<QLineEdit>(&dialog, "userAppDirEdit")->text().isEmpty());
     dialog.show();
-    click(&dialog, "okButton");
+    clickAtLeft(&dialog, "okButton");
     QVERIFY(RuntimeOptions().UserAppDir.isEmpty());
     QCOMPARE(GetPrivateProfileString(QStringLiteral("Operations"), QStringLiteral("UserAppDir"),
                                      QStringLiteral("missing"), 128, settings.path()),
@@ -246,7 +231,7 @@ void TestOptionsDialogs::preferencesShowFieldsAndEngine()
     QCOMPARE(child<QRadioButton>(&dialog, "pgpDllRadio")->text(),
              QStringLiteral("PGP for Windows (DLL)"));
     dialog.show();
-    click(&dialog, "helpButton");
+    clickAtLeft(&dialog, "helpButton");
     QCOMPARE(LastHelpContext(), 0x200A6u);
     dialog.reject();
 }
@@ -257,7 +242,7 @@ void TestOptionsDialogs::preferencesOkStoresFields()
     CPreferencesDlg dialog;
     dialog.show();
     FileDialog::setNextFileName(QStringLiteral("/usr/bin/zorvex-pgp"));
-    click(&dialog, "pgpBrowseButton");
+    clickAtLeft(&dialog, "pgpBrowseButton");
     QCOMPARE(FileDialog::asked().size(), 1);
     QCOMPARE(FileDialog::asked().first().title,
              QStringLiteral("Zorvex\u00ae5.0 - Get PGP Execution Path"));
@@ -265,8 +250,8 @@ void TestOptionsDialogs::preferencesOkStoresFields()
     QTest::keyClicks(child<QLineEdit>(&dialog, "myNameEdit"), QStringLiteral("Bob"));
     QTest::keyClicks(child<QLineEdit>(&dialog, "userAppEdit"), QStringLiteral("/usr/bin/vi"));
     QTest::keyClicks(child<QLineEdit>(&dialog, "userAppDirEdit"), QStringLiteral("/srv"));
-    click(&dialog, "debugModeCheck");
-    click(&dialog, "okButton");
+    clickAtLeft(&dialog, "debugModeCheck");
+    clickAtLeft(&dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     const RuntimeOptionsRecord &o = RuntimeOptions();
     QCOMPARE(o.PGPPATH, QStringLiteral("/usr/bin/zorvex-pgp"));
@@ -300,11 +285,11 @@ void TestOptionsDialogs::preferencesBrowseCancelEmptiesField()
     RuntimeOptions().PGPPATH = QStringLiteral("/opt/pgp");
     CPreferencesDlg dialog;
     dialog.show();
-    click(&dialog, button.constData()); // nothing queued: the file dialog is cancelled
+    clickAtLeft(&dialog, button.constData()); // nothing queued: the file dialog is cancelled
     QCOMPARE(FileDialog::asked().size(), 1);
     QCOMPARE(FileDialog::asked().first().title, title);
     QVERIFY(child<QLineEdit>(&dialog, field.constData())->text().isEmpty());
-    click(&dialog, "okButton");
+    clickAtLeft(&dialog, "okButton");
     const QString key =
         field == "pgpPathEdit" ? QStringLiteral("PGPPATH") : QStringLiteral("UserApplication");
     QCOMPARE(GetPrivateProfileString(QStringLiteral("Operations"), key, QStringLiteral("missing"),
@@ -319,8 +304,8 @@ void TestOptionsDialogs::preferencesCancelKeepsStringsButNotDebugClick()
     CPreferencesDlg dialog;
     dialog.show();
     QTest::keyClicks(child<QLineEdit>(&dialog, "myNameEdit"), QStringLiteral(" Smith"));
-    click(&dialog, "debugModeCheck");
-    click(&dialog, "cancelButton");
+    clickAtLeft(&dialog, "debugModeCheck");
+    clickAtLeft(&dialog, "cancelButton");
     QCOMPARE(RuntimeOptions().MyName, QStringLiteral("Alice"));
     QCOMPARE(RuntimeOptions().DebugMode, 1);
     QVERIFY(!QFile::exists(settings.path()));

@@ -4,6 +4,7 @@
 #include "platform/privateprofile.h"
 #include "platform/settingsdir.h"
 #include "testsupport.h"
+#include "widgetsupport.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -19,21 +20,6 @@ const QByteArray kTips("; Tips for the test\n"
                        "Second tip.\n"
                        ";Third is a comment\n"
                        "Third tip.\n");
-
-template <typename T>
-T *child(QWidget *dialog, const char *name)
-{
-    T *w = dialog->findChild<T *>(QLatin1String(name));
-    if (!w)
-        qFatal("no widget %s", name);
-    return w;
-}
-
-void click(QWidget *dialog, const char *name)
-{
-    auto *button = child<QAbstractButton>(dialog, name);
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-}
 
 QString profile()
 {
@@ -150,9 +136,9 @@ void TestDailyTipDlg::nextTipRefreshesEveryControl()
     auto *check = child<QCheckBox>(&dialog, "startUpCheck");
     QCOMPARE(text->text(), QStringLiteral("First tip."));
     QVERIFY(check->isChecked());
-    click(&dialog, "startUpCheck");
+    clickAtLeft(&dialog, "startUpCheck");
     QVERIFY(!check->isChecked());
-    click(&dialog, "nextTipButton");
+    clickAtLeft(&dialog, "nextTipButton");
     QCOMPARE(text->text(), QStringLiteral("Second tip."));
     QVERIFY(check->isChecked()); // back to the dialog's state
     dialog.reject();
@@ -164,8 +150,8 @@ void TestDailyTipDlg::closeWritesStartUp()
     {
         CDailyTipDlg dialog;
         dialog.show();
-        click(&dialog, "startUpCheck");
-        click(&dialog, "closeButton");
+        clickAtLeft(&dialog, "startUpCheck");
+        clickAtLeft(&dialog, "closeButton");
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
     }
     QCOMPARE(tipInt("StartUp"), 1);
@@ -173,8 +159,8 @@ void TestDailyTipDlg::closeWritesStartUp()
         CDailyTipDlg dialog;
         QVERIFY(!dialog.startUpFlag());
         dialog.show();
-        click(&dialog, "startUpCheck");
-        click(&dialog, "closeButton");
+        clickAtLeft(&dialog, "startUpCheck");
+        clickAtLeft(&dialog, "closeButton");
     }
     QCOMPARE(tipInt("StartUp"), 0);
 }
@@ -186,7 +172,7 @@ void TestDailyTipDlg::escapeKeepsStartUp()
     QTimer::singleShot(0, this, [&] {
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
         QVERIFY(dialog);
-        click(dialog, "startUpCheck");
+        clickAtLeft(dialog, "startUpCheck");
         QTest::keyClick(dialog, Qt::Key_Escape);
         acted = true;
     });

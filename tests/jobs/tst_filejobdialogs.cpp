@@ -6,6 +6,7 @@
 #include "platform/help.h"
 #include "platform/messagebox.h"
 #include "testsupport.h"
+#include "widgetsupport.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -16,15 +17,6 @@
 
 namespace {
 const QString kTail = QString::fromLatin1(kJobTail);
-
-template <typename T>
-T *child(QWidget *dialog, const char *name)
-{
-    T *w = dialog->findChild<T *>(QLatin1String(name));
-    if (!w)
-        qFatal("no widget %s", name);
-    return w;
-}
 
 // QAbstractButton::click() rather than a mouse event: a wide radio button only takes clicks
 // on its indicator and label.

@@ -12,6 +12,7 @@
 #include "platform/filedialog.h"
 #include "platform/messagebox.h"
 #include "testsupport.h"
+#include "widgetsupport.h"
 
 #include <QDateTime>
 #include <QLineEdit>
@@ -28,14 +29,6 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-template <typename T>
-T *child(QWidget *dialog, const char *name)
-{
-    T *w = dialog->findChild<T *>(QLatin1String(name));
-    if (!w)
-        qFatal("no widget %s", name);
-    return w;
-}
 } // namespace
 
 class TestFileJobsEngine : public QObject

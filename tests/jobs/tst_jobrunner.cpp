@@ -65,12 +65,7 @@ void TestJobRunner::init()
     m_settings = std::make_unique<ScratchSettings>();
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(QDir::setCurrent(m_dir->path()));
-    qputenv("ZORVEX_TERMINAL", "none");
-    qputenv("ZORVEX_PGP", FAKE_PGP);
-    qputenv("FAKE_PGP_LOG", QFile::encodeName(file(QStringLiteral("log"))));
-    for (const char *name :
-         {"FAKE_PGP_SLEEP_MS", "FAKE_PGP_KILL_PARENT", "FAKE_PGP_OUTPUT", "FAKE_PGP_EXIT"})
-        qunsetenv(name);
+    UseFakePgp(FAKE_PGP, file(QStringLiteral("log")));
 }
 
 void TestJobRunner::cleanup()

@@ -59,11 +59,7 @@ void TestKeyRefresh::init()
     m_settings = std::make_unique<ScratchSettings>();
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(QDir::setCurrent(m_dir->path()));
-    qputenv("ZORVEX_TERMINAL", "none");
-    qputenv("ZORVEX_PGP", FAKE_PGP);
-    qputenv("FAKE_PGP_LOG", QFile::encodeName(file(QStringLiteral("log"))));
-    qunsetenv("FAKE_PGP_UNLINK");
-    qunsetenv("FAKE_PGP_OUTPUT");
+    UseFakePgp(FAKE_PGP, file(QStringLiteral("log")));
 }
 
 void TestKeyRefresh::cleanup()
