@@ -74,13 +74,16 @@ int main(int argc, char **argv)
     if (argc > 1 && std::strcmp(argv[1], "--sample-zorvex") == 0)
         return child(argc, argv, false);
 
-    // A settings file with cached key names, so that start-up does not begin a key refresh.
+    // A settings file with cached key names, so that start-up does not begin a key refresh, and
+    // the Tip of the Day turned off, whose modal dialog would hold start-up until it is closed.
     QTemporaryDir config;
     {
         QFile ini(config.filePath(QStringLiteral("ZORVEX 5.INI")));
+        QFile profile(config.filePath(QStringLiteral("zorvex5.ini")));
         if (!ini.open(QIODevice::WriteOnly) ||
             ini.write("[Keys]\r\nNumbrOfKeys=1\r\nKey1=1024/12345678 1996/01/01 Bench "
-                      "<b@example.org>\r\n") < 0)
+                      "<b@example.org>\r\n") < 0 ||
+            !profile.open(QIODevice::WriteOnly) || profile.write("[Tip]\r\nStartUp=1\r\n") < 0)
             return 1;
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
