@@ -23,7 +23,7 @@ run() {
     echo "== $t for ${seconds}s"
     QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 "build/fuzz/fuzz/$t" "$work" \
         -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=4096 \
-        -artifact_prefix="fuzz/crashes/$t-" -print_final_stats=1 2>&1 | tail -n 12
+        -artifact_prefix="fuzz/crashes/$t-" -print_final_stats=1 2>&1 | tail -n 12 || true
 }
 pids=()
 for t in "${targets[@]}"; do
