@@ -177,7 +177,9 @@ int main(int argc, char *argv[])
     QGuiApplication app(argc, argv);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(dir);
-    const bool ok = drawSplash().save(dir + QStringLiteral("/splash.png")) &&
+    const bool ok = drawSplash()
+                        .convertToFormat(QImage::Format_RGB888)
+                        .save(dir + QStringLiteral("/splash.bmp")) &&
                     drawBulb().save(dir + QStringLiteral("/bulb.png"));
     if (!ok)
         std::fprintf(stderr, "cannot write the pictures into %s\n", qPrintable(dir));
