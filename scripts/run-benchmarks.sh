@@ -18,17 +18,19 @@ mem="$(free -h | awk '/^Mem:/ {print $2}')"
     echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores, ${mem} memory, $(. /etc/os-release && echo "$PRETTY_NAME")."
     echo
     for bench in build/release/bench/bench_*; do
-        [ -x "$bench" ] || continue
+        [ -f "$bench" ] && [ -x "$bench" ] || continue
         name="$(basename "$bench")"
         echo "## ${name#bench_}"
         echo
         echo '```'
         (cd "$(mktemp -d)" && QT_QPA_PLATFORM=offscreen ZORVEX_CONFIG_DIR="$PWD/config" \
             ZORVEX_TERMINAL=none ZORVEX_TOOLS_DIR="$OLDPWD/build/release/tools" \
-            ZORVEX_SOURCE_DIR="$OLDPWD" "$OLDPWD/$bench") 2>&1
+            ZORVEX_SOURCE_DIR="$OLDPWD" "$OLDPWD/$bench") 2>&1 |
+            grep -v -e propagateSizeHints -e XDG_RUNTIME_DIR
         echo '```'
         echo
     done
+    cat bench/notes.md
 } >"$out.new"
 mv "$out.new" "$out"
 cat "$out"
