@@ -14,4 +14,7 @@ CMyPropertySheet1::CMyPropertySheet1(QWidget *parent) : QTabWidget(parent)
     addTab(new CMyPropertyPage5(this), QStringLiteral("Edit Keys"));
     addTab(new CMyPropertyPage6(this), QStringLiteral("Remove"));
     setCurrentIndex(0);
+    // Every tab stays in sight, as on a property sheet: without scroll buttons the sheet's
+    // minimum width takes in the whole tab row, so the window sizes itself to it.
+    setUsesScrollButtons(false);
 }

@@ -137,6 +137,13 @@ void TestKeyManagement::tabsInOrderWithHelpTopics()
         QCOMPARE(LastHelpContext(), topics[i]);
     }
     QCOMPARE(m_runs, 0);
+
+    // The window is wide enough for the whole tab row: no tab is cut off or scrolled away.
+    m_frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_frame));
+    QTabBar *bar = sheet->tabBar();
+    QVERIFY(bar->tabRect(5).right() <= bar->width());
+    m_frame->hide();
 }
 
 void TestKeyManagement::fieldLengthLimits_data()
