@@ -29,8 +29,8 @@ int main()
                         QStringLiteral("2048/%1 1996/05/04 Example User %1 <user%1@example.org>")
                             .arg(0x10000000 + i, 8, 16, QLatin1Char('0'))
                             .toUpper()});
-    WritePrivateProfileString(QStringLiteral("Operations"), QStringLiteral("Armor"), QStringLiteral("1"),
-                              file);
+    WritePrivateProfileString(QStringLiteral("Operations"), QStringLiteral("Armor"),
+                              QStringLiteral("1"), file);
 
     std::vector<double> writes, reads;
     for (int run = 0; run < 9; ++run) {
@@ -47,7 +47,8 @@ int main()
     }
     std::printf("settings store, [Keys] of %d entries: batched write %.1f ms (target <= 50 ms)\n",
                 kKeys, median(writes));
-    std::printf("settings store, [Keys] of %d entries: whole-section read %.1f ms (target <= 50 ms)\n",
-                kKeys, median(reads));
+    std::printf(
+        "settings store, [Keys] of %d entries: whole-section read %.1f ms (target <= 50 ms)\n",
+        kKeys, median(reads));
     return 0;
 }

@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         if (pubLines > 1)
             std::abort();
-        zpgp::MatchShortKeyId(keys, "0x" + key.keyId.substr(key.keyId.size() > 8 ? key.keyId.size() - 8 : 0));
+        zpgp::MatchShortKeyId(
+            keys, "0x" + key.keyId.substr(key.keyId.size() > 8 ? key.keyId.size() - 8 : 0));
     }
     zpgp::FormatKeyListing(keys, "pubring.pgp", true);
     return 0;

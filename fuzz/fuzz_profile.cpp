@@ -49,13 +49,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::abort();
     if (!readAll(file).startsWith(content))
         std::abort();
-    if (GetPrivateProfileString(QStringLiteral("Zorvex Fuzz \x01"), QStringLiteral("k"), QString(), 8,
-                                file) != QStringLiteral("v"))
+    if (GetPrivateProfileString(QStringLiteral("Zorvex Fuzz \x01"), QStringLiteral("k"), QString(),
+                                8, file) != QStringLiteral("v"))
         std::abort();
 
     // Replacing and removing sections of the input must not crash either.
     WritePrivateProfileString(section, QStringLiteral("Armor"), QStringLiteral("1"), file);
-    WriteProfileSection(QStringLiteral("Keys"), {{QStringLiteral("Key1"), QStringLiteral("x")}}, file);
+    WriteProfileSection(QStringLiteral("Keys"), {{QStringLiteral("Key1"), QStringLiteral("x")}},
+                        file);
     WritePrivateProfileString(section, std::nullopt, std::nullopt, file);
     return 0;
 }

@@ -67,7 +67,8 @@ constexpr StringKey kStrings[] = {
 void write(const char *key, const QString &value)
 {
     // A failed write is silent: the in-memory values stay as they are.
-    WritePrivateProfileString(kSection, QLatin1String(key), value, QString::fromLatin1(kSettingsFile));
+    WritePrivateProfileString(kSection, QLatin1String(key), value,
+                              QString::fromLatin1(kSettingsFile));
 }
 } // namespace
 

@@ -163,7 +163,7 @@ JobOutcome RunBulkJob(BulkMode mode, const QString &directory, const QString &pa
     }
 
     if (!WriteJobFile(QString::fromLatin1(kBulkBatchFile),
-                          ComposeBulkScript(mode, entries.arguments, passPhrase))) {
+                      ComposeBulkScript(mode, entries.arguments, passPhrase))) {
         MessageBox::stop(parent, QStringLiteral("Cannot open batch file, aborting"));
         return JobOutcome::NotStarted;
     }

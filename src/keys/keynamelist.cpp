@@ -39,7 +39,8 @@ void StoreKeyNames(const QStringList &names)
     for (qsizetype i = 0; i < names.size(); ++i)
         entries.append({QStringLiteral("Key%1").arg(i + 1), names[i]});
     entries.append({QStringLiteral("NumbrOfKeys"), QString::number(names.size())});
-    WriteProfileSection(QString::fromLatin1(kKeysSection), entries, QString::fromLatin1(kSettingsFile));
+    WriteProfileSection(QString::fromLatin1(kKeysSection), entries,
+                        QString::fromLatin1(kSettingsFile));
     State().KeyNameCount = static_cast<unsigned>(names.size());
 }
 
@@ -58,7 +59,8 @@ QStringList CachedKeyNames(const QString &file)
     }
     names.reserve(count);
     for (unsigned i = 1; i <= count; ++i) {
-        const QString value = byKey.value(QStringLiteral("key%1").arg(i), QString::fromLatin1(kMissingKeyName));
+        const QString value =
+            byKey.value(QStringLiteral("key%1").arg(i), QString::fromLatin1(kMissingKeyName));
         names.append(value.left(kKeyNameBuffer - 1));
     }
     return names;

@@ -13,7 +13,13 @@ inline constexpr auto kProgramTitle = "Zorvex\u00ae 5.0 - Win 95/NT Shell for PG
 class MessageBox
 {
 public:
-    enum class Icon { Information, Warning, Stop, Question };
+    enum class Icon
+    {
+        Information,
+        Warning,
+        Stop,
+        Question
+    };
 
     struct Shown
     {
@@ -22,14 +28,15 @@ public:
         QString text;
     };
 
-    static QMessageBox::StandardButton show(QWidget *parent, Icon icon, const QString &text,
-                                            QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                            const QString &caption = QString::fromUtf8(kProgramTitle));
+    static QMessageBox::StandardButton
+    show(QWidget *parent, Icon icon, const QString &text,
+         QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+         const QString &caption = QString::fromUtf8(kProgramTitle));
     static void information(QWidget *parent, const QString &text);
     static void stop(QWidget *parent, const QString &text);
-    static QMessageBox::StandardButton question(QWidget *parent, const QString &text,
-                                                QMessageBox::StandardButtons buttons =
-                                                    QMessageBox::Yes | QMessageBox::No);
+    static QMessageBox::StandardButton
+    question(QWidget *parent, const QString &text,
+             QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No);
 
     // Test hooks. In test mode no box is shown: every call is recorded and answered with the
     // next queued answer, or with the first of its buttons when nothing is queued.

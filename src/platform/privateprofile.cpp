@@ -98,7 +98,10 @@ public:
         return result;
     }
 
-    QString valueAt(qsizetype line) const { return QString::fromUtf8(keyValue(m_lines[line])->second); }
+    QString valueAt(qsizetype line) const
+    {
+        return QString::fromUtf8(keyValue(m_lines[line])->second);
+    }
 
     void setKey(const QString &section, const QString &key, const QString &value)
     {

@@ -37,10 +37,12 @@ void TestSettings::loadReadsEveryFieldAndCutsLongStrings()
     ScratchSettings settings;
     const QByteArray longName(45, 'n');
     const QByteArray longPath = "/" + QByteArray(199, 'p');
-    settings.write("[operations]\r\nsignit=1\r\nWipe=1\r\nArmor=7\r\nText=1\r\nIDEA=1\r\nDetachSig=1\r\n"
-                   "EyesOnly=1\r\nShowPass=1\r\nKeepBinary=1\r\nDebugMode=1\r\nVerbose=1\r\n"
-                   "RecoverOrig=1\r\nSigIntact=1\r\nUserApplication=/usr/bin/gedit\r\n"
-                   "UserAppDir=/home/u\r\nPGPPATH=" + longPath + "\r\nMyName=" + longName + "\r\n");
+    settings.write(
+        "[operations]\r\nsignit=1\r\nWipe=1\r\nArmor=7\r\nText=1\r\nIDEA=1\r\nDetachSig=1\r\n"
+        "EyesOnly=1\r\nShowPass=1\r\nKeepBinary=1\r\nDebugMode=1\r\nVerbose=1\r\n"
+        "RecoverOrig=1\r\nSigIntact=1\r\nUserApplication=/usr/bin/gedit\r\n"
+        "UserAppDir=/home/u\r\nPGPPATH=" +
+        longPath + "\r\nMyName=" + longName + "\r\n");
     LoadSettings();
     const RuntimeOptionsRecord &o = RuntimeOptions();
     QCOMPARE(o.Armor, 7);
@@ -76,10 +78,11 @@ void TestSettings::saveOptionFlagsOnFileWithoutOperations()
     o.DetachSig = 1;
     o.MyName = QStringLiteral("Alice");
     SaveOptionFlags();
-    QCOMPARE(settings.read(),
-             QByteArray("[Keys]\r\nNumbrOfKeys=0\r\n[Operations]\r\nSignIt=1\r\nWipe=0\r\nArmor=0\r\n"
-                        "Text=0\r\nIDEA=1\r\nEyesOnly=0\r\nDetachSig=1\r\nShowPass=0\r\nKeepBinary=0\r\n"
-                        "DebugMode=0\r\nVerbose=0\r\nRecoverOrig=0\r\nSigIntact=0\r\n"));
+    QCOMPARE(
+        settings.read(),
+        QByteArray("[Keys]\r\nNumbrOfKeys=0\r\n[Operations]\r\nSignIt=1\r\nWipe=0\r\nArmor=0\r\n"
+                   "Text=0\r\nIDEA=1\r\nEyesOnly=0\r\nDetachSig=1\r\nShowPass=0\r\nKeepBinary=0\r\n"
+                   "DebugMode=0\r\nVerbose=0\r\nRecoverOrig=0\r\nSigIntact=0\r\n"));
 }
 
 void TestSettings::saveOptionFlagsKeepsSevenAndOtherLines()
@@ -103,9 +106,10 @@ void TestSettings::savePreferencesOrderAndStrings()
     o.DebugMode = 1;
     o.Armor = 1; // not a preference: must not be written
     SavePreferences();
-    QCOMPARE(settings.read(),
-             QByteArray("[Operations]\r\nUserApplication=/usr/bin/gedit notes.txt\r\nUserAppDir=\r\n"
-                        "PGPPATH=/usr/bin\r\nMyName=\r\nDebugMode=1\r\n"));
+    QCOMPARE(
+        settings.read(),
+        QByteArray("[Operations]\r\nUserApplication=/usr/bin/gedit notes.txt\r\nUserAppDir=\r\n"
+                   "PGPPATH=/usr/bin\r\nMyName=\r\nDebugMode=1\r\n"));
     ResetState();
     LoadSettings();
     QCOMPARE(RuntimeOptions().UserApplication, QStringLiteral("/usr/bin/gedit notes.txt"));

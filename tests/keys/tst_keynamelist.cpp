@@ -30,7 +30,8 @@ void TestKeyNameList::parse_data()
                       "pub  1024/0000ABCD 1996/02/11 Jane Example\r\n"
                       "                              Jane Home\r\n"
                       "pub   512/00001234 1995/11/30 John Sample\r\n2 matching keys found.\r\n")
-        << QStringList{" 1024/0000ABCD 1996/02/11 Jane Example", "  512/00001234 1995/11/30 John Sample"};
+        << QStringList{" 1024/0000ABCD 1996/02/11 Jane Example",
+                       "  512/00001234 1995/11/30 John Sample"};
     QTest::newRow("first line always skipped")
         << QByteArray("pub  1024/AAAAAAAA 1996/02/11 Lost\npub  1024/BBBBBBBB 1996/02/11 Kept\n")
         << QStringList{" 1024/BBBBBBBB 1996/02/11 Kept"};
@@ -53,10 +54,13 @@ void TestKeyNameList::parse()
 void TestKeyNameList::storeRebuildsSectionAndCount()
 {
     ScratchSettings settings;
-    settings.write("[Keys]\r\nKey1=a\r\nKey2=b\r\nKey3=c\r\nNumbrOfKeys=3\r\n[Operations]\r\nArmor=1\r\n");
+    settings.write(
+        "[Keys]\r\nKey1=a\r\nKey2=b\r\nKey3=c\r\nNumbrOfKeys=3\r\n[Operations]\r\nArmor=1\r\n");
     StoreKeyNames({QStringLiteral(" 1024/0000ABCD x")});
-    QCOMPARE(settings.read(),
-             QByteArray("[Keys]\r\nKey1= 1024/0000ABCD x\r\nNumbrOfKeys=1\r\n[Operations]\r\nArmor=1\r\n"));
+    QCOMPARE(
+        settings.read(),
+        QByteArray(
+            "[Keys]\r\nKey1= 1024/0000ABCD x\r\nNumbrOfKeys=1\r\n[Operations]\r\nArmor=1\r\n"));
     QCOMPARE(State().KeyNameCount, 1u);
     StoreKeyNames({});
     QCOMPARE(GetPrivateProfileInt(QStringLiteral("Keys"), QStringLiteral("NumbrOfKeys"), 9,
@@ -69,10 +73,12 @@ void TestKeyNameList::cachedNamesTrimCutAndFillGaps()
 {
     ScratchSettings settings;
     const QByteArray longName(100, 'n');
-    settings.write("[Keys]\r\nKey1=  1024/0000ABCD Jane  \r\nKEY2=" + longName + "\r\nNumbrOfKeys=3\r\n");
+    settings.write("[Keys]\r\nKey1=  1024/0000ABCD Jane  \r\nKEY2=" + longName +
+                   "\r\nNumbrOfKeys=3\r\n");
     State().KeyNameCount = 3;
     const QStringList names = CachedKeyNames(QStringLiteral("ZORVEX 5.INI"));
-    QCOMPARE(names, (QStringList{"1024/0000ABCD Jane", QString::fromLatin1(longName.left(79)), "WTFO"}));
+    QCOMPARE(names,
+             (QStringList{"1024/0000ABCD Jane", QString::fromLatin1(longName.left(79)), "WTFO"}));
 
     QListWidget list;
     list.addItem(QStringLiteral("already there"));
@@ -96,12 +102,18 @@ void TestKeyNameList::selectionText_data()
 {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("text");
-    QTest::newRow("four-digit size") << "1024/0000ABCD 1996/02/11 Jane Example" << "0x0000ABCD ";
-    QTest::newRow("three-digit size") << "512/00001234 1995/11/30 John Sample" << "0x00001234 ";
-    QTest::newRow("five-digit size adds nothing") << "16384/0000ABCD 2020/01/01 Big" << "";
-    QTest::newRow("no slash") << "WTFO" << "0x";
-    QTest::newRow("short entry") << "ab/c" << "0x";
-    QTest::newRow("no slash, long") << "abcdefghijklmnop" << "0xefghijklm";
+    QTest::newRow("four-digit size") << "1024/0000ABCD 1996/02/11 Jane Example"
+                                     << "0x0000ABCD ";
+    QTest::newRow("three-digit size") << "512/00001234 1995/11/30 John Sample"
+                                      << "0x00001234 ";
+    QTest::newRow("five-digit size adds nothing") << "16384/0000ABCD 2020/01/01 Big"
+                                                  << "";
+    QTest::newRow("no slash") << "WTFO"
+                              << "0x";
+    QTest::newRow("short entry") << "ab/c"
+                                 << "0x";
+    QTest::newRow("no slash, long") << "abcdefghijklmnop"
+                                    << "0xefghijklm";
 }
 
 void TestKeyNameList::selectionText()
@@ -115,7 +127,8 @@ void TestKeyNameList::hugeListing()
 {
     QByteArray listing = "Key ring: 'pubring.pgp'\n";
     for (int i = 0; i < 50000; ++i)
-        listing += "pub  2048/" + QByteArray::number(0x10000000 + i, 16).toUpper() + " 2000/01/01 User\n";
+        listing +=
+            "pub  2048/" + QByteArray::number(0x10000000 + i, 16).toUpper() + " 2000/01/01 User\n";
     const QStringList names = ParseKeyListing(listing);
     QCOMPARE(names.size(), 50000);
     ScratchSettings settings;

@@ -37,30 +37,42 @@ void TestPrivateProfile::readString_data()
     QTest::addColumn<QString>("expected");
 
     const QByteArray ops = "[Operations]\r\nMyName=  Alice Example  \r\nPGPPATH=/opt/pgp\r\n";
-    QTest::newRow("plain") << ops << "Operations" << "PGPPATH" << 128 << "/opt/pgp";
-    QTest::newRow("blanks trimmed") << ops << "Operations" << "MyName" << 40 << "Alice Example";
-    QTest::newRow("section any case") << ops << "OPERATIONS" << "pgppath" << 128 << "/opt/pgp";
-    QTest::newRow("cut to size-1") << ops << "Operations" << "PGPPATH" << 4 << "/op";
-    QTest::newRow("missing key") << ops << "Operations" << "Nope" << 40 << "dflt";
-    QTest::newRow("missing section") << ops << "Keys" << "Key1" << 80 << "dflt";
-    QTest::newRow("missing file") << QByteArray() << "Keys" << "Key1" << 80 << "dflt";
-    QTest::newRow("LF file") << QByteArray("[A]\nk=v\n") << "A" << "K" << 10 << "v";
-    QTest::newRow("first duplicate wins")
-        << QByteArray("[A]\nk=one\nk=two\n") << "A" << "k" << 10 << "one";
+    QTest::newRow("plain") << ops << "Operations"
+                           << "PGPPATH" << 128 << "/opt/pgp";
+    QTest::newRow("blanks trimmed") << ops << "Operations"
+                                    << "MyName" << 40 << "Alice Example";
+    QTest::newRow("section any case") << ops << "OPERATIONS"
+                                      << "pgppath" << 128 << "/opt/pgp";
+    QTest::newRow("cut to size-1") << ops << "Operations"
+                                   << "PGPPATH" << 4 << "/op";
+    QTest::newRow("missing key") << ops << "Operations"
+                                 << "Nope" << 40 << "dflt";
+    QTest::newRow("missing section") << ops << "Keys"
+                                     << "Key1" << 80 << "dflt";
+    QTest::newRow("missing file") << QByteArray() << "Keys"
+                                  << "Key1" << 80 << "dflt";
+    QTest::newRow("LF file") << QByteArray("[A]\nk=v\n") << "A"
+                             << "K" << 10 << "v";
+    QTest::newRow("first duplicate wins") << QByteArray("[A]\nk=one\nk=two\n") << "A"
+                                          << "k" << 10 << "one";
     QTest::newRow("first duplicate section wins")
-        << QByteArray("[A]\nk=one\n[B]\n[a]\nk=two\n") << "A" << "k" << 10 << "one";
+        << QByteArray("[A]\nk=one\n[B]\n[a]\nk=two\n") << "A"
+        << "k" << 10 << "one";
     QTest::newRow("blank around key and header")
-        << QByteArray("  [ A ]  \r\n  k  =  v w  \r\n") << "A" << "k" << 10 << "v w";
-    QTest::newRow("value with equals") << QByteArray("[A]\nk=a=b\n") << "A" << "k" << 10 << "a=b";
-    QTest::newRow("empty value") << QByteArray("[A]\nk=\n") << "A" << "k" << 10 << "";
-    QTest::newRow("byte-order mark")
-        << QByteArray("\xEF\xBB\xBF[A]\r\nk=v\r\n") << "A" << "k" << 10 << "v";
-    QTest::newRow("no final line end") << QByteArray("[A]\r\nk=v") << "A" << "k" << 10 << "v";
-    QTest::newRow("key of other section")
-        << QByteArray("[A]\nx=1\n[B]\nk=v\n") << "A" << "k" << 10 << "dflt";
-    QTest::newRow("utf-8 value")
-        << QByteArray("[A]\nk=Zo\xC3\xAB <z@example.org>\n") << "A" << "k" << 80
-        << QString::fromUtf8("Zo\xC3\xAB <z@example.org>");
+        << QByteArray("  [ A ]  \r\n  k  =  v w  \r\n") << "A"
+        << "k" << 10 << "v w";
+    QTest::newRow("value with equals") << QByteArray("[A]\nk=a=b\n") << "A"
+                                       << "k" << 10 << "a=b";
+    QTest::newRow("empty value") << QByteArray("[A]\nk=\n") << "A"
+                                 << "k" << 10 << "";
+    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF[A]\r\nk=v\r\n") << "A"
+                                     << "k" << 10 << "v";
+    QTest::newRow("no final line end") << QByteArray("[A]\r\nk=v") << "A"
+                                       << "k" << 10 << "v";
+    QTest::newRow("key of other section") << QByteArray("[A]\nx=1\n[B]\nk=v\n") << "A"
+                                          << "k" << 10 << "dflt";
+    QTest::newRow("utf-8 value") << QByteArray("[A]\nk=Zo\xC3\xAB <z@example.org>\n") << "A"
+                                 << "k" << 80 << QString::fromUtf8("Zo\xC3\xAB <z@example.org>");
 }
 
 void TestPrivateProfile::readString()
@@ -98,8 +110,9 @@ void TestPrivateProfile::readInt()
     settings.write("[Operations]\r\nArmor=" + value + "\r\n");
     QCOMPARE(GetPrivateProfileInt(QStringLiteral("operations"), QStringLiteral("ARMOR"), 42, kFile),
              expected);
-    QCOMPARE(GetPrivateProfileInt(QStringLiteral("Operations"), QStringLiteral("Missing"), 42, kFile),
-             42);
+    QCOMPARE(
+        GetPrivateProfileInt(QStringLiteral("Operations"), QStringLiteral("Missing"), 42, kFile),
+        42);
 }
 
 void TestPrivateProfile::write_data()
@@ -130,9 +143,8 @@ void TestPrivateProfile::write_data()
         << QByteArray("[A]\r\ny=2\r\n");
     QTest::newRow("removing a missing section changes nothing")
         << QByteArray("[A]\nx=1\n") << "B" << none << none << QByteArray("[A]\nx=1\n");
-    QTest::newRow("empty value is written")
-        << QByteArray("[A]\r\nx=1\r\n") << "A" << QVariant("x") << QVariant("")
-        << QByteArray("[A]\r\nx=\r\n");
+    QTest::newRow("empty value is written") << QByteArray("[A]\r\nx=1\r\n") << "A" << QVariant("x")
+                                            << QVariant("") << QByteArray("[A]\r\nx=\r\n");
     QTest::newRow("byte-order mark kept")
         << QByteArray("\xEF\xBB\xBF[A]\r\nx=1\r\n") << "A" << QVariant("x") << QVariant("2")
         << QByteArray("\xEF\xBB\xBF[A]\r\nx=2\r\n");
@@ -184,21 +196,23 @@ void TestPrivateProfile::appendOrderFollowsFirstWrite()
     for (const char *k : {"SignIt", "Wipe", "Armor"})
         WritePrivateProfileString(QStringLiteral("Operations"), QString::fromLatin1(k),
                                   QStringLiteral("0"), kFile);
-    WritePrivateProfileString(QStringLiteral("Operations"), QStringLiteral("wipe"), QStringLiteral("1"),
-                              kFile);
+    WritePrivateProfileString(QStringLiteral("Operations"), QStringLiteral("wipe"),
+                              QStringLiteral("1"), kFile);
     QCOMPARE(settings.read(), QByteArray("[Operations]\r\nSignIt=0\r\nWipe=1\r\nArmor=0\r\n"));
 }
 
 void TestPrivateProfile::sectionReplaceAndRead()
 {
     ScratchSettings settings;
-    settings.write("[Operations]\r\nArmor=1\r\n\r\n[Keys]\r\nNumbrOfKeys=3\r\nKey1=old\r\n; note\r\n"
-                   "Key2=old\r\nKey3=old\r\n\r\n[Tail]\r\nz=1\r\n");
+    settings.write(
+        "[Operations]\r\nArmor=1\r\n\r\n[Keys]\r\nNumbrOfKeys=3\r\nKey1=old\r\n; note\r\n"
+        "Key2=old\r\nKey3=old\r\n\r\n[Tail]\r\nz=1\r\n");
     const QList<ProfileEntry> fresh = {{QStringLiteral("NumbrOfKeys"), QStringLiteral("1")},
                                        {QStringLiteral("Key1"), QStringLiteral("new")}};
     QVERIFY(WriteProfileSection(QStringLiteral("KEYS"), fresh, kFile));
-    QCOMPARE(settings.read(), QByteArray("[Operations]\r\nArmor=1\r\n\r\n[Keys]\r\nNumbrOfKeys=1\r\n"
-                                         "Key1=new\r\n\r\n[Tail]\r\nz=1\r\n"));
+    QCOMPARE(settings.read(),
+             QByteArray("[Operations]\r\nArmor=1\r\n\r\n[Keys]\r\nNumbrOfKeys=1\r\n"
+                        "Key1=new\r\n\r\n[Tail]\r\nz=1\r\n"));
     QCOMPARE(ReadProfileSection(QStringLiteral("keys"), kFile), fresh);
     QVERIFY(ReadProfileSection(QStringLiteral("Missing"), kFile).isEmpty());
 
@@ -223,7 +237,8 @@ void TestPrivateProfile::hostileFilesNeverCrashOrLoseLines_data()
     for (int i = 0; i < 4096; ++i)
         binary.append(char((i * 131) & 0xFF));
     QTest::newRow("binary") << binary;
-    QTest::newRow("100 KB line") << ("[Operations]\r\nMyName=" + QByteArray(100 * 1024, 'x') + "\r\n");
+    QTest::newRow("100 KB line") << ("[Operations]\r\nMyName=" + QByteArray(100 * 1024, 'x') +
+                                     "\r\n");
     QTest::newRow("only brackets") << QByteArray("[\n]\n[]\n[[[\n=\n==\n");
     QTest::newRow("lone CRs") << QByteArray("\r\r\r[Operations]\rArmor=1\r");
     QTest::newRow("NUL bytes") << QByteArray("[Op\0erations]\nA\0=1\n", 19);
@@ -234,7 +249,8 @@ void TestPrivateProfile::hostileFilesNeverCrashOrLoseLines()
     QFETCH(QByteArray, content);
     ScratchSettings settings;
     settings.write(content);
-    GetPrivateProfileString(QStringLiteral("Operations"), QStringLiteral("MyName"), QString(), 40, kFile);
+    GetPrivateProfileString(QStringLiteral("Operations"), QStringLiteral("MyName"), QString(), 40,
+                            kFile);
     GetPrivateProfileInt(QStringLiteral("Operations"), QStringLiteral("Armor"), 0, kFile);
     ReadProfileSection(QStringLiteral("Operations"), kFile);
     QVERIFY(WritePrivateProfileString(QStringLiteral("Zorvex Test"), QStringLiteral("k"),
@@ -242,8 +258,8 @@ void TestPrivateProfile::hostileFilesNeverCrashOrLoseLines()
     const QByteArray after = settings.read();
     // Whatever was there is still there, in front of the new section.
     QVERIFY(after.startsWith(content));
-    QCOMPARE(GetPrivateProfileString(QStringLiteral("Zorvex Test"), QStringLiteral("k"), QString(), 10,
-                                     kFile),
+    QCOMPARE(GetPrivateProfileString(QStringLiteral("Zorvex Test"), QStringLiteral("k"), QString(),
+                                     10, kFile),
              QStringLiteral("v"));
 }
 
@@ -267,8 +283,8 @@ void TestPrivateProfile::readOnlyDirectoryIsLeftUntouched()
     QFile::setPermissions(settings.dir(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     QVERIFY(!WritePrivateProfileString(QStringLiteral("Operations"), QStringLiteral("Armor"),
                                        QStringLiteral("1"), kFile));
-    QFile::setPermissions(settings.dir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                              QFileDevice::ExeOwner);
+    QFile::setPermissions(settings.dir(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QCOMPARE(settings.read(), before);
     QCOMPARE(QDir(settings.dir()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
@@ -278,15 +294,19 @@ void TestPrivateProfile::writeKeepsPermissionsAndCreatesPrivateFiles()
     ScratchSettings settings;
     const QString nested = settings.dir() + QStringLiteral("/sub/dir/");
     qputenv("ZORVEX_CONFIG_DIR", nested.toLocal8Bit());
-    QVERIFY(WritePrivateProfileString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("v"), kFile));
-    struct stat st {};
+    QVERIFY(WritePrivateProfileString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("v"),
+                                      kFile));
+    struct stat st
+    {
+    };
     QCOMPARE(::stat(QFile::encodeName(nested).constData(), &st), 0);
     QCOMPARE(st.st_mode & 0777, 0700u);
     QCOMPARE(::stat(QFile::encodeName(nested + kFile).constData(), &st), 0);
     QCOMPARE(st.st_mode & 0777, 0600u);
 
     ::chmod(QFile::encodeName(nested + kFile).constData(), 0640);
-    QVERIFY(WritePrivateProfileString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("w"), kFile));
+    QVERIFY(WritePrivateProfileString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("w"),
+                                      kFile));
     QCOMPARE(::stat(QFile::encodeName(nested + kFile).constData(), &st), 0);
     QCOMPARE(st.st_mode & 0777, 0640u);
 }
@@ -297,7 +317,8 @@ void TestPrivateProfile::valueWithLineBreaksStaysOnOneLine()
     WritePrivateProfileString(QStringLiteral("A"), QStringLiteral("k"),
                               QStringLiteral("one\r\n[Operations]\nArmor=1"), kFile);
     QCOMPARE(settings.read(), QByteArray("[A]\r\nk=one  [Operations] Armor=1\r\n"));
-    QCOMPARE(GetPrivateProfileInt(QStringLiteral("Operations"), QStringLiteral("Armor"), 0, kFile), 0);
+    QCOMPARE(GetPrivateProfileInt(QStringLiteral("Operations"), QStringLiteral("Armor"), 0, kFile),
+             0);
 }
 
 QTEST_GUILESS_MAIN(TestPrivateProfile)

@@ -19,12 +19,13 @@ void TestSettingsDir::directory_data()
     QTest::addColumn<QByteArray>("xdg");
     QTest::addColumn<QByteArray>("home");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("explicit wins") << QByteArray("/tmp/zc/") << QByteArray("/x") << QByteArray("/h")
-                                   << "/tmp/zc";
+    QTest::newRow("explicit wins")
+        << QByteArray("/tmp/zc/") << QByteArray("/x") << QByteArray("/h") << "/tmp/zc";
     QTest::newRow("xdg") << QByteArray() << QByteArray("/x") << QByteArray("/h") << "/x/zorvex5";
     QTest::newRow("relative xdg ignored")
         << QByteArray() << QByteArray("rel") << QByteArray("/h") << "/h/.config/zorvex5";
-    QTest::newRow("home") << QByteArray() << QByteArray() << QByteArray("/h") << "/h/.config/zorvex5";
+    QTest::newRow("home") << QByteArray() << QByteArray() << QByteArray("/h")
+                          << "/h/.config/zorvex5";
 }
 
 void TestSettingsDir::directory()
@@ -49,10 +50,14 @@ void TestSettingsDir::resolve_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("bare") << "ZORVEX 5.INI" << "/cfg/ZORVEX 5.INI";
-    QTest::newRow("windows directory") << "C:\\WINDOWS\\ZORVEX 5.INI" << "/cfg/ZORVEX 5.INI";
-    QTest::newRow("application profile") << "zorvex5.ini" << "/cfg/zorvex5.ini";
-    QTest::newRow("absolute") << "/etc/x.ini" << "/etc/x.ini";
+    QTest::newRow("bare") << "ZORVEX 5.INI"
+                          << "/cfg/ZORVEX 5.INI";
+    QTest::newRow("windows directory") << "C:\\WINDOWS\\ZORVEX 5.INI"
+                                       << "/cfg/ZORVEX 5.INI";
+    QTest::newRow("application profile") << "zorvex5.ini"
+                                         << "/cfg/zorvex5.ini";
+    QTest::newRow("absolute") << "/etc/x.ini"
+                              << "/etc/x.ini";
 }
 
 void TestSettingsDir::resolve()

@@ -55,14 +55,15 @@ private slots:
     void lineBreakInUserIdCannotForgeAKey()
     {
         // Found by fuzzing: a user ID "a\npub  1024/DEADBEEF evil" printed two "pub " lines.
-        const auto keys = ParseColonListing(
-            "pub:u:255:22:AAAAAAAAAAAAAAAA:1:::u:::scESC::::::23::0:\n"
-            "uid:u::::1::X::a\\x0apub  1024/DEADBEEF evil\\x0d\\x7f:::::::::0:\n"
-            "uid:u::::1::X::second\\x0a\\x09:::::::::0:\n");
+        const auto keys =
+            ParseColonListing("pub:u:255:22:AAAAAAAAAAAAAAAA:1:::u:::scESC::::::23::0:\n"
+                              "uid:u::::1::X::a\\x0apub  1024/DEADBEEF evil\\x0d\\x7f:::::::::0:\n"
+                              "uid:u::::1::X::second\\x0a\\x09:::::::::0:\n");
         QCOMPARE(keys.size(), std::size_t(1));
-        QCOMPARE(L(FormatKey(keys[0], false)),
-                 QByteArray("pub   255/AAAAAAAA 1970/01/01 a\\x0apub  1024/DEADBEEF evil\\x0d\\x7f\n"
-                            "                              second\\x0a\\x09\n"));
+        QCOMPARE(
+            L(FormatKey(keys[0], false)),
+            QByteArray("pub   255/AAAAAAAA 1970/01/01 a\\x0apub  1024/DEADBEEF evil\\x0d\\x7f\n"
+                       "                              second\\x0a\\x09\n"));
     }
 
     void fingerprintLayout()
