@@ -44,3 +44,35 @@ inline void UseFakePgp(const char *fakePgp, const QString &logFile)
                              "FAKE_PGP_EXIT", "FAKE_PGP_UNLINK"})
         qunsetenv(knob);
 }
+
+// The surroundings of one job test: its own settings, an empty current directory where the job
+// files go, and the fake engine logging to "log" there. The old current directory comes back
+// when it goes.
+class FakePgpWorkspace
+{
+public:
+    explicit FakePgpWorkspace(const char *fakePgp)
+        : m_startDir(QDir::currentPath()), m_entered(QDir::setCurrent(m_dir.path()))
+    {
+        UseFakePgp(fakePgp, file(QStringLiteral("log")));
+    }
+    ~FakePgpWorkspace() { QDir::setCurrent(m_startDir); }
+    FakePgpWorkspace(const FakePgpWorkspace &) = delete;
+    FakePgpWorkspace &operator=(const FakePgpWorkspace &) = delete;
+
+    bool entered() const { return m_entered; }
+    QString path() const { return m_dir.path(); }
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+    QByteArray bytes(const QString &name) const
+    {
+        QFile f(file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    const ScratchSettings &settings() const { return m_settings; }
+
+private:
+    ScratchSettings m_settings;
+    QTemporaryDir m_dir;
+    QString m_startDir;
+    bool m_entered;
+};

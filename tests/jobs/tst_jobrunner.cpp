@@ -31,12 +31,8 @@ private slots:
     void outsideProgramStartsWithoutAShell();
 
 private:
-    QString file(const QString &name) const { return m_dir->filePath(name); }
-    QByteArray bytes(const QString &name) const
-    {
-        QFile f(file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
+    QString file(const QString &name) const { return m_work->file(name); }
+    QByteArray bytes(const QString &name) const { return m_work->bytes(name); }
     QByteArray log() const { return bytes(QStringLiteral("log")); }
     static QPushButton *stopButton()
     {
@@ -47,14 +43,11 @@ private:
         return nullptr;
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScratchSettings> m_settings;
-    QString m_startDir;
+    std::unique_ptr<FakePgpWorkspace> m_work;
 };
 
 void TestJobRunner::initTestCase()
 {
-    m_startDir = QDir::currentPath();
     MessageBox::setTestMode(true);
 }
 
@@ -62,15 +55,13 @@ void TestJobRunner::init()
 {
     ResetState();
     MessageBox::clearShown();
-    m_settings = std::make_unique<ScratchSettings>();
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-    UseFakePgp(FAKE_PGP, file(QStringLiteral("log")));
+    m_work = std::make_unique<FakePgpWorkspace>(FAKE_PGP);
+    QVERIFY(m_work->entered());
 }
 
 void TestJobRunner::cleanup()
 {
-    QDir::setCurrent(m_startDir);
+    m_work.reset();
     QVERIFY(!JobRunning());
     QVERIFY(stopButton() == nullptr);
 }
@@ -236,8 +227,8 @@ void TestJobRunner::notStarted()
     const QByteArray path = qgetenv("PATH");
     qputenv("ZORVEX_TERMINAL", terminal);
     if (hideInterpreter) {
-        qputenv("ZORVEX_TOOLS_DIR", QFile::encodeName(m_dir->path()));
-        qputenv("PATH", QFile::encodeName(m_dir->path()));
+        qputenv("ZORVEX_TOOLS_DIR", QFile::encodeName(m_work->path()));
+        qputenv("PATH", QFile::encodeName(m_work->path()));
     }
     JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE -kv ");
     QElapsedTimer timer;

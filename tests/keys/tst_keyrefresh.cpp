@@ -19,7 +19,8 @@ private slots:
     void refusedWhileAnotherJobRuns();
 
 private:
-    QString file(const QString &name) const { return m_dir->filePath(name); }
+    QString file(const QString &name) const { return m_work->file(name); }
+    QByteArray bytes(const QString &name) const { return m_work->bytes(name); }
     void setListing(const QByteArray &listing)
     {
         QFile f(file(QStringLiteral("canned")));
@@ -27,15 +28,8 @@ private:
         f.write(listing);
         qputenv("FAKE_PGP_OUTPUT", QFile::encodeName(f.fileName()));
     }
-    QByteArray bytes(const QString &name) const
-    {
-        QFile f(file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScratchSettings> m_settings;
-    QString m_startDir;
+    std::unique_ptr<FakePgpWorkspace> m_work;
 };
 
 namespace {
@@ -48,7 +42,6 @@ const QByteArray
 
 void TestKeyRefresh::initTestCase()
 {
-    m_startDir = QDir::currentPath();
     MessageBox::setTestMode(true);
 }
 
@@ -56,15 +49,13 @@ void TestKeyRefresh::init()
 {
     ResetState();
     MessageBox::clearShown();
-    m_settings = std::make_unique<ScratchSettings>();
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-    UseFakePgp(FAKE_PGP, file(QStringLiteral("log")));
+    m_work = std::make_unique<FakePgpWorkspace>(FAKE_PGP);
+    QVERIFY(m_work->entered());
 }
 
 void TestKeyRefresh::cleanup()
 {
-    QDir::setCurrent(m_startDir);
+    m_work.reset();
 }
 
 void TestKeyRefresh::refreshRebuildsTheSection_data()
@@ -120,13 +111,13 @@ void TestKeyRefresh::missingListingKeepsEverything()
 {
     setListing(kWorkedExample);
     QCOMPARE(RefreshKeyNames(), JobOutcome::Finished);
-    const QByteArray before = m_settings->read();
+    const QByteArray before = m_work->settings().read();
     qputenv("FAKE_PGP_UNLINK", "keys.$$$");
     QCOMPARE(RefreshKeyNames(), JobOutcome::Finished);
     QCOMPARE(MessageBox::shown().size(), 1);
     QCOMPARE(MessageBox::shown().first().icon, MessageBox::Icon::Information);
     QCOMPARE(MessageBox::shown().first().text, QStringLiteral("Problem encountered opening file"));
-    QCOMPARE(m_settings->read(), before);
+    QCOMPARE(m_work->settings().read(), before);
     QCOMPARE(State().KeyNameCount, 2u);
     QVERIFY(QFile::exists(file(QStringLiteral("update.bat"))));
 }
