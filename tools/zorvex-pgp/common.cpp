@@ -1,4 +1,5 @@
 #include "common.h"
+#include "printable.h"
 
 #include <csignal>
 #include <cstdio>
@@ -12,7 +13,7 @@ namespace zpgp {
 
 void Say(const std::string &line)
 {
-    std::fputs((line + "\n").c_str(), stderr);
+    std::fputs((Printable(line, true) + "\n").c_str(), stderr);
 }
 
 std::vector<std::string> BaseArgs(const Context &cx, bool batch)

@@ -5,6 +5,7 @@
 #include "gpgrun.h"
 #include "keylisting.h"
 #include "options.h"
+#include "printable.h"
 #include "terminal.h"
 
 #include <optional>
@@ -43,7 +44,8 @@ struct Failure
 
 [[noreturn]] void Fail(int code, std::string message);
 
-// One line on standard error.
+// One line on standard error, control characters escaped; a name from outside that could hold a
+// line break goes through Printable() first.
 void Say(const std::string &line);
 
 struct Context

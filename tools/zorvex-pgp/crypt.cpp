@@ -36,7 +36,7 @@ bool AcceptUncertified(Context &cx, const GpgResult &r)
         Say("\nWARNING:  Because this public key is not certified with a trusted\n"
             "signature, it is not known with high confidence that this public key\n"
             "actually belongs to: \"" +
-            (keys.front().userIds.empty() ? name : keys.front().userIds.front()) + "\".");
+            Printable(keys.front().userIds.empty() ? name : keys.front().userIds.front()) + "\".");
         if (!cx.term->askYes("\nAre you sure you want to use this public key (y/N)? "))
             return false;
     }
@@ -233,6 +233,8 @@ int DoCrypt(Context &cx)
     job.clearsign = o.sign && o.clearsig && o.text && o.armor && !o.encrypt && !o.detach &&
                     !o.conventional && job.text;
     ChooseKeys(cx, job);
+    if (o.wipe)
+        CheckWipeable(job.input);
 
     const std::string outName = CryptOutputName(cx, job);
     OutputFile out(outName);
@@ -250,11 +252,11 @@ int DoCrypt(Context &cx)
 
     if (Interrupted())
         Fail(kInterrupted, "Interrupted.");
-    out.commit(false);
+    out.commitLike(job.input);
     if (o.verbose > 0)
-        Say((o.detach        ? "Signature file: "
-             : job.clearsign ? "Clear signature file: "
-                             : "Ciphertext file: ") +
+        Say((job.clearsign                                ? "Clear signature file: "
+             : o.detach || !(o.encrypt || o.conventional) ? "Signature file: "
+                                                          : "Ciphertext file: ") +
             outName);
     if (o.wipe)
         WipeInput(job.input);

@@ -4,9 +4,11 @@
 #include "files.h"
 #include "passphrase.h"
 
-#include <cstdint>
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace zpgp {
 
@@ -62,6 +64,91 @@ int DoVerifyDetached(Context &cx, const std::string &sig, const std::string &dat
     return SignatureResult(r, sig);
 }
 
+// "PLAINTEXT <format> <time> <name>": the file name the message carries.
+std::string StoredName(const GpgResult &r)
+{
+    const std::string pt = r.arg("PLAINTEXT");
+    const std::size_t sp1 = pt.find(' ');
+    const std::size_t sp2 = sp1 == std::string::npos ? sp1 : pt.find(' ', sp1 + 1);
+    return sp2 == std::string::npos ? std::string() : DecodePercent(pt.substr(sp2 + 1));
+}
+
+const char kEyesOnlyNote[] =
+    "This message is marked \"For your eyes only\": shown here, no file written.";
+
+// gpg's plaintext as it comes: into the output file or, for a for-your-eyes-only message, straight
+// to standard output. A small message can expand enormously, so none of it is held in memory,
+// and text meant only for the screen never touches the disk.
+class PlaintextSink : public OutputSink
+{
+public:
+    PlaintextSink(const std::string &path, bool eyesOnlyAllowed)
+        : m_path(path), m_eyesOnlyAllowed(eyesOnlyAllowed)
+    {
+    }
+    ~PlaintextSink() override { Close(); }
+
+    void begin() override
+    {
+        Close();
+        m_fd = ::open(m_path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+        m_error = m_fd < 0 ? errno : 0;
+        m_decided = m_toConsole = false;
+    }
+    void write(const char *data, std::size_t size, const GpgResult &sofar) override
+    {
+        if (!m_decided) {
+            m_decided = true;
+            m_toConsole = m_eyesOnlyAllowed && StoredName(sofar) == "_CONSOLE";
+            if (m_toConsole)
+                Say(kEyesOnlyNote);
+        }
+        if (m_toConsole) {
+            // A reader that went away only loses the rest of the text.
+            if (!m_consoleGone)
+                m_consoleGone = !WriteAll(1, data, size);
+        } else if (m_error == 0 && !WriteAll(m_fd, data, size)) {
+            m_error = errno;
+        }
+    }
+    bool toConsole() const { return m_toConsole; }
+    // errno of the first failure to write the output file, 0 when all went well.
+    int finish()
+    {
+        if (m_fd >= 0 && m_error == 0 && ::fsync(m_fd) != 0)
+            m_error = errno;
+        Close();
+        return m_error;
+    }
+
+private:
+    static bool WriteAll(int fd, const char *data, std::size_t size)
+    {
+        while (size > 0) {
+            const ssize_t n = ::write(fd, data, size);
+            if (n < 0 && errno == EINTR && !Interrupted())
+                continue;
+            if (n <= 0)
+                return false;
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+    void Close()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+    std::string m_path;
+    bool m_eyesOnlyAllowed;
+    int m_fd = -1;
+    int m_error = 0;
+    bool m_decided = false, m_toConsole = false, m_consoleGone = false;
+};
+
 } // namespace
 
 int DoDecrypt(Context &cx)
@@ -115,8 +202,11 @@ int DoDecrypt(Context &cx)
     call.args.insert(call.args.end(), {"--decrypt"});
     if (o.keepSignature)
         call.args.push_back("--unwrap");
-    call.args.insert(call.args.end(), {"--output", out.temp(), "--", input});
+    call.args.insert(call.args.end(), {"--output", "-", "--", input});
+    PlaintextSink sink(out.temp(), !o.keepSignature);
+    call.sink = &sink;
     GpgResult r = RunWithSecretKey(cx, call, true);
+    const int writeError = sink.finish();
 
     const bool symmetric =
         r.has("NEED_PASSPHRASE_SYM") || (r.has("BEGIN_DECRYPTION") && !r.has("ENC_TO"));
@@ -138,29 +228,22 @@ int DoDecrypt(Context &cx)
     }
     const int sigResult = SignatureResult(r, input);
 
-    // "PLAINTEXT <format> <time> <name>"
-    std::string stored;
-    {
-        const std::string pt = r.arg("PLAINTEXT");
-        std::size_t sp1 = pt.find(' ');
-        std::size_t sp2 = sp1 == std::string::npos ? sp1 : pt.find(' ', sp1 + 1);
-        if (sp2 != std::string::npos)
-            stored = DecodePercent(pt.substr(sp2 + 1));
-    }
+    const std::string stored = StoredName(r);
     if (stored == "_CONSOLE" && !o.keepSignature) {
-        // For your eyes only: show it, write nothing.
-        const std::string text = ReadWholeFile(out.temp(), SIZE_MAX);
+        // For your eyes only: shown as it came, nothing written.
         out.discard();
-        Say("This message is marked \"For your eyes only\": shown here, no file written.");
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fflush(stdout);
+        if (!sink.toConsole())
+            Say(kEyesOnlyNote);
         return sigResult;
     }
+    if (writeError != 0)
+        Fail(kFileError, "Cannot write output file '" + out.finalName() +
+                             "': " + std::strerror(writeError) + "; nothing written.");
     if (restore) {
         const std::string safe = SafeStoredName(stored);
         std::string name = safe.empty() ? BaseName(planned) : safe;
         if (!safe.empty() && safe != BaseName(stored))
-            Say("Stored name '" + stored + "' reduced to '" + safe + "'.");
+            Say("Stored name '" + Printable(stored) + "' reduced to '" + Printable(safe) + "'.");
         name = ConfirmOutputName(cx, name, input);
         if (name.find('/') != std::string::npos && DirectoryOf(name) != ".")
             Fail(kFileError, "Output file '" + name + "' is outside the current directory.");
@@ -178,7 +261,9 @@ int DoDecrypt(Context &cx)
         d.args.insert(d.args.end(), {"--dearmor", "--output", bin.temp(), "--", input});
         if (Run(cx, d).exitCode != 0)
             Fail(kFileError, "Cannot keep the binary form of '" + input + "'.");
-        bin.commit(false);
+        bin.commitLike(input);
+        if (o.verbose > 0)
+            Say("Binary file: " + binName);
     }
     return sigResult;
 }

@@ -1,4 +1,5 @@
 #include "files.h"
+#include "cleanup.h"
 #include "commands.h"
 
 #include <cerrno>
@@ -16,6 +17,29 @@ namespace zpgp {
 
 namespace {
 
+// Why `fd` (opened as `path`) must not be wiped, or empty when it may be.
+std::string WipeRefusal(int fd, struct stat &st)
+{
+    if (::fstat(fd, &st) != 0)
+        return std::strerror(errno);
+    if (!S_ISREG(st.st_mode))
+        return "not a regular file";
+    // Overwriting in place reaches every name of the file, not just the one being wiped.
+    if (st.st_nlink > 1)
+        return "it has another name (a hard link), and wiping would destroy the data under that "
+               "name too";
+    return {};
+}
+
+// A FIFO must not block the open, and a link is never followed.
+int OpenForWipe(const std::string &path, std::string &why)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        why = errno == ELOOP ? "not a regular file" : std::strerror(errno);
+    return fd;
+}
+
 bool Wipe(const std::string &path, std::string &why)
 {
     struct stat st
@@ -29,9 +53,12 @@ bool Wipe(const std::string &path, std::string &why)
         why = "not a regular file";
         return false;
     }
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) {
-        why = std::strerror(errno);
+    const int fd = OpenForWipe(path, why);
+    if (fd < 0)
+        return false;
+    why = WipeRefusal(fd, st);
+    if (!why.empty()) {
+        ::close(fd);
         return false;
     }
     std::vector<char> zeros(65536, 0);
@@ -125,28 +152,37 @@ bool IsTextFile(const std::string &path)
 
 // ---- output files -------------------------------------------------------------------------
 
+// The temporary file is registered before it exists and until it is gone, so that a signal
+// ending the run removes it too.
 OutputFile::OutputFile(const std::string &finalName) : m_final(finalName)
 {
     std::string pattern = DirectoryOf(finalName) + "/.zorvex-pgp-XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
+    SignalsHeld held;
     const int fd = ::mkstemp(buf.data());
     if (fd < 0)
         Fail(kFileError,
              "Cannot create output file '" + finalName + "': " + std::strerror(errno) + ".");
     ::close(fd);
+    if (!RememberTemp(buf.data())) {
+        ::unlink(buf.data());
+        Fail(kFileError, "Cannot create output file '" + finalName + "': name too long.");
+    }
     m_temp = buf.data();
 }
 
 OutputFile::~OutputFile()
 {
     if (!m_temp.empty())
-        ::unlink(m_temp.c_str());
+        discard();
 }
 
 void OutputFile::discard()
 {
+    SignalsHeld held;
     ::unlink(m_temp.c_str());
+    ForgetTemp(m_temp);
     m_temp.clear();
 }
 
@@ -157,10 +193,28 @@ void OutputFile::commit(bool privateMode)
         ::umask(mask);
         ::chmod(m_temp.c_str(), 0666 & ~mask);
     }
+    if (Interrupted())
+        Fail(kInterrupted, "Interrupted.");
+    SignalsHeld held;
     if (::rename(m_temp.c_str(), m_final.c_str()) != 0)
         Fail(kFileError,
              "Cannot write output file '" + m_final + "': " + std::strerror(errno) + ".");
+    ForgetTemp(m_temp);
     m_temp.clear();
+}
+
+void OutputFile::commitLike(const std::string &input)
+{
+    struct stat st
+    {
+    };
+    if (::stat(input.c_str(), &st) != 0)
+        Fail(kFileError, "Cannot read file '" + input + "': " + std::strerror(errno) + ".");
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    // The owner may always read and write the output; others only as far as the input let them.
+    ::chmod(m_temp.c_str(), (S_IRUSR | S_IWUSR | (st.st_mode & 066)) & ~mask);
+    commit(true);
 }
 
 // Settles the output name: an existing file needs the terminal's yes (or a new name); under
@@ -204,6 +258,21 @@ std::string RequireInput(const Context &cx)
     if (::access(in.c_str(), R_OK) != 0)
         Fail(kFileError, "Cannot read file '" + in + "': " + std::strerror(errno) + ".");
     return in;
+}
+
+void CheckWipeable(const std::string &input)
+{
+    std::string why;
+    const int fd = OpenForWipe(input, why);
+    struct stat st
+    {
+    };
+    if (fd >= 0) {
+        why = WipeRefusal(fd, st);
+        ::close(fd);
+    }
+    if (!why.empty())
+        Fail(kFileError, "File '" + input + "' cannot be wiped: " + why + "; nothing written.");
 }
 
 void WipeInput(const std::string &input)

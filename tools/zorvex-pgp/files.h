@@ -37,6 +37,8 @@ public:
     void discard();
     // Renames the file into place; unless privateMode, it gets the permissions umask allows.
     void commit(bool privateMode);
+    // Renames the file into place, readable by no one who could not read `input`.
+    void commitLike(const std::string &input);
 
 private:
     std::string m_final;
@@ -46,6 +48,9 @@ private:
 // Settles the output name: an existing file needs the terminal's yes (or a new name); under
 // +batchmode it is an error. The input itself is never an output.
 std::string ConfirmOutputName(Context &cx, std::string name, const std::string &input);
+
+// Ends the run before anything is written when -w could not wipe `input` afterwards.
+void CheckWipeable(const std::string &input);
 
 // Wipes the input after its output is written (-w).
 void WipeInput(const std::string &input);

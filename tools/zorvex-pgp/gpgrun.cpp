@@ -1,6 +1,7 @@
 #include "gpgrun.h"
 
-#include "terminal.h"
+#include "cleanup.h"
+#include "printable.h"
 
 #include <algorithm>
 #include <cctype>
@@ -39,6 +40,32 @@ void CloseFd(int &fd)
         ::close(fd);
     fd = -1;
 }
+
+void WriteAll(int fd, std::string_view text)
+{
+    while (!text.empty()) {
+        const ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+// Moves the complete "[GNUPG:] " lines of `text` into `status`.
+void TakeStatusLines(std::string &text, std::vector<std::string> &status)
+{
+    std::size_t pos = 0;
+    for (std::size_t end; (end = text.find('\n', pos)) != std::string::npos; pos = end + 1) {
+        if (text.compare(pos, 9, "[GNUPG:] ") == 0)
+            status.push_back(text.substr(pos + 9, end - pos - 9));
+    }
+    text.erase(0, pos);
+}
+
+// gpg's messages are kept for the failure report; a flood of them keeps only its end.
+constexpr std::size_t kErrorsKept = 1 << 16;
 
 } // namespace
 
@@ -125,23 +152,32 @@ GpgResult RunGpg(const GpgCall &call)
         cargv.push_back(a.data());
     cargv.push_back(nullptr);
 
-    const pid_t pid = ::fork();
+    if (call.sink)
+        call.sink->begin();
+    pid_t pid;
+    {
+        // The handlers must know this gpg from its first moment, to stop it when the run ends.
+        SignalsHeld held;
+        pid = ::fork();
+        if (pid == 0) {
+            ResetSignalsForChild();
+            ::dup2(statusPipe[1], kStatusFd);
+            if (call.passphrase)
+                ::dup2(passPipe[0], kPassFd);
+            if (!call.interactive) {
+                const int devnull = ::open("/dev/null", O_RDONLY);
+                ::dup2(devnull, 0);
+                ::dup2(outPipe[1], 1);
+                ::dup2(errPipe[1], 2);
+            }
+            ::execvp(cargv[0], cargv.data());
+            ::_exit(127);
+        }
+        if (pid > 0)
+            SetChild(pid);
+    }
     if (pid < 0)
         return result;
-    if (pid == 0) {
-        ::dup2(statusPipe[1], kStatusFd);
-        if (call.passphrase)
-            ::dup2(passPipe[0], kPassFd);
-        if (!call.interactive) {
-            const int devnull = ::open("/dev/null", O_RDONLY);
-            ::dup2(devnull, 0);
-            ::dup2(outPipe[1], 1);
-            ::dup2(errPipe[1], 2);
-        }
-        ::signal(SIGPIPE, SIG_DFL);
-        ::execvp(cargv[0], cargv.data());
-        ::_exit(127);
-    }
     result.started = true;
     CloseFd(statusPipe[1]);
     CloseFd(passPipe[0]);
@@ -173,6 +209,7 @@ GpgResult RunGpg(const GpgCall &call)
     } sources[] = {{&statusPipe[0], &statusText},
                    {&outPipe[0], &result.output},
                    {&errPipe[0], &result.errors}};
+    std::size_t echoed = 0;
     char buffer[65536];
     for (;;) {
         pollfd fds[3];
@@ -191,6 +228,8 @@ GpgResult RunGpg(const GpgCall &call)
                 continue;
             break;
         }
+        // The status descriptor comes first, so a sink sees every status line gpg wrote before
+        // the data it is given.
         for (int i = 0; i < count; ++i) {
             if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
                 continue;
@@ -201,35 +240,53 @@ GpgResult RunGpg(const GpgCall &call)
                 CloseFd(*map[i]->fd);
                 continue;
             }
-            if (map[i]->sink == &result.output && !call.captureOutput)
+            const std::size_t size = static_cast<std::size_t>(n);
+            if (map[i]->sink == &result.output) {
+                if (call.sink)
+                    call.sink->write(buffer, size, result);
+                else if (call.captureOutput)
+                    result.output.append(buffer, size);
                 continue;
-            map[i]->sink->append(buffer, static_cast<std::size_t>(n));
-            if (map[i]->sink == &result.errors && call.echoErrors) {
-                ssize_t ignored = ::write(2, buffer, static_cast<std::size_t>(n));
-                (void)ignored;
+            }
+            map[i]->sink->append(buffer, size);
+            if (map[i]->sink == &statusText)
+                TakeStatusLines(statusText, result.status);
+            if (map[i]->sink == &result.errors) {
+                // Whole lines only, so an escape is never split between two reads.
+                const std::size_t lineEnd = result.errors.rfind('\n');
+                if (call.echoErrors && lineEnd != std::string::npos && lineEnd >= echoed) {
+                    WriteAll(
+                        2, Printable(
+                               std::string_view(result.errors).substr(echoed, lineEnd + 1 - echoed),
+                               true));
+                    echoed = lineEnd + 1;
+                }
+                if (result.errors.size() > 2 * kErrorsKept) {
+                    const std::size_t drop = result.errors.size() - kErrorsKept;
+                    result.errors.erase(0, drop);
+                    echoed = echoed > drop ? echoed - drop : 0;
+                }
             }
         }
     }
+    if (call.echoErrors && echoed < result.errors.size())
+        WriteAll(2, Printable(std::string_view(result.errors).substr(echoed), true));
     int wstatus = 0;
     while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    }
+    {
+        SignalsHeld held;
+        SetChild(0);
     }
     if (WIFEXITED(wstatus)) {
         result.exitCode = WEXITSTATUS(wstatus);
     } else if (WIFSIGNALED(wstatus)) {
         result.signal = WTERMSIG(wstatus);
     }
-    if (result.exitCode == 127 && statusText.empty() && result.errors.empty())
+    statusText += '\n';
+    TakeStatusLines(statusText, result.status);
+    if (result.exitCode == 127 && result.status.empty() && result.errors.empty())
         result.started = false;
-    std::size_t pos = 0;
-    while (pos < statusText.size()) {
-        std::size_t end = statusText.find('\n', pos);
-        if (end == std::string::npos)
-            end = statusText.size();
-        std::string line = statusText.substr(pos, end - pos);
-        pos = end + 1;
-        if (line.rfind("[GNUPG:] ", 0) == 0)
-            result.status.push_back(line.substr(9));
-    }
     return result;
 }
 

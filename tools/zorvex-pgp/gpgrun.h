@@ -2,6 +2,7 @@
 // collecting its --status-fd lines.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,12 +10,26 @@
 
 namespace zpgp {
 
+struct GpgResult;
+
+// Takes gpg's standard output as it comes, so none of it has to be held in memory.
+class OutputSink
+{
+public:
+    virtual ~OutputSink() = default;
+    // A new run of gpg starts: whatever an earlier one gave is void.
+    virtual void begin() {}
+    // `sofar` holds the status lines gpg gave before this data.
+    virtual void write(const char *data, std::size_t size, const GpgResult &sofar) = 0;
+};
+
 struct GpgCall
 {
     std::vector<std::string> args;         // after "gpg" and the status options
     std::optional<std::string> passphrase; // sent through --passphrase-fd
     bool interactive = false;              // gpg talks to the user on our terminal
     bool captureOutput = false;            // keep standard output in GpgResult::output
+    OutputSink *sink = nullptr;            // or hand it over as it comes
     bool echoErrors = false;               // pass gpg's messages through to our stderr
 };
 

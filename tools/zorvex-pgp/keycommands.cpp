@@ -212,7 +212,7 @@ int DoKeyRemove(Context &cx)
         Fail(kBadArguments, "No user ID given to remove.");
     const ListedKey key = FindOneKey(cx, a[0]);
     const bool own = HasSecretKey(cx, key.fingerprint);
-    std::fputs(FormatKey(key, false).c_str(), stderr);
+    std::fputs(Printable(FormatKey(key, false), true).c_str(), stderr);
     if (cx.o.batch || !cx.term->canAsk())
         Fail(kKeyError,
              "Key '" + a[0] + "' not removed: removing a key needs a yes on the terminal.");
@@ -257,7 +257,7 @@ int DoKeyDisable(Context &cx)
     if (a.empty())
         Fail(kBadArguments, "No user ID given.");
     const ListedKey key = FindOneKey(cx, a[0]);
-    std::fputs(FormatKey(key, false).c_str(), stderr);
+    std::fputs(Printable(FormatKey(key, false), true).c_str(), stderr);
     if (HasSecretKey(cx, key.fingerprint))
         return RunInteractiveEdit(cx, "Revoking key '" + a[0] + "'",
                                   {"--edit-key", key.fingerprint, "revkey", "save"}, std::nullopt,

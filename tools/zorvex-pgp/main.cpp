@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <exception>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -53,9 +54,12 @@ int Dispatch(Context &cx)
 
 int main(int argc, char **argv)
 {
+    // Before anything else: the pass phrases in argv must vanish from the process list, and no
+    // core file may ever hold them.
+    DisableCoreDumps();
     std::vector<std::string> args(argv + 1, argv + argc);
     BlankPassphraseArguments(argc, argv);
-    InstallInterruptHandler();
+    InstallSignalHandlers();
     if (::isatty(0) && !std::getenv("GPG_TTY")) {
         if (const char *tty = ::ttyname(0))
             ::setenv("GPG_TTY", tty, 1);
@@ -77,5 +81,9 @@ int main(int argc, char **argv)
     } catch (const Failure &f) {
         Say(f.message);
         return f.code;
+    } catch (const std::exception &e) {
+        // Caught so that the temporary files are unwound and removed all the same.
+        Say(std::string("Internal error: ") + e.what() + ".");
+        return kOther;
     }
 }

@@ -1,4 +1,5 @@
 #include "options.h"
+#include "printable.h"
 
 #include <cctype>
 #include <cstring>
@@ -192,12 +193,28 @@ ParseResult ParseCommandLine(const std::vector<std::string> &args)
 
 void BlankPassphraseArguments(int argc, char **argv)
 {
+    // The same reading of option groups as ParseCommandLine, so joined forms such as "-cz pw" and
+    // "-czpw" lose their value too.
+    bool anyLetter = false, keyCommand = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-z") == 0 && i + 1 < argc) {
-            std::memset(argv[i + 1], ' ', std::strlen(argv[i + 1]));
-            ++i;
-        } else if (std::strncmp(argv[i], "-z", 2) == 0 && argv[i][2] != '\0') {
-            std::memset(argv[i] + 2, ' ', std::strlen(argv[i] + 2));
+        char *a = argv[i];
+        if (a[0] != '-' || a[1] == '\0')
+            continue;
+        if (std::strcmp(a, "--") == 0)
+            break;
+        if (a[1] == 'k' && !keyCommand && !anyLetter) {
+            keyCommand = true;
+            continue;
+        }
+        for (char *p = a + 1; *p; ++p) {
+            const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+            if (c == 'u' || c == 'o' || c == 'z') {
+                char *value = p[1] ? p + 1 : (i + 1 < argc ? argv[++i] : nullptr);
+                if (c == 'z' && value)
+                    std::memset(value, ' ', std::strlen(value));
+                break;
+            }
+            anyLetter = true;
         }
     }
 }
@@ -247,7 +264,8 @@ std::string SafeStoredName(std::string_view stored)
         name.erase(0, colon + 1);
     if (name.empty() || name == "." || name == ".." || name == "_CONSOLE")
         return {};
-    return name;
+    // A control character in a file name would reach every terminal that lists it.
+    return ReplaceControls(name, '_');
 }
 
 std::string KeyringPath(std::string_view argument, std::string_view cwd)

@@ -47,7 +47,8 @@ struct ParseResult
 
 ParseResult ParseCommandLine(const std::vector<std::string> &args);
 
-// Blanks every "-z" value in place so that it no longer shows in the process list.
+// Blanks every "-z" value in place, joined forms too, so that it no longer shows in the process
+// list.
 void BlankPassphraseArguments(int argc, char **argv);
 
 // Drops the final extension of the last path component and adds `extension` (".pgp", ...).
@@ -61,7 +62,7 @@ bool HasExtension(std::string_view path);
 
 // The last component of a name stored in a message, or empty when nothing safe is left (no
 // directory part, never "." or "..", no NUL), so that -p cannot write outside the current
-// directory.
+// directory; control characters become '_'.
 std::string SafeStoredName(std::string_view stored);
 
 // A keyring argument: relative to `cwd`, ".pgp" added when it has no extension.

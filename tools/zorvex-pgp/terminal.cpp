@@ -1,7 +1,7 @@
 #include "terminal.h"
+#include "printable.h"
 
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -9,13 +9,6 @@
 namespace zpgp {
 
 namespace {
-volatile std::sig_atomic_t g_interrupted = 0;
-
-extern "C" void OnInterrupt(int)
-{
-    g_interrupted = 1;
-}
-
 void WriteAll(int fd, const std::string &text)
 {
     std::size_t done = 0;
@@ -29,24 +22,6 @@ void WriteAll(int fd, const std::string &text)
     }
 }
 } // namespace
-
-bool Interrupted()
-{
-    return g_interrupted != 0;
-}
-
-void InstallInterruptHandler()
-{
-    struct sigaction sa
-    {
-    };
-    sa.sa_handler = OnInterrupt;
-    sigemptyset(&sa.sa_mask);
-    // No SA_RESTART: a prompt waiting for input must notice the interrupt.
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    signal(SIGPIPE, SIG_IGN);
-}
 
 Terminal::Terminal(bool batch)
 {
@@ -76,7 +51,7 @@ std::optional<std::string> Terminal::readLine(const std::string &prompt, bool ec
 {
     if (!m_canAsk || Interrupted())
         return std::nullopt;
-    WriteAll(m_out, prompt);
+    WriteAll(m_out, Printable(prompt, true));
     termios saved{};
     bool restore = false;
     if (!echo && ::isatty(m_in) && ::tcgetattr(m_in, &saved) == 0) {

@@ -7,6 +7,8 @@
 // pass phrase prompts. Under +batchmode nothing is ever asked.
 #pragma once
 
+#include "cleanup.h"
+
 #include <optional>
 #include <string>
 
@@ -33,9 +35,5 @@ private:
     int m_out = -1;
     bool m_ownFd = false;
 };
-
-// Set by the SIGINT / SIGTERM handler.
-bool Interrupted();
-void InstallInterruptHandler();
 
 } // namespace zpgp

@@ -1,0 +1,152 @@
+#include "cleanup.h"
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace zpgp {
+
+namespace {
+
+// A handler may only read plain memory: fixed buffers, each published by its flag.
+constexpr int kSlots = 16;
+char g_paths[kSlots][PATH_MAX];
+volatile std::sig_atomic_t g_used[kSlots];
+volatile std::sig_atomic_t g_child = 0;
+volatile std::sig_atomic_t g_interrupted = 0;
+
+constexpr int kEnding[] = {SIGHUP, SIGQUIT};
+constexpr int kStopping[] = {SIGINT, SIGTERM};
+
+sigset_t HandledSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : kEnding)
+        sigaddset(&set, s);
+    for (int s : kStopping)
+        sigaddset(&set, s);
+    return set;
+}
+
+extern "C" void OnStop(int)
+{
+    const int savedErrno = errno;
+    g_interrupted = 1;
+    if (const pid_t child = g_child; child > 0)
+        ::kill(child, SIGTERM);
+    errno = savedErrno;
+}
+
+extern "C" void OnEnd(int sig)
+{
+    // gpg goes first and for good, so it cannot recreate a file removed below.
+    if (const pid_t child = g_child; child > 0) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
+    for (int i = 0; i < kSlots; ++i) {
+        if (g_used[i])
+            ::unlink(g_paths[i]);
+    }
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
+} // namespace
+
+void DisableCoreDumps()
+{
+    const rlimit none{0, 0};
+    ::setrlimit(RLIMIT_CORE, &none);
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+}
+
+void InstallSignalHandlers()
+{
+    struct sigaction sa
+    {
+    };
+    sa.sa_mask = HandledSignals();
+    // No SA_RESTART: a prompt waiting for input must notice the interrupt.
+    const auto install = [&sa](int s) {
+        struct sigaction old
+        {
+        };
+        if (::sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+            return;
+        ::sigaction(s, &sa, nullptr);
+    };
+    sa.sa_handler = OnStop;
+    for (int s : kStopping)
+        install(s);
+    sa.sa_handler = OnEnd;
+    for (int s : kEnding)
+        install(s);
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+bool Interrupted()
+{
+    return g_interrupted != 0;
+}
+
+bool RememberTemp(const std::string &path)
+{
+    if (path.size() >= PATH_MAX)
+        return false;
+    for (int i = 0; i < kSlots; ++i) {
+        if (!g_used[i]) {
+            std::memcpy(g_paths[i], path.c_str(), path.size() + 1);
+            g_used[i] = 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+void ForgetTemp(const std::string &path)
+{
+    for (int i = 0; i < kSlots; ++i) {
+        if (g_used[i] && path == g_paths[i])
+            g_used[i] = 0;
+    }
+}
+
+void SetChild(pid_t pid)
+{
+    g_child = pid;
+}
+
+SignalsHeld::SignalsHeld()
+{
+    const sigset_t set = HandledSignals();
+    ::sigprocmask(SIG_BLOCK, &set, &m_saved);
+}
+
+SignalsHeld::~SignalsHeld()
+{
+    ::sigprocmask(SIG_SETMASK, &m_saved, nullptr);
+}
+
+void ResetSignalsForChild()
+{
+    // Until exec the handlers would act on the parent's files; ignored signals stay ignored.
+    for (int s : {SIGHUP, SIGQUIT, SIGINT, SIGTERM}) {
+        struct sigaction old
+        {
+        };
+        if (::sigaction(s, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
+            ::signal(s, SIG_DFL);
+    }
+    ::signal(SIGPIPE, SIG_DFL);
+    const sigset_t set = HandledSignals();
+    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+} // namespace zpgp
