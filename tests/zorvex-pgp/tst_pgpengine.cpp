@@ -11,6 +11,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 struct Run
@@ -301,6 +305,125 @@ private slots:
         QCOMPARE(pgp({"-w", "keep.txt"}).code, 0);
         QVERIFY(!QFile::exists(work("keep.txt")));
         QCOMPARE(pgp({"-w", "keep.txt"}).code, 3);
+    }
+
+    void wipeRefusesHardLinks()
+    {
+        WriteFile(work("a.txt"), "shared\n");
+        QVERIFY(::link(work("a.txt").toLocal8Bit().constData(),
+                       work("b.txt").toLocal8Bit().constData()) == 0);
+        for (const QStringList &args :
+             {QStringList{"-w", "a.txt"}, QStringList{"-cw", "a.txt", "-z", "pw"}}) {
+            const Run r = pgp(QStringList{"+batchmode"} + args);
+            QCOMPARE(r.code, 3);
+            QVERIFY2(r.err.contains("hard link"), r.err.constData());
+            QCOMPARE(ReadFile(work("b.txt")), QByteArray("shared\n"));
+            QCOMPARE(QDir(m_work->path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+        }
+    }
+
+    // The output of a private file stays private, and the message names what was written.
+    void outputPermissions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("inputMode");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("clear-sign private")
+            << QStringList{"-sta", "+clearsig=on", "in.txt", "-u", "alice", "-z", "alice pass"}
+            << 0600 << "in.asc" << QByteArray("Clear signature file: in.asc");
+        QTest::newRow("sign private")
+            << QStringList{"-s", "in.txt", "-u", "alice", "-z", "alice pass"} << 0600 << "in.pgp"
+            << QByteArray("Signature file: in.pgp");
+        QTest::newRow("encrypt group-readable")
+            << QStringList{"-c", "in.txt", "-z", "pw"} << 0640 << "in.pgp"
+            << QByteArray("Ciphertext file: in.pgp");
+        QTest::newRow("detach-sign public")
+            << QStringList{"-sb", "in.txt", "-u", "alice", "-z", "alice pass"} << 0644 << "in.sig"
+            << QByteArray("Signature file: in.sig");
+    }
+    void outputPermissions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, inputMode);
+        QFETCH(QString, output);
+        QFETCH(QByteArray, message);
+        WriteFile(work("in.txt"), "mine\n");
+        QVERIFY(::chmod(work("in.txt").toLocal8Bit().constData(), inputMode) == 0);
+        const Run r = pgp(QStringList{"+batchmode"} + args);
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY2(r.err.contains(message), r.err.constData());
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        struct stat st
+        {
+        };
+        QVERIFY(::stat(work(output).toLocal8Bit().constData(), &st) == 0);
+        QCOMPARE(int(st.st_mode & 0777), int((0600 | (inputMode & 066)) & ~mask));
+    }
+
+    // However the engine ends, no hidden temporary output is left behind and gpg is gone. A
+    // stand-in for gpg hands over some plaintext and then waits for good.
+    void temporaryOutputGoesOnSignal_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("terminal closed") << int(SIGHUP);
+        QTest::newRow("terminated") << int(SIGTERM);
+        QTest::newRow("interrupted") << int(SIGINT);
+    }
+    void temporaryOutputGoesOnSignal()
+    {
+        QFETCH(int, signal);
+        WriteFile(work("slowgpg"), "#!/bin/sh\n"
+                                   "echo '[GNUPG:] PLAINTEXT 62 0 secret.txt' >&3\n"
+                                   "echo 'the whole plaintext'\n"
+                                   "echo $$ > gpg.pid\n"
+                                   "exec sleep 300\n");
+        QFile::setPermissions(work("slowgpg"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        WriteFile(work("secret.pgp"), "ciphertext\n");
+        QProcessEnvironment e = env();
+        e.insert(QStringLiteral("ZORVEX_GPG"), work("slowgpg"));
+        QProcess p;
+        p.setProcessEnvironment(e);
+        p.setWorkingDirectory(m_work->path());
+        p.start(m_tool, {"+batchmode", "secret.pgp", "-z", "pw"});
+        QVERIFY(p.waitForStarted());
+        const QDir dir(m_work->path());
+        const auto temps = [&] {
+            return dir.entryInfoList({QStringLiteral(".zorvex-pgp-*")}, QDir::Files | QDir::Hidden);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!temps().isEmpty() && temps().front().size() > 0 &&
+                                     QFile::exists(work("gpg.pid")),
+                                 120000);
+        const pid_t gpgPid = ReadFile(work("gpg.pid")).trimmed().toInt();
+        QVERIFY(gpgPid > 0);
+        QVERIFY(::kill(static_cast<pid_t>(p.processId()), signal) == 0);
+        QVERIFY(p.waitForFinished(120000));
+        if (signal == SIGHUP) {
+            QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+        } else {
+            QCOMPARE(p.exitCode(), 6);
+            QVERIFY(p.readAllStandardError().contains("Interrupted."));
+        }
+        QVERIFY(temps().isEmpty());
+        QVERIFY(!QFile::exists(work("secret")));
+        QVERIFY(::kill(gpgPid, 0) != 0);
+    }
+
+    void controlCharactersInStoredName()
+    {
+        WriteFile(work("x.txt"), "named\n");
+        QCOMPARE(
+            gpg({"--passphrase", "p", "--symmetric", "--set-filename",
+                 QString::fromLatin1("t\x1b]0;owned\x07.txt"), "-o", work("in.pgp"), work("x.txt")})
+                .code,
+            0);
+        const Run r = pgp({"+batchmode", "-p", "in.pgp", "-z", "p"});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(ReadFile(work("t_]0;owned_.txt")), QByteArray("named\n"));
+        QVERIFY(!r.err.contains('\x1b'));
+        QVERIFY2(r.err.contains("t\\x1b]0;owned\\x07.txt"), r.err.constData());
     }
 
     void wrongPassphraseUnderBatch_data()

@@ -1,5 +1,6 @@
 // Command line parsing and output naming of zorvex-pgp, without gpg.
 #include "options.h"
+#include "printable.h"
 
 #include <QtTest>
 
@@ -137,15 +138,79 @@ private slots:
         QVERIFY(!r.error.empty());
     }
 
+    void passphrasesBlanked_data()
+    {
+        // Each word is one argument; the pass phrases are those spelled "pw".
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("blanked");
+        QTest::newRow("separate") << "-c f -z pw"
+                                  << "-c f -z   ";
+        QTest::newRow("joined value") << "-zpw"
+                                      << "-z  ";
+        QTest::newRow("joined group") << "-cz pw f"
+                                      << "-cz    f";
+        QTest::newRow("group and value") << "-cwzpw f"
+                                         << "-cwz   f";
+        QTest::newRow("twice") << "-z pw -z pw"
+                               << "-z    -z   ";
+        QTest::newRow("key command") << "-kx id -z pw"
+                                     << "-kx id -z   ";
+        QTest::newRow("values of -u and -o stay") << "-u -z -o -zfile -z pw"
+                                                  << "-u -z -o -zfile -z   ";
+        QTest::newRow("file names stay") << "-c -- -z pw"
+                                         << "-c -- -z pw";
+    }
     void passphrasesBlanked()
     {
-        char a0[] = "zorvex-pgp", a1[] = "-c", a2[] = "f", a3[] = "-z", a4[] = "secret",
-             a5[] = "-zinline";
-        char *argv[] = {a0, a1, a2, a3, a4, a5, nullptr};
-        BlankPassphraseArguments(6, argv);
-        QCOMPARE(QByteArray(a4), QByteArray("      "));
-        QCOMPARE(QByteArray(a5), QByteArray("-z      "));
-        QCOMPARE(QByteArray(a2), QByteArray("f"));
+        QFETCH(QString, line);
+        QFETCH(QString, blanked);
+        std::vector<std::string> words = Args(line.split(QLatin1Char(' ')));
+        words.insert(words.begin(), "zorvex-pgp");
+        std::vector<char *> argv;
+        for (std::string &w : words)
+            argv.push_back(w.data());
+        argv.push_back(nullptr);
+        BlankPassphraseArguments(static_cast<int>(words.size()), argv.data());
+        QStringList after;
+        for (std::size_t i = 1; i < words.size(); ++i)
+            after << QString::fromLatin1(argv[i]);
+        QCOMPARE(after.join(QLatin1Char(' ')), blanked);
+    }
+
+    void controlCharacters_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("printable");
+        QTest::addColumn<QByteArray>("fileName");
+        QTest::newRow("plain") << QByteArray("Alice <a@b>") << QByteArray("Alice <a@b>")
+                               << QByteArray("Alice <a@b>");
+        QTest::newRow("UTF-8 stays") << QByteArray("K\xc3\xbcrve") << QByteArray("K\xc3\xbcrve")
+                                     << QByteArray("K\xc3\xbcrve");
+        QTest::newRow("title escape") << QByteArray("a\x1b]0;t\x07"
+                                                    "b")
+                                      << QByteArray("a\\x1b]0;t\\x07b") << QByteArray("a_]0;t_b");
+        QTest::newRow("line break and DEL")
+            << QByteArray("a\nb\x7f") << QByteArray("a\\x0ab\\x7f") << QByteArray("a_b_");
+        QTest::newRow("C1 encoded") << QByteArray("a\xc2\x9b"
+                                                  "2J")
+                                    << QByteArray("a\\xc2\\x9b2J")
+                                    << QByteArray("a\xc2"
+                                                  "_2J");
+        QTest::newRow("C1 lone byte") << QByteArray("a\x9b"
+                                                    "2J")
+                                      << QByteArray("a\\x9b2J") << QByteArray("a_2J");
+        QTest::newRow("Latin-1 byte")
+            << QByteArray("caf\xe9") << QByteArray("caf\\xe9") << QByteArray("caf\xe9");
+    }
+    void controlCharacters()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, printable);
+        QFETCH(QByteArray, fileName);
+        const std::string once = Printable(text.toStdString());
+        QCOMPARE(QByteArray::fromStdString(once), printable);
+        QCOMPARE(Printable(once), once);
+        QCOMPARE(QByteArray::fromStdString(SafeStoredName(text.toStdString())), fileName);
     }
 
     void outputNames_data()
