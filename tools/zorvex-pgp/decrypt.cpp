@@ -121,7 +121,6 @@ public:
         return m_error;
     }
 
-private:
     static bool WriteAll(int fd, const char *data, std::size_t size)
     {
         while (size > 0) {
@@ -135,6 +134,8 @@ private:
         }
         return true;
     }
+
+private:
     void Close()
     {
         if (m_fd >= 0)
@@ -148,6 +149,23 @@ private:
     int m_error = 0;
     bool m_decided = false, m_toConsole = false, m_consoleGone = false;
 };
+
+// Copies a file to standard output through a bounded buffer.
+void ShowFile(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR && !Interrupted())
+            continue;
+        if (n <= 0 || !PlaintextSink::WriteAll(1, buffer, static_cast<std::size_t>(n)))
+            break;
+    }
+    ::close(fd);
+}
 
 } // namespace
 
@@ -230,10 +248,13 @@ int DoDecrypt(Context &cx)
 
     const std::string stored = StoredName(r);
     if (stored == "_CONSOLE" && !o.keepSignature) {
-        // For your eyes only: shown as it came, nothing written.
-        out.discard();
-        if (!sink.toConsole())
+        // For your eyes only: shown as it came, nothing written. Should gpg have named it only
+        // after the text, what went to the file is shown from there.
+        if (!sink.toConsole()) {
             Say(kEyesOnlyNote);
+            ShowFile(out.temp());
+        }
+        out.discard();
         return sigResult;
     }
     if (writeError != 0)
