@@ -40,5 +40,6 @@ JobOutcome ComposeDecryptJob(int keepSignature, const QString &inputPath, const 
     // While another job runs its script stays as it is; the runner refuses this one and says so.
     if (!JobRunning())
         JobScript() = DecryptJobText(keepSignature, inputPath, outputPath, RuntimeOptions());
-    return RunJobScript(QString::fromLatin1(kJobTail), parent);
+    return RunJobScript(QString::fromLatin1(kJobTail), parent,
+                        QStringLiteral("Decryption of %1").arg(inputPath));
 }

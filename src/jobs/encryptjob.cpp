@@ -85,5 +85,8 @@ JobOutcome ComposeEncryptJob(const QString &inputFile, const QString &outputFile
     if (!JobRunning())
         JobScript() = EncryptJobText(inputFile, outputFile, sign, wipe, armour, text, conventional,
                                      recipients, userId, options);
-    return RunJobScript(QString::fromLatin1(kJobTail), parent);
+    const QString job = options.ClearsignOnly ? QStringLiteral("Clear-signing of %1")
+                        : conventional        ? QStringLiteral("Conventional encryption of %1")
+                                              : QStringLiteral("Encryption of %1");
+    return RunJobScript(QString::fromLatin1(kJobTail), parent, job.arg(inputFile));
 }

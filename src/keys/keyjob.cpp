@@ -18,6 +18,33 @@ QString required(const QString &input)
     return input.isEmpty() ? QString() : input + QLatin1Char(' ');
 }
 
+QString jobName(KeyAction action)
+{
+    switch (action) {
+    case KeyAction::GenerateKey:
+        return QStringLiteral("Key generation");
+    case KeyAction::ExtractKey:
+        return QStringLiteral("Key extraction");
+    case KeyAction::AddKey:
+        return QStringLiteral("Adding keys");
+    case KeyAction::RemoveKey:
+        return QStringLiteral("Key removal");
+    case KeyAction::RemoveSignatures:
+        return QStringLiteral("Signature removal");
+    case KeyAction::ViewKeys:
+        return QStringLiteral("Key listing");
+    case KeyAction::ViewFingerprints:
+        return QStringLiteral("Fingerprint listing");
+    case KeyAction::EditKey:
+        return QStringLiteral("Key editing");
+    case KeyAction::SignKey:
+        return QStringLiteral("Key signing");
+    case KeyAction::DeleteOwnKey:
+        return QStringLiteral("Revoking or disabling a key");
+    }
+    return QStringLiteral("The key command");
+}
+
 KeyJobRunner &runner()
 {
     static KeyJobRunner r;
@@ -96,7 +123,7 @@ JobOutcome ComposeKeyJob(KeyAction action, const QString &userId, const QString 
     const QString tail = QString::fromLatin1(kKeyJobTail);
     if (runner())
         return runner()(tail, parent);
-    return RunJobScript(tail, parent);
+    return RunJobScript(tail, parent, jobName(action));
 }
 
 void SetKeyJobRunner(KeyJobRunner r)

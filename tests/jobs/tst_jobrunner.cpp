@@ -141,8 +141,7 @@ void TestJobRunner::waitEndsWhenTheScriptDies()
     QVERIFY2(timer.elapsed() < 2500, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(MessageBox::shown().size(), 1);
     QCOMPARE(MessageBox::shown().first().icon, MessageBox::Icon::Stop);
-    QVERIFY(
-        MessageBox::shown().first().text.contains(QLatin1String("ended before it had finished")));
+    QVERIFY(MessageBox::shown().first().text.contains(QLatin1String("did not finish")));
     QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobMarkerFile))));
     QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobBatchFile))));
 }

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <thread>
@@ -29,7 +30,17 @@ int main(int argc, char **argv)
     // Stands for a terminal window closed while the engine asks for a pass phrase.
     if (std::getenv("FAKE_PGP_KILL_PARENT"))
         kill(getppid(), SIGKILL);
-    if (const char *code = std::getenv("FAKE_PGP_EXIT"))
+    // Fails the call whose arguments hold $FAKE_PGP_FAIL_ON (every call when it is unset),
+    // saying $FAKE_PGP_ERROR on standard error as the real engine says its reasons.
+    const char *failOn = std::getenv("FAKE_PGP_FAIL_ON");
+    bool chosen = !failOn;
+    for (int i = 1; failOn && i < argc; ++i)
+        chosen = chosen || std::strstr(argv[i], failOn);
+    if (const char *error = std::getenv("FAKE_PGP_ERROR"); error && chosen)
+        std::cerr << error << std::endl;
+    if (std::getenv("FAKE_PGP_CRASH") && chosen)
+        std::abort();
+    if (const char *code = std::getenv("FAKE_PGP_EXIT"); code && chosen)
         return std::atoi(code);
     return 0;
 }

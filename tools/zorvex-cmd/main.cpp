@@ -9,6 +9,7 @@
 // marker file is still there the script died before its DEL line.
 
 #include "batchline.h"
+#include "stepresults.h"
 
 #include <cerrno>
 #include <climits>
@@ -85,6 +86,7 @@ void runEngine(const BatchCommand &cmd)
     for (std::string &a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
+    EngineStep step(cmd.words);
 
     int outFd = -1;
     if (cmd.redirected) {
@@ -92,8 +94,9 @@ void runEngine(const BatchCommand &cmd)
         const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (cmd.append ? O_APPEND : O_TRUNC);
         outFd = open(cmd.redirectTarget.c_str(), flags, 0600);
         if (outFd < 0) {
-            say({"The system cannot open the file ", cmd.redirectTarget, ": ", std::strerror(errno),
-                 "\n"});
+            const std::string why = std::strerror(errno);
+            say({"The system cannot open the file ", cmd.redirectTarget, ": ", why, "\n"});
+            step.notStarted("The system cannot open the file " + cmd.redirectTarget + ": " + why);
             errorLevel = 1;
             return;
         }
@@ -124,6 +127,7 @@ void runEngine(const BatchCommand &cmd)
         posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
     else if (pipeFds[1] >= 0)
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    step.redirectErrors(&actions);
     pid_t pid = -1;
     const int rc = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -133,10 +137,13 @@ void runEngine(const BatchCommand &cmd)
         close(pipeFds[1]);
 
     if (rc != 0) {
-        say({"'", cmd.words[0], "' could not be run (", program, ": ", std::strerror(rc), ")\n"});
+        const std::string why =
+            "'" + cmd.words[0] + "' could not be run (" + program + ": " + std::strerror(rc) + ")";
+        say({why, "\n"});
+        step.notStarted(why);
         errorLevel = 9009;
     } else {
-        errorLevel = waitFor(pid);
+        errorLevel = step.wait(pid);
     }
     if (morePid > 0)
         waitFor(morePid);
@@ -255,8 +262,9 @@ void runLine(const std::string &line)
 
 int main(int argc, char **argv)
 {
+    const char *resultsPath = TakeResultsOption(argc, argv);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: zorvex-cmd BATCHFILE\n");
+        std::fprintf(stderr, "usage: zorvex-cmd [--results=FILE] BATCHFILE\n");
         return 2;
     }
     const int fd = open(argv[1], O_RDONLY | O_CLOEXEC);
@@ -278,7 +286,11 @@ int main(int argc, char **argv)
             break;
         text.append(buf, static_cast<size_t>(n));
     }
-    for (const std::string &line : SplitBatchLines(text))
+    OpenStepResults(resultsPath);
+    const std::vector<std::string> lines = SplitBatchLines(text);
+    CountEngineSteps(lines);
+    for (const std::string &line : lines)
         runLine(line);
+    HoldIfStepsFailed();
     return errorLevel == 0 ? 0 : 1;
 }
