@@ -211,8 +211,8 @@ QString BulkReport(BulkMode mode, const BulkEntries &entries, const JobResults &
         left.append({entries.names.at(i), reason});
     }
     *everything = left.isEmpty();
-    const QString count = encrypt ? QStringLiteral("%1 of %2 files were encrypted.")
-                                  : QStringLiteral("%1 of %2 files were decrypted.");
+    const QString count = encrypt ? QStringLiteral("%1 of %2 entries were encrypted.")
+                                  : QStringLiteral("%1 of %2 entries were decrypted.");
     const int total = int(entries.names.size() + entries.left.size() + entries.collisions.size());
     if (left.isEmpty())
         return (encrypt ? QStringLiteral("Bulk encryption is complete.")

@@ -8,7 +8,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using Shown = MessageBox::Shown;
 using Icon = MessageBox::Icon;
@@ -44,6 +46,8 @@ private slots:
     void run();
     void failedLaunchRemovesPassPhraseFile();
     void unwritableBatchFileStops();
+    void reportNamesEveryEntryLeft_data();
+    void reportNamesEveryEntryLeft();
 
 private:
     void launchRecording(JobOutcome outcome);
@@ -263,7 +267,7 @@ void TestBulkJob::run_data()
         << "pw"
         << "pw"
         << QStringList{encStart,
-                       info + "Bulk encryption is complete.\n\n1 of 1 files were encrypted."}
+                       info + "Bulk encryption is complete.\n\n1 of 1 entries were encrypted."}
         << QByteArray("@ECHO OFF\r\nPGP.EXE -cw +batchmode +verbose=0 plan.txt -z pw \r\n"
                       "del zorvex$$.tmp \r\nPGP.EXE -w bulke.bat \r\n");
     QTest::newRow("trailing slash accepted")
@@ -271,7 +275,7 @@ void TestBulkJob::run_data()
         << "a b"
         << "a b"
         << QStringList{decStart,
-                       info + "Bulk decryption is complete.\n\n1 of 1 files were decrypted."}
+                       info + "Bulk decryption is complete.\n\n1 of 1 entries were decrypted."}
         << QByteArray("@ECHO OFF\r\nPGP.EXE -p +batchmode +verbose=0 plan.pgp -z a b \r\n"
                       "del zorvex$$.tmp \r\nPGP.EXE -w bulke.bat \r\n");
     QTest::newRow("empty pass phrases are equal")
@@ -279,7 +283,7 @@ void TestBulkJob::run_data()
         << ""
         << ""
         << QStringList{encStart,
-                       info + "Bulk encryption is complete.\n\n1 of 1 files were encrypted."}
+                       info + "Bulk encryption is complete.\n\n1 of 1 entries were encrypted."}
         << QByteArray("@ECHO OFF\r\nPGP.EXE -cw +batchmode +verbose=0 x -z  \r\n"
                       "del zorvex$$.tmp \r\nPGP.EXE -w bulke.bat \r\n");
     QTest::newRow("left-out name is reported")
@@ -288,7 +292,7 @@ void TestBulkJob::run_data()
         << "p"
         << QStringList{encStart, QString::number(int(Icon::Warning)) +
                                      ":Bulk encryption has ended, but not every entry was "
-                                     "encrypted.\n\n1 of 2 files were encrypted.\n\nThese "
+                                     "encrypted.\n\n1 of 2 entries were encrypted.\n\nThese "
                                      "entries were left as they were:\nq\"uote: its name cannot be "
                                      "written into the batch file"}
         << QByteArray("@ECHO OFF\r\nPGP.EXE -cw +batchmode +verbose=0 x -z p \r\n"
@@ -396,6 +400,73 @@ void TestBulkJob::unwritableBatchFileStops()
     QVERIFY(!QFile::exists(elsewhere));
     QVERIFY(!QFile::exists(file("zorvex$$.tmp")));
     QCOMPARE(QDir::currentPath(), m_home->path());
+}
+
+// Entries the engine would refuse are found before anything is written, the user decides
+// whether to go on without them, and the report names every entry left and why.
+void TestBulkJob::reportNamesEveryEntryLeft_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::newRow("go on without them") << int(QMessageBox::Yes);
+    QTest::newRow("stop") << int(QMessageBox::No);
+}
+
+void TestBulkJob::reportNamesEveryEntryLeft()
+{
+    QFETCH(int, answer);
+    for (const char *name : {"x.txt", "x.md", "ok.txt", "bad.txt", "y.txt", "y.pgp"})
+        touch(QString::fromLatin1(name));
+    QVERIFY(QDir(m_target->path()).mkdir(QStringLiteral("sub")));
+    const QByteArray unreadable = QFile::encodeName(m_target->path()) + "/caf\xe9.txt";
+    const int fd = ::open(unreadable.constData(), O_CREAT | O_WRONLY, 0600);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+    // The engine refuses bad.txt.
+    BulkJobLauncher() = [this](const QString &batch, int, QWidget *) {
+        ++m_seen.calls;
+        QFile f(batch);
+        if (f.open(QIODevice::ReadOnly))
+            m_seen.script = f.readAll();
+        QFile::remove(QString::fromLatin1(kJobMarkerFile));
+        QByteArray report("zorvex-results 1\n");
+        int step = 0;
+        for (const QByteArray &line : m_seen.script.split('\n')) {
+            if (!line.contains("PGP.EXE -cw"))
+                continue;
+            const QByteArray n = QByteArray::number(++step);
+            report +=
+                "begin " + n + " x\nend " + n +
+                (line.contains("bad.txt") ? " exit 3 Cannot%20read%20'bad.txt'.\n" : " exit 0 \n");
+        }
+        return BulkRun(JobOutcome::Finished, ParseJobResults(report));
+    };
+    MessageBox::setNextAnswer(QMessageBox::StandardButton(answer));
+
+    const JobOutcome outcome = RunBulkJob(BulkMode::Encrypt, m_target->path(), "pw", "pw", nullptr);
+
+    const QString question = MessageBox::shown().at(1).text;
+    QVERIFY(question.contains("x.txt: its output name x.pgp is taken by another entry"));
+    QVERIFY(question.contains("x.md: its output name x.pgp is taken by another entry"));
+    QVERIFY(question.contains("y.txt: its output name y.pgp is taken by another entry"));
+    QVERIFY(question.contains("y.pgp: its output name y.pgp is its own name"));
+    if (answer == QMessageBox::No) {
+        QCOMPARE(outcome, JobOutcome::NotStarted);
+        QCOMPARE(m_seen.calls, 0);
+        QVERIFY(!QFile::exists(file("bulke.bat")));
+        return;
+    }
+    QCOMPARE(outcome, JobOutcome::Failed);
+    QVERIFY(!m_seen.script.contains("x.txt") && !m_seen.script.contains("sub"));
+    const Shown report = MessageBox::shown().last();
+    QCOMPARE(report.icon, Icon::Warning);
+    QVERIFY2(report.text.contains("1 of 8 entries were encrypted."), qPrintable(report.text));
+    for (const QString &line :
+         {QStringLiteral("x.txt: its output name x.pgp is taken by another entry"),
+          QStringLiteral("sub: it is a subdirectory"),
+          QString::fromUtf8("caf\ufffd.txt: its name cannot be read"),
+          QStringLiteral("bad.txt: PGP failed (exit code 3): Cannot read 'bad.txt'.")})
+        QVERIFY2(report.text.contains(line), qPrintable(line));
+    QVERIFY(!report.text.contains(QLatin1String("complete")));
 }
 
 QTEST_GUILESS_MAIN(TestBulkJob)

@@ -162,7 +162,7 @@ void TestDirectoryCryptDlg::okRunsTheTypedDirectory()
                                   "PGP.EXE -p +batchmode +verbose=0 report.pgp -z open sesame \r\n"
                                   "del zorvex$$.tmp \r\nPGP.EXE -w bulke.bat \r\n"));
     QCOMPARE(MessageBox::shown().last().text,
-             "Bulk decryption is complete.\n\n1 of 1 files were decrypted.");
+             "Bulk decryption is complete.\n\n1 of 1 entries were decrypted.");
 }
 
 void TestDirectoryCryptDlg::secondOkDuringTheRunIsIgnored()

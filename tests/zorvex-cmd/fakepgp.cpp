@@ -25,6 +25,8 @@ int main(int argc, char **argv)
     }
     if (const char *ms = std::getenv("FAKE_PGP_SLEEP_MS"))
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
+    if (const char *result = std::getenv("FAKE_PGP_CREATE"))
+        std::ofstream(result, std::ios::binary) << "result\n";
     if (const char *victim = std::getenv("FAKE_PGP_UNLINK"))
         unlink(victim);
     // Stands for a terminal window closed while the engine asks for a pass phrase.
