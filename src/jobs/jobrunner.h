@@ -1,6 +1,6 @@
 #pragma once
 
-#include "jobs/jobresult.h"
+#include "core/jobresult.h"
 
 #include <QByteArray>
 #include <QString>
