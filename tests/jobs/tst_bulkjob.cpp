@@ -440,6 +440,7 @@ void TestBulkJob::reportNamesEveryEntryLeft()
         }
         return BulkRun(JobOutcome::Finished, ParseJobResults(report));
     };
+    MessageBox::setNextAnswer(QMessageBox::Ok); // the starting message
     MessageBox::setNextAnswer(QMessageBox::StandardButton(answer));
 
     const JobOutcome outcome = RunBulkJob(BulkMode::Encrypt, m_target->path(), "pw", "pw", nullptr);
