@@ -203,6 +203,10 @@ EngineStep::EngineStep(const std::vector<std::string> &words)
 
 EngineStep::~EngineStep()
 {
+    // A call given up before its start still gets its end: the program must not take it for
+    // one that worked.
+    if (!m_finished)
+        notStarted(m_output);
     for (int &fd : m_pipe) {
         if (fd >= 0)
             ::close(fd);
@@ -292,6 +296,7 @@ void EngineStep::notStarted(const std::string &message)
 
 void EngineStep::finish(const std::string &kind, int value)
 {
+    m_finished = true;
     const std::string tail = LastLines(m_output, kTailLines, kTailBytes);
     record("end " + std::to_string(m_index) + " " + kind + " " + std::to_string(value) + " " +
            EscapeResultField(tail));

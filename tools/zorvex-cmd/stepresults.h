@@ -56,6 +56,7 @@ private:
     std::string m_command;
     int m_pipe[2] = {-1, -1};
     std::string m_output; // the tail of what the engine wrote
+    bool m_finished = false;
 };
 
 // After the script's last line: when an engine call failed, repeats what went wrong and keeps
