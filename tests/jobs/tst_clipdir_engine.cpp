@@ -99,7 +99,8 @@ void TestClipDirEngine::directoryRoundTrip()
     QCOMPARE(RunBulkJob(BulkMode::Encrypt, target.path(), pass, pass, nullptr),
              JobOutcome::Finished);
     QCOMPARE(QDir::currentPath(), m_startDir);
-    QCOMPARE(MessageBox::shown().last().text, "Bulk encryption is complete.");
+    QCOMPARE(MessageBox::shown().last().text,
+             "Bulk encryption is complete.\n\n3 of 3 entries were encrypted.");
     for (const QString &name : originals.keys()) {
         QVERIFY2(!QFile::exists(target.filePath(name)), qPrintable(name + " was not wiped"));
         const QString encrypted = target.filePath(QFileInfo(name).completeBaseName() + ".pgp");
@@ -111,7 +112,8 @@ void TestClipDirEngine::directoryRoundTrip()
     QCOMPARE(RunBulkJob(BulkMode::Decrypt, target.path(), pass, pass, nullptr),
              JobOutcome::Finished);
     QCOMPARE(QDir::currentPath(), m_startDir);
-    QCOMPARE(MessageBox::shown().last().text, "Bulk decryption is complete.");
+    QCOMPARE(MessageBox::shown().last().text,
+             "Bulk decryption is complete.\n\n3 of 3 entries were decrypted.");
     for (auto it = originals.cbegin(); it != originals.cend(); ++it) {
         QFile f(target.filePath(it.key()));
         QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(it.key()));
