@@ -50,7 +50,7 @@ QString FindBatchInterpreter()
     return QStandardPaths::findExecutable(name);
 }
 
-LaunchResult LaunchBatchFile(const QString &batchFile, int showState)
+LaunchResult LaunchBatchFile(const QString &batchFile, int showState, const QString &fileId)
 {
     LaunchResult result;
     const QString interpreter = FindBatchInterpreter();
@@ -62,13 +62,17 @@ LaunchResult LaunchBatchFile(const QString &batchFile, int showState)
     }
     const QString workDir = QDir::currentPath();
     const QString script = QFileInfo(batchFile).absoluteFilePath();
+    QStringList command{interpreter};
+    if (!fileId.isEmpty())
+        command << QStringLiteral("--file-id") << fileId;
+    command << script;
 
     QProcess process;
     process.setWorkingDirectory(workDir);
     const QString terminalSetting = qEnvironmentVariable("ZORVEX_TERMINAL").trimmed();
     if (terminalSetting == QLatin1String("none")) {
-        process.setProgram(interpreter);
-        process.setArguments({script});
+        process.setProgram(command.takeFirst());
+        process.setArguments(command);
         process.setStandardInputFile(QProcess::nullDevice());
         process.setStandardOutputFile(QProcess::nullDevice());
         result.withoutTerminal = true;
@@ -109,7 +113,7 @@ LaunchResult LaunchBatchFile(const QString &batchFile, int showState)
             if (showState == 2)
                 words << QStringLiteral("-iconic");
         }
-        words << QStringLiteral("-e") << interpreter << script;
+        words << QStringLiteral("-e") << command;
         process.setProgram(program);
         process.setArguments(words);
     }

@@ -29,7 +29,10 @@ QString FindBatchInterpreter();
 // gets "-e" and the command. Show state 2 starts xterm iconified; other terminals ignore it.
 // ZORVEX_TERMINAL=none runs zorvex-cmd as a detached process with no terminal and no
 // input, so PAUSE does not wait and MORE passes its text straight through.
-LaunchResult LaunchBatchFile(const QString &batchFile, int showState);
+// fileId ("DEVICE:INODE" of the file the program wrote) makes zorvex-cmd refuse any other
+// file found under that name when it starts.
+LaunchResult LaunchBatchFile(const QString &batchFile, int showState,
+                             const QString &fileId = QString());
 
 // Starts an outside program from its command line split into words (double quotes group),
 // detached, in workingDirectory (the current directory when empty).
