@@ -26,7 +26,8 @@ QStringList ParseKeyListing(const QByteArray &listing);
 void StoreKeyNames(const QStringList &names);
 
 // Key1..Key<KeyNameCount> as the lists show them: trimmed, cut to 79 characters, "WTFO" for a
-// missing entry. `file` is the profile name to read ("ZORVEX 5.INI" or its full Windows path).
+// missing entry. The list ends at the first position after the last entry there is, whatever
+// the count says. `file` is the profile name to read ("ZORVEX 5.INI" or its full Windows path).
 QStringList CachedKeyNames(const QString &file);
 
 // Appends CachedKeyNames(kSettingsFile) to the list.
