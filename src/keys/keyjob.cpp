@@ -1,8 +1,9 @@
 #include "keyjob.h"
 
-#include "app/settings.h"
+#include "core/keynamelist.h"
+#include "core/settings.h"
 #include "jobs/jobarguments.h"
-#include "keys/keynamelist.h"
+#include "keys/keyrefresh.h"
 #include "platform/messagebox.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #include "preferencesdlg.h"
 
-#include "app/dialogbuttons.h"
-#include "app/dialogpicture.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "platform/filedialog.h"
+#include "widgets/dialogbuttons.h"
+#include "widgets/dialogpicture.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
