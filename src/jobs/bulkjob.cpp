@@ -1,6 +1,7 @@
 #include "bulkjob.h"
 
 #include "jobs/directorycryptdlg.h"
+#include "jobs/jobarguments.h"
 #include "jobs/jobrunner.h"
 #include "platform/messagebox.h"
 
@@ -113,7 +114,8 @@ BulkEntries ListBulkEntries(BulkMode mode)
             const QString name = QFile::decodeName(raw);
             // A stale marker in the list would be wiped by the script and end the wait early;
             // a stale batch file would be encrypted while it is being rewritten.
-            if (name == QLatin1String(kBulkBatchFile) || name == QLatin1String(kJobMarkerFile))
+            if (name == QLatin1String(kBulkBatchFile) || name == QLatin1String(kJobMarkerFile) ||
+                name == QLatin1String(kJobLockFile))
                 continue;
             all.append(name);
             if (!isBulkCandidate(mode, name))
@@ -158,11 +160,28 @@ BulkEntries ListBulkEntries(BulkMode mode)
     return entries;
 }
 
+QString BulkPassPhraseProblem(const QString &passPhrase)
+{
+    if (passPhrase.isEmpty())
+        return QStringLiteral("Please enter a pass phrase. PGP cannot encrypt or decrypt the "
+                              "files with an empty one.");
+    if (passPhrase.contains(QLatin1Char('"')))
+        return QStringLiteral("The pass phrase contains a double quote (\"), which cannot be "
+                              "passed to PGP safely. Please choose a pass phrase without one.");
+    for (const QChar c : passPhrase) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            return QStringLiteral("The pass phrase contains a line break, which cannot be "
+                                  "passed to PGP safely. Please choose a pass phrase without one.");
+    }
+    return QString();
+}
+
 QByteArray ComposeBulkScript(BulkMode mode, const QList<QByteArray> &arguments,
                              const QString &passPhrase)
 {
     const QByteArray line = mode == BulkMode::Encrypt ? kEncryptLine : kDecryptLine;
-    const QByteArray pass = passPhrase.toUtf8();
+    // One word for PGP however it is made up; zorvex-cmd hands it over on a pipe.
+    const QByteArray pass = BatchFileArgument(passPhrase).toUtf8();
     QByteArray script("@ECHO OFF\r\n");
     for (const QByteArray &argument : arguments)
         script += line + argument + " -z " + pass + " \r\n";
@@ -175,10 +194,6 @@ BulkLauncher &BulkJobLauncher()
 {
     static BulkLauncher launcher = [](const QString &batchFile, int showState,
                                       QWidget *parent) -> BulkRun {
-        // Busy is told by the caller, with the directory job's own words.
-        JobGuard guard(parent, true);
-        if (!guard.acquired())
-            return JobOutcome::Busy;
         SetJobName(QStringLiteral("Directory run in %1").arg(QDir::currentPath()));
         if (!StartBatchFile(batchFile, showState, parent))
             return JobOutcome::NotStarted;
@@ -261,6 +276,11 @@ JobOutcome RunBulkJob(BulkMode mode, const QString &directory, const QString &pa
         return JobOutcome::NotStarted;
     }
 
+    if (const QString problem = BulkPassPhraseProblem(passPhrase); !problem.isEmpty()) {
+        MessageBox::stop(parent, problem);
+        return JobOutcome::NotStarted;
+    }
+
     const BulkEntries entries = ListBulkEntries(mode);
     if (entries.arguments.isEmpty()) {
         MessageBox::information(
@@ -279,6 +299,11 @@ JobOutcome RunBulkJob(BulkMode mode, const QString &directory, const QString &pa
             return JobOutcome::NotStarted;
     }
 
+    // Taken in the processed directory before its job files are touched: another instance
+    // may be running a job there.
+    JobGuard guard(parent);
+    if (!guard.acquired())
+        return JobOutcome::Busy;
     if (!WriteJobFile(QString::fromLatin1(kBulkBatchFile),
                       ComposeBulkScript(mode, entries.arguments, passPhrase))) {
         MessageBox::stop(parent, QStringLiteral("Cannot open batch file, aborting"));
@@ -295,9 +320,6 @@ JobOutcome RunBulkJob(BulkMode mode, const QString &directory, const QString &pa
     const BulkRun run = launch ? launch(QString::fromLatin1(kBulkBatchFile), 1, parent) : BulkRun();
     const JobOutcome outcome = run.outcome;
     if (outcome != JobOutcome::Finished) {
-        if (outcome == JobOutcome::Busy)
-            MessageBox::information(parent, QStringLiteral("Another PGP job is still running. "
-                                                           "Please wait until it has finished."));
         removeJobFiles();
         return outcome;
     }

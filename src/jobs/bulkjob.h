@@ -57,8 +57,13 @@ QByteArray BulkEntryArgument(const QString &name);
 // the file system's order, without "." and "..", and without the program's own work files.
 BulkEntries ListBulkEntries(BulkMode mode);
 
+// Why a pass phrase cannot be used for a directory job (empty, or holding a double quote or a
+// line break, which no batch line can carry), as a message for the user; empty when it can.
+QString BulkPassPhraseProblem(const QString &passPhrase);
+
 // The exact bytes of bulke.bat for these entries: "@ECHO OFF", a PGP line each, the del line
-// and the wipe line, every line ending in CR LF. The pass phrase goes in unquoted, as typed.
+// and the wipe line, every line ending in CR LF. The pass phrase is written as typed, in
+// double quotes when it holds a blank or batch syntax.
 QByteArray ComposeBulkScript(BulkMode mode, const QList<QByteArray> &arguments,
                              const QString &passPhrase);
 
@@ -74,8 +79,8 @@ struct BulkRun
 };
 
 // Starts the written batch file in a terminal with the given show state and waits until its
-// marker is gone, holding the one-job guard meanwhile: the job runner's StartBatchFile,
-// WaitForJob and TakeJobResults, reached through this one place so that tests can stand in.
+// marker is gone (the caller holds the job guard): the job runner's StartBatchFile, WaitForJob
+// and TakeJobResults, reached through this one place so that tests can stand in for them.
 using BulkLauncher =
     std::function<BulkRun(const QString &batchFile, int showState, QWidget *parent)>;
 BulkLauncher &BulkJobLauncher();

@@ -17,7 +17,7 @@ QString DecryptJobText(int keepSignature, const QString &inputPath, const QStrin
         script += QStringLiteral("+verbose=2 ");
     if (options.ShowPass)
         script += QStringLiteral("+showpass=on ");
-    script += QLatin1Char('"') + inputPath + QStringLiteral("\" ");
+    script += InputFileArgument(inputPath) + QLatin1Char(' ');
     if (!outputPath.isEmpty())
         script += QStringLiteral("-o ") + BatchFileArgument(outputPath) + QLatin1Char(' ');
     return script;

@@ -24,6 +24,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -270,6 +271,38 @@ QDialog *makeWaitWindow(QWidget *parent)
     return window;
 }
 
+// The lock that keeps two instances' jobs in one directory apart. Returns the descriptor,
+// -1 when the lock file cannot be used (`why` says so) or -2 when another job holds it.
+int takeDirectoryLock(const QByteArray &path, QString &why)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int fd =
+            ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            why = QString::fromLocal8Bit(std::strerror(errno));
+            return -1;
+        }
+        struct stat held;
+        if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+            ::close(fd);
+            why = QStringLiteral("it is not a regular file");
+            return -1;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            return -2;
+        }
+        // Its holder removes the file before letting go: a lock on a removed file guards
+        // nothing, so take the one that is there now.
+        struct stat now;
+        if (::lstat(path.constData(), &now) == 0 && now.st_dev == held.st_dev &&
+            now.st_ino == held.st_ino)
+            return fd;
+        ::close(fd);
+    }
+    return -2;
+}
+
 } // namespace
 
 QString &JobScript()
@@ -301,6 +334,25 @@ JobGuard::JobGuard(QWidget *parent, bool quiet)
                                        "terminal window before you start a new job."));
         return;
     }
+    m_lockPath =
+        QFile::encodeName(QDir::current().absoluteFilePath(QString::fromLatin1(kJobLockFile)));
+    QString why;
+    m_lockFd = takeDirectoryLock(m_lockPath, why);
+    if (m_lockFd < 0) {
+        if (!quiet)
+            MessageBox::information(
+                parent,
+                m_lockFd == -2
+                    ? QStringLiteral("Another job is running in the folder %1, perhaps in another "
+                                     "window of the program. Please wait until it has finished "
+                                     "before you start a new one.")
+                          .arg(QDir::currentPath())
+                    : QStringLiteral("The job could not be started: the lock file %1 in %2 "
+                                     "cannot be used (%3).")
+                          .arg(QString::fromLatin1(kJobLockFile), QDir::currentPath(), why));
+        m_lockFd = -1;
+        return;
+    }
     s.busy = true;
     m_acquired = true;
 }
@@ -309,6 +361,9 @@ JobGuard::~JobGuard()
 {
     if (!m_acquired)
         return;
+    // Removed while still held, so no one can lock the old file after us.
+    ::unlink(m_lockPath.constData());
+    ::close(m_lockFd);
     RunnerState &s = runner();
     s.busy = false;
     s.markerPath.clear();
@@ -380,12 +435,30 @@ bool StartBatchFile(const QString &name, int showState, QWidget *parent)
     forgetScript();
     const QString path = QDir::current().absoluteFilePath(name);
     // Opened before the start, so the script's lock is visible even after the file is wiped.
-    s.lockFd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    s.lockFd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // zorvex-cmd is told which file this is, so a file put in its place later is not run.
+    struct stat info;
+    QString fileId;
+    if (s.lockFd >= 0 && ::fstat(s.lockFd, &info) == 0 && S_ISREG(info.st_mode) &&
+        info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0)
+        fileId = QStringLiteral("%1:%2")
+                     .arg(static_cast<qulonglong>(info.st_dev))
+                     .arg(static_cast<qulonglong>(info.st_ino));
+    if (fileId.isEmpty()) {
+        forgetScript();
+        QFile::remove(markerPath());
+        MessageBox::stop(parent, QStringLiteral("The job could not be started: the batch file %1 "
+                                                "was replaced or changed after it was written.")
+                                     .arg(path));
+        return false;
+    }
     removeResultFile();
     s.resultPath = createResultFile();
-    const QStringList options = s.resultPath.isEmpty()
-                                    ? QStringList()
-                                    : QStringList{QStringLiteral("--results=") + s.resultPath};
+    // zorvex-cmd takes --results= first, then --file-id.
+    QStringList options;
+    if (!s.resultPath.isEmpty())
+        options << QStringLiteral("--results=") + s.resultPath;
+    options << QStringLiteral("--file-id") << fileId;
     const LaunchResult launched = LaunchBatchFile(path, showState, options);
     if (!launched.started) {
         forgetScript();

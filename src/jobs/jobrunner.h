@@ -64,8 +64,10 @@ bool JobRunning();
 // the started process (terminal or zorvex-cmd) still running counts as alive, and a script
 // that never takes the lock is given up after kJobStartGraceMs.
 
-// Claims the one job slot for its lifetime. When another job is outstanding it tells the
-// user (unless quiet) and acquired() is false.
+// Claims the one job slot for its lifetime, and the current directory's job files against
+// other instances of the program: an exclusive flock() on kJobLockFile there, removed again
+// when the guard goes. When another job is outstanding, here or in another instance working
+// in the same directory, it tells the user (unless quiet) and acquired() is false.
 class JobGuard
 {
 public:
@@ -77,7 +79,11 @@ public:
 
 private:
     bool m_acquired = false;
+    int m_lockFd = -1;
+    QByteArray m_lockPath;
 };
+
+inline constexpr auto kJobLockFile = "zorvex5.lck";
 
 // How long a started script may take to show that it runs (a terminal can be slow to open).
 inline constexpr int kJobStartGraceMs = 10000;

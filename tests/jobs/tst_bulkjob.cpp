@@ -171,11 +171,11 @@ void TestBulkJob::scriptBytes_data()
                       "PGP.EXE -cw +batchmode +verbose=0 BUDGET.XLS -z secret \r\n"
                       "del zorvex$$.tmp \r\n"
                       "PGP.EXE -w bulke.bat \r\n");
-    QTest::newRow("decrypt, pass phrase with blanks unquoted")
+    QTest::newRow("decrypt, pass phrase with blanks quoted")
         << int(BulkMode::Decrypt) << QList<QByteArray>{"a.pgp", "\"b c.pgp\""} << "two words  here"
         << QByteArray("@ECHO OFF\r\n"
-                      "PGP.EXE -p +batchmode +verbose=0 a.pgp -z two words  here \r\n"
-                      "PGP.EXE -p +batchmode +verbose=0 \"b c.pgp\" -z two words  here \r\n"
+                      "PGP.EXE -p +batchmode +verbose=0 a.pgp -z \"two words  here\" \r\n"
+                      "PGP.EXE -p +batchmode +verbose=0 \"b c.pgp\" -z \"two words  here\" \r\n"
                       "del zorvex$$.tmp \r\n"
                       "PGP.EXE -w bulke.bat \r\n");
 }
@@ -203,7 +203,7 @@ void TestBulkJob::singleEntryGivesFourLines()
     const QList<QByteArray> lines = script.split('\n');
     QCOMPARE(lines.size(), 5); // four lines and the empty rest after the last CR LF
     QCOMPARE(lines.at(0), QByteArray("@ECHO OFF\r"));
-    QCOMPARE(lines.at(1), QByteArray("PGP.EXE -cw +batchmode +verbose=0 only.txt -z p w \r"));
+    QCOMPARE(lines.at(1), QByteArray("PGP.EXE -cw +batchmode +verbose=0 only.txt -z \"p w\" \r"));
     QCOMPARE(lines.at(2), QByteArray("del zorvex$$.tmp \r"));
     QCOMPARE(lines.at(3), QByteArray("PGP.EXE -w bulke.bat \r"));
     QVERIFY(lines.at(4).isEmpty());
@@ -276,16 +276,15 @@ void TestBulkJob::run_data()
         << "a b"
         << QStringList{decStart,
                        info + "Bulk decryption is complete.\n\n1 of 1 entries were decrypted."}
-        << QByteArray("@ECHO OFF\r\nPGP.EXE -p +batchmode +verbose=0 plan.pgp -z a b \r\n"
+        << QByteArray("@ECHO OFF\r\nPGP.EXE -p +batchmode +verbose=0 plan.pgp -z \"a b\" \r\n"
                       "del zorvex$$.tmp \r\nPGP.EXE -w bulke.bat \r\n");
-    QTest::newRow("empty pass phrases are equal")
+    QTest::newRow("empty pass phrases are equal, and refused")
         << int(BulkMode::Encrypt) << QStringList{"x"} << "<target>"
         << ""
         << ""
-        << QStringList{encStart,
-                       info + "Bulk encryption is complete.\n\n1 of 1 entries were encrypted."}
-        << QByteArray("@ECHO OFF\r\nPGP.EXE -cw +batchmode +verbose=0 x -z  \r\n"
-                      "del zorvex$$.tmp \r\nPGP.EXE -w bulke.bat \r\n");
+        << QStringList{encStart, stop + "Please enter a pass phrase. PGP cannot encrypt or "
+                                        "decrypt the files with an empty one."}
+        << QByteArray();
     QTest::newRow("left-out name is reported")
         << int(BulkMode::Encrypt) << QStringList{"x", "q\"uote"} << "<target>"
         << "p"

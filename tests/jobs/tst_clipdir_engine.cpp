@@ -94,7 +94,8 @@ void TestClipDirEngine::directoryRoundTrip()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(it.value());
     }
-    const QString pass = QStringLiteral("one-pass-phrase");
+    // Blanks and a redirection sign: the whole phrase reaches the engine, on its pipe.
+    const QString pass = QStringLiteral("correct horse>battery staple");
 
     QCOMPARE(RunBulkJob(BulkMode::Encrypt, target.path(), pass, pass, nullptr),
              JobOutcome::Finished);
@@ -106,6 +107,7 @@ void TestClipDirEngine::directoryRoundTrip()
         const QString encrypted = target.filePath(QFileInfo(name).completeBaseName() + ".pgp");
         QVERIFY2(QFile::exists(encrypted), qPrintable(encrypted));
     }
+    QVERIFY(!QFile::exists(target.filePath("battery")));
     // The wait ends with the marker's DEL line; the wipe of bulke.bat is the script's last.
     QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(target.filePath("bulke.bat")), 30000);
 

@@ -158,9 +158,10 @@ void TestDirectoryCryptDlg::okRunsTheTypedDirectory()
     type(dialog, m_target->path(), "open sesame");
     dialog.findChild<QPushButton *>("okButton")->click();
     QCOMPARE(m_launches, 1);
-    QCOMPARE(m_script, QByteArray("@ECHO OFF\r\n"
-                                  "PGP.EXE -p +batchmode +verbose=0 report.pgp -z open sesame \r\n"
-                                  "del zorvex$$.tmp \r\nPGP.EXE -w bulke.bat \r\n"));
+    QCOMPARE(m_script,
+             QByteArray("@ECHO OFF\r\n"
+                        "PGP.EXE -p +batchmode +verbose=0 report.pgp -z \"open sesame\" \r\n"
+                        "del zorvex$$.tmp \r\nPGP.EXE -w bulke.bat \r\n"));
     QCOMPARE(MessageBox::shown().last().text,
              "Bulk decryption is complete.\n\n1 of 1 entries were decrypted.");
 }

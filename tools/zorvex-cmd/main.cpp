@@ -9,6 +9,8 @@
 // marker file is still there the script died before its DEL line.
 
 #include "batchline.h"
+#include "passphrase.h"
+#include "safefiles.h"
 #include "stepresults.h"
 
 #include <cerrno>
@@ -82,6 +84,10 @@ void runEngine(const BatchCommand &cmd)
     const std::string program = enginePath();
     std::vector<std::string> args = cmd.words;
     args[0] = program;
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    const std::optional<std::string> passphrase = TakePassphrase(rest);
+    args.resize(1);
+    args.insert(args.end(), rest.begin(), rest.end());
     std::vector<char *> argv;
     for (std::string &a : args)
         argv.push_back(a.data());
@@ -90,13 +96,11 @@ void runEngine(const BatchCommand &cmd)
 
     int outFd = -1;
     if (cmd.redirected) {
-        // Output files can hold plaintext or key material: owner only.
-        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (cmd.append ? O_APPEND : O_TRUNC);
-        outFd = open(cmd.redirectTarget.c_str(), flags, 0600);
+        std::string refused;
+        outFd = OpenRedirectTarget(cmd.redirectTarget, cmd.append, refused);
         if (outFd < 0) {
-            const std::string why = std::strerror(errno);
-            say({"The system cannot open the file ", cmd.redirectTarget, ": ", why, "\n"});
-            step.notStarted("The system cannot open the file " + cmd.redirectTarget + ": " + why);
+            say({refused, "\n"});
+            step.notStarted(refused);
             errorLevel = 1;
             return;
         }
@@ -128,9 +132,25 @@ void runEngine(const BatchCommand &cmd)
     else if (pipeFds[1] >= 0)
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     step.redirectErrors(&actions);
+    const int passFd = passphrase ? PassphrasePipe(*passphrase) : -1;
+    std::vector<std::string> env;
+    std::vector<char *> envp;
+    if (passFd >= 0) {
+        // dup2 onto itself clears close-on-exec in the engine only.
+        posix_spawn_file_actions_adddup2(&actions, passFd, passFd);
+        env = EnvironmentWithPassFd(passFd);
+        for (std::string &e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+    }
     pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int rc = passphrase && passFd < 0
+                       ? errno
+                       : posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(),
+                                      passFd >= 0 ? envp.data() : environ);
     posix_spawn_file_actions_destroy(&actions);
+    if (passFd >= 0)
+        close(passFd);
     if (outFd >= 0)
         close(outFd);
     if (pipeFds[1] >= 0)
@@ -207,6 +227,13 @@ void pause()
     say({"\n"});
 }
 
+// A terminal would otherwise close before the user could read why nothing ran.
+void holdTerminal()
+{
+    if (isatty(STDIN_FILENO))
+        pause();
+}
+
 void echo(const BatchCommand &cmd)
 {
     // "ECHO OFF" / "ECHO ON" switch; "ECHO" alone reports; anything else is printed.
@@ -262,14 +289,29 @@ void runLine(const std::string &line)
 
 int main(int argc, char **argv)
 {
+    KeepSecretsOutOfCoreDumps();
     const char *resultsPath = TakeResultsOption(argc, argv);
+    // "--file-id DEVICE:INODE" names the file the program wrote; nothing else is run.
+    std::string expectedId;
+    if (argc == 4 && std::strcmp(argv[1], "--file-id") == 0) {
+        expectedId = argv[2];
+        argv += 2;
+        argc -= 2;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: zorvex-cmd [--results=FILE] BATCHFILE\n");
+        std::fprintf(stderr,
+                     "usage: zorvex-cmd [--results=FILE] [--file-id DEVICE:INODE] BATCHFILE\n");
         return 2;
     }
-    const int fd = open(argv[1], O_RDONLY | O_CLOEXEC);
+    OpenStepResults(resultsPath);
+    std::string refused;
+    const int fd = OpenBatchFile(argv[1], expectedId, refused);
     if (fd < 0) {
-        std::fprintf(stderr, "zorvex-cmd: cannot open %s: %s\n", argv[1], std::strerror(errno));
+        const std::string message = "zorvex-cmd runs nothing: " + refused + ".";
+        say({message, "\n"});
+        // The program learns why through the result file, as for an engine that never ran.
+        EngineStep(std::vector<std::string>{argv[1]}).notStarted(message);
+        holdTerminal();
         return 1;
     }
     // Held until exit; the program watches it to tell a running script from a dead one.
@@ -286,7 +328,6 @@ int main(int argc, char **argv)
             break;
         text.append(buf, static_cast<size_t>(n));
     }
-    OpenStepResults(resultsPath);
     const std::vector<std::string> lines = SplitBatchLines(text);
     CountEngineSteps(lines);
     for (const std::string &line : lines)
