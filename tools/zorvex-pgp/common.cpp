@@ -20,6 +20,10 @@ std::vector<std::string> BaseArgs(const Context &cx, bool batch)
     std::vector<std::string> a;
     if (batch)
         a.insert(a.end(), {"--batch", "--no-tty", "--yes"});
+    // PGP 2.6 never went to the network and nobody running this expects it to: no key server,
+    // no web key directory, no fetching of a signer's key, whatever gpg.conf says.
+    a.insert(a.end(), {"--disable-dirmngr", "--auto-key-locate", "clear,local",
+                       "--no-auto-key-retrieve", "--no-auto-key-import"});
     if (cx.o.verbose == 0)
         a.push_back("--quiet");
     else if (cx.o.verbose >= 2)

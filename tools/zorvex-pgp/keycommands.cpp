@@ -3,6 +3,7 @@
 
 #include "commands.h"
 #include "files.h"
+#include "importreport.h"
 #include "passphrase.h"
 
 #include <cerrno>
@@ -197,10 +198,7 @@ int DoKeyAdd(Context &cx)
         Fail(kInvalidFile, "'" + a[0] + "' holds no keys.");
     if (!r.has("IMPORT_RES") || (r.exitCode != 0 && !r.has("IMPORT_OK")))
         Fail(kKeyError, "Adding keys from '" + a[0] + "' failed: " + FailureText(r) + ".");
-    const std::string res = r.arg("IMPORT_RES");
-    Say("Keys from '" + a[0] + "' added" +
-        (cx.keyring ? " to '" + *cx.keyring + "'" : std::string()) + " (gpg: " + res + ").");
-    return kOk;
+    return ReportImport(cx, r, a[0]);
 }
 
 int DoKeyRemove(Context &cx)
