@@ -8,26 +8,33 @@ namespace zpgp {
 
 namespace {
 
-std::vector<std::string_view> SplitFields(std::string_view line)
+// The first 12 fields of a colon line, numbered from 1 as in gpg's documentation; those past the
+// end of the line are empty. A listing has thousands of lines, so nothing here allocates.
+class Fields
 {
-    std::vector<std::string_view> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t colon = line.find(':', start);
-        if (colon == std::string_view::npos) {
-            fields.push_back(line.substr(start));
-            return fields;
+public:
+    explicit Fields(std::string_view line)
+    {
+        std::size_t start = 0;
+        for (std::size_t n = 0; n < kCount; ++n) {
+            const std::size_t colon = line.find(':', start);
+            if (colon == std::string_view::npos) {
+                m_fields[n] = line.substr(start);
+                return;
+            }
+            m_fields[n] = line.substr(start, colon - start);
+            start = colon + 1;
         }
-        fields.push_back(line.substr(start, colon - start));
-        start = colon + 1;
     }
-}
+    std::string_view operator()(std::size_t number) const
+    {
+        return number >= 1 && number <= kCount ? m_fields[number - 1] : std::string_view();
+    }
 
-std::string_view Field(const std::vector<std::string_view> &fields, std::size_t number)
-{
-    // Numbered from 1 as in gpg's documentation.
-    return number >= 1 && number <= fields.size() ? fields[number - 1] : std::string_view();
-}
+private:
+    static constexpr std::size_t kCount = 12;
+    std::string_view m_fields[kCount];
+};
 
 int HexValue(char c)
 {
@@ -168,21 +175,21 @@ std::vector<ListedKey> ParseColonListing(std::string_view text)
         pos = end + 1;
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        const auto fields = SplitFields(line);
-        const std::string_view type = Field(fields, 1);
+        const Fields field(line);
+        const std::string_view type = field(1);
         if (type == "pub" || type == "sec") {
             ListedKey key;
-            key.bits = static_cast<int>(ToInt(Field(fields, 3)));
-            key.keyId = Upper(Field(fields, 5));
-            key.created = ToInt(Field(fields, 6));
-            key.revoked = Field(fields, 2) == "r";
-            key.expired = Field(fields, 2) == "e";
-            key.disabled = Field(fields, 12).find('D') != std::string_view::npos;
+            key.bits = static_cast<int>(ToInt(field(3)));
+            key.keyId = Upper(field(5));
+            key.created = ToInt(field(6));
+            key.revoked = field(2) == "r";
+            key.expired = field(2) == "e";
+            key.disabled = field(12).find('D') != std::string_view::npos;
             keys.push_back(std::move(key));
             fingerprintPending = true;
         } else if (type == "fpr") {
-            if (fingerprintPending && !keys.empty() && AllHex(Field(fields, 10)))
-                keys.back().fingerprint = Upper(Field(fields, 10));
+            if (fingerprintPending && !keys.empty() && AllHex(field(10)))
+                keys.back().fingerprint = Upper(field(10));
             fingerprintPending = false;
         } else if (type == "sub" || type == "ssb") {
             fingerprintPending = false;
@@ -190,9 +197,9 @@ std::vector<ListedKey> ParseColonListing(std::string_view text)
             if (keys.empty())
                 continue;
             // A revoked key marks all its user IDs revoked; they are still its names.
-            if (Field(fields, 2) == "r" && !keys.back().revoked)
+            if (field(2) == "r" && !keys.back().revoked)
                 continue;
-            keys.back().userIds.push_back(DecodeColonField(Field(fields, 10)));
+            keys.back().userIds.push_back(DecodeColonField(field(10)));
         }
     }
     return keys;
