@@ -93,8 +93,10 @@ int RunInteractiveEdit(Context &cx, const std::string &what, std::vector<std::st
     if (usesOnePassphrase) {
         // A pass phrase given in advance unlocks the key; otherwise gpg's pinentry asks.
         const auto given = GivenPassphrases(cx, true);
-        if (!given.empty())
+        if (!given.empty()) {
+            ForgetCachedPassphrases(cx);
             call.passphrase = given.front();
+        }
     }
     call.args = BaseArgs(cx, false);
     if (signer)

@@ -79,6 +79,8 @@ std::vector<std::string> SecretKeygrips(const Context &cx)
     return grips;
 }
 
+} // namespace
+
 // A pass phrase the user gives must be the one that unlocks the key: gpg-agent would otherwise
 // take the key from its cache and never look at it. Without one, the cache may serve as ever.
 void ForgetCachedPassphrases(const Context &cx)
@@ -111,6 +113,8 @@ void ForgetCachedPassphrases(const Context &cx)
     }
     posix_spawn_file_actions_destroy(&actions);
 }
+
+namespace {
 
 // Runs one try with a pass phrase from the user; only an empty one may be served by the cache.
 GpgResult TryPassphrase(Context &cx, const GpgCall &base, const std::string &passphrase)
