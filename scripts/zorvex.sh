@@ -19,7 +19,8 @@ esac
 
 packages=(build-essential cmake ninja-build qt6-base-dev gnupg xterm xdg-utils)
 if [ "$mode" = test ]; then
-    packages+=(xvfb xdotool x11-utils x11-apps)
+    # sq and rnp: the interop tests read and write messages with other OpenPGP programs.
+    packages+=(xvfb xdotool x11-utils x11-apps sq rnp)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -52,6 +52,10 @@ class TestPgpEngine : public QObject
     QTemporaryDir m_home{QStringLiteral("/tmp/zpgXXXXXX")};
     QTemporaryDir *m_work = nullptr;
     QString m_tool;
+    // Messages gpg makes on the spot, and a second home whose signers were revoked or expired
+    // after they signed; made once, for the table that needs them.
+    QTemporaryDir m_peer{QStringLiteral("/tmp/zppXXXXXX")};
+    bool m_peerReady = false;
 
     QProcessEnvironment env() const
     {
@@ -95,6 +99,78 @@ class TestPgpEngine : public QObject
                     QStringList{"--batch", "--pinentry-mode", "loopback"} + args, input);
     }
     QString work(const QString &name) const { return m_work->path() + QLatin1Char('/') + name; }
+    QString peer(const QString &name) const { return m_peer.path() + QLatin1Char('/') + name; }
+    QProcessEnvironment peerEnv() const
+    {
+        QProcessEnvironment e = env();
+        e.insert(QStringLiteral("GNUPGHOME"), peer(QStringLiteral("h")));
+        return e;
+    }
+    Run peerGpg(const QStringList &args)
+    {
+        const QProcessEnvironment e = peerEnv();
+        return exec(QStringLiteral("gpg"),
+                    QStringList{"--batch", "--pinentry-mode", "loopback", "--passphrase", ""} +
+                        args,
+                    {}, &e);
+    }
+    void makePeerMessages()
+    {
+        if (m_peerReady)
+            return;
+        QVERIFY(QDir(m_peer.path()).mkdir(QStringLiteral("h")));
+        QFile::setPermissions(peer("h"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        WriteFile(peer("letter.txt"), "letter body\n");
+        WriteFile(peer("other.txt"), "other\n");
+        QByteArray big;
+        for (int i = 0; i < 3000; ++i)
+            big += "line " + QByteArray::number(i) + "\n";
+        WriteFile(peer("big.txt"), big);
+        // Revy signs, then revokes the key with the certificate gpg made for it.
+        QCOMPARE(peerGpg({"--quick-gen-key", "Revy <revy@example.org>", "ed25519", "sign", "never"})
+                     .code,
+                 0);
+        QCOMPARE(
+            peerGpg({"-u", "revy@example.org", "-s", "-o", peer("revoked.pgp"), peer("letter.txt")})
+                .code,
+            0);
+        const QDir revocs(peer("h/openpgp-revocs.d"));
+        QByteArray revocation = ReadFile(revocs.filePath(revocs.entryList(QDir::Files).value(0)));
+        revocation.replace(":-----BEGIN", "-----BEGIN");
+        WriteFile(peer("revocation.asc"), revocation);
+        QCOMPARE(peerGpg({"--import", peer("revocation.asc")}).code, 0);
+        // Expy's key expired the day after it signed.
+        QCOMPARE(peerGpg({"--faked-system-time", "20200101T000000", "--quick-gen-key",
+                          "Expy <expy@example.org>", "default", "default", "1d"})
+                     .code,
+                 0);
+        QCOMPARE(peerGpg({"--faked-system-time", "20200101T010000", "-u", "expy@example.org", "-s",
+                          "-o", peer("expired.pgp"), peer("letter.txt")})
+                     .code,
+                 0);
+        // In the test home: a cut message, MD5, a detached signature, and the order PGP 2.x
+        // wrote signed messages in: the signature, then the literal data, no one-pass packet.
+        const QStringList alice{"--passphrase", "alice pass", "-u", kAlice};
+        QCOMPARE(
+            gpg(alice + QStringList{"-z", "0", "-s", "-o", peer("signed.pgp"), peer("big.txt")})
+                .code,
+            0);
+        WriteFile(peer("cut.pgp"), ReadFile(peer("signed.pgp")).left(12000));
+        QCOMPARE(gpg(alice + QStringList{"--digest-algo", "MD5", "-s", "-o", peer("md5.pgp"),
+                                         peer("letter.txt")})
+                     .code,
+                 0);
+        QCOMPARE(gpg(alice + QStringList{"-b", "-o", peer("letter.sig"), peer("letter.txt")}).code,
+                 0);
+        QCOMPARE(gpg({"--store", "-z", "0", "-o", peer("literal.pgp"), peer("letter.txt")}).code,
+                 0);
+        WriteFile(peer("leading.pgp"),
+                  ReadFile(peer("letter.sig")) + ReadFile(peer("literal.pgp")));
+        // PGP 2.x conventional encryption: one old-style encrypted packet, IDEA implied.
+        WriteFile(peer("idea.pgp"), "\xa4\x28" + QByteArray(40, '\x5a'));
+        m_peerReady = true;
+    }
+
     // The agent keeps pass phrases; a wrong one right after the right one would still work.
     void forgetPassphrases()
     {
@@ -138,6 +214,7 @@ private slots:
 
     void cleanupTestCase()
     {
+        exec(QStringLiteral("gpgconf"), {"--homedir", peer("h"), "--kill", "gpg-agent"});
         exec(QStringLiteral("gpgconf"), {"--homedir", m_home.path(), "--kill", "gpg-agent"});
     }
 
@@ -282,6 +359,129 @@ private slots:
                 QCOMPARE(ReadFile(work(back)), plain);
             }
         }
+    }
+
+    // What gpg reports decides: exit code, one line why, and no partial output after a failure.
+    void gpgMessagesTellTheTruth_data()
+    {
+        QTest::addColumn<bool>("peerHome");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("said");
+        QTest::addColumn<QString>("output"); // holds the letter afterwards; empty: no new file
+        QTest::newRow("cut message") << false << QStringList{"cut.pgp"} << 1
+                                     << QByteArray("cut short or damaged") << QString();
+        QTest::newRow("disk full") << false << QStringList{"signed.pgp", "-o", "small"} << 3
+                                   << QByteArray("'small': File too large") << QString();
+        QTest::newRow("revoked signer") << true << QStringList{"revoked.pgp"} << 0
+                                        << QByteArray("has been revoked by its owner") << "revoked";
+        QTest::newRow("expired signer") << true << QStringList{"expired.pgp"} << 0
+                                        << QByteArray("\" has expired.") << "expired";
+        QTest::newRow("signer unknown") << false << QStringList{"revoked.pgp"} << 30
+                                        << QByteArray("Key matching expected Key ID") << "revoked";
+        QTest::newRow("MD5 signature") << false << QStringList{"md5.pgp"} << 30
+                                       << QByteArray("uses the MD5 message digest") << "md5";
+        QTest::newRow("detached, file named")
+            << false << QStringList{"letter.sig", "letter.txt"} << 0
+            << QByteArray("Good signature from user \"Alice Rsa") << QString();
+        QTest::newRow("detached, other file")
+            << false << QStringList{"letter.sig", "other.txt"} << 30
+            << QByteArray("WARNING: Bad signature in 'letter.sig'") << QString();
+        QTest::newRow("signature first") << false << QStringList{"leading.pgp"} << 0
+                                         << QByteArray("Good signature from user") << "leading";
+        QTest::newRow("PGP 2.x IDEA") << false << QStringList{"idea.pgp", "-z", "x"} << 32
+                                      << QByteArray("encrypted with IDEA by PGP 2.x") << QString();
+        QTest::newRow("expired recipient")
+            << true << QStringList{"-e", "letter.txt", "expy@example.org"} << 21
+            << QByteArray("the key of 'expy@example.org' has expired") << QString();
+        QTest::newRow("unknown recipient, no web lookup")
+            << false << QStringList{"+verbose=2", "-e", "letter.txt", "nobody@nowhere.example"}
+            << 21 << QByteArray("no public key for 'nobody@nowhere.example'") << QString();
+    }
+    void gpgMessagesTellTheTruth()
+    {
+        QFETCH(bool, peerHome);
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QByteArray, said);
+        QFETCH(QString, output);
+        makePeerMessages();
+        for (const QString &a : args) {
+            if (QFile::exists(peer(a)) && !a.isEmpty())
+                QVERIFY(QFile::copy(peer(a), work(a)));
+        }
+        const QStringList before = QDir(m_work->path()).entryList(QDir::Files | QDir::Hidden);
+        const QProcessEnvironment e = peerHome ? peerEnv() : env();
+        Run r;
+        if (QTest::currentDataTag() == QByteArrayLiteral("disk full")) {
+            // A file size limit stands in for a full disk: writes fail with EFBIG.
+            r = exec(QStringLiteral("/bin/sh"),
+                     QStringList{"-c", "trap '' XFSZ; ulimit -f 8; exec \"$0\" \"$@\"", m_tool,
+                                 "+batchmode"} +
+                         args,
+                     {}, &e);
+        } else {
+            r = exec(m_tool, QStringList{"+batchmode"} + args, {}, &e);
+        }
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.err.contains(said), r.err.constData());
+        QVERIFY2(!r.err.contains("WKD") && !r.err.contains("dirmngr"), r.err.constData());
+        if (output.isEmpty()) {
+            QCOMPARE(QDir(m_work->path()).entryList(QDir::Files | QDir::Hidden), before);
+            // A failure is one line; a signature report and +verbose=2 say more.
+            if (code != 0 && code != 30 && !args.contains(QStringLiteral("+verbose=2")))
+                QCOMPARE(r.err.count('\n'), 1);
+        } else {
+            QCOMPARE(ReadFile(work(output)), QByteArray("letter body\n"));
+        }
+    }
+
+    void givenPassphraseIsAlwaysChecked()
+    {
+        WriteFile(work("p.txt"), "p\n");
+        QCOMPARE(pgp({"+batchmode", "-e", "p.txt", "alice"}).code, 0);
+        QCOMPARE(pgp({"+batchmode", "-c", "p.txt", "-o", "c.pgp", "-z", "conv"}).code, 0);
+        forgetPassphrases();
+        for (const QString &in : QStringList{"p.pgp", "c.pgp"}) {
+            QCOMPARE(pgp({"+batchmode", in, "-o", "1.txt", "-z", "alice pass", "-z", "conv"}).code,
+                     0);
+            const Run r = pgp({"+batchmode", in, "-o", "2.txt", "-z", "wrong"});
+            QCOMPARE(r.code, in == QLatin1String("p.pgp") ? 31 : 32);
+            QVERIFY2(r.err.contains("bad pass phrase"), r.err.constData());
+            QVERIFY(!QFile::exists(work("2.txt")));
+            QFile::remove(work("1.txt"));
+        }
+        // Without a pass phrase the agent's cache may serve, as gpg's own prompt would let it.
+        QCOMPARE(pgp({"+batchmode", "p.pgp", "-o", "3.txt", "-z", "alice pass"}).code, 0);
+        QCOMPARE(pgp({"+batchmode", "p.pgp", "-o", "4.txt"}).code, 0);
+        forgetPassphrases();
+        const Run r = pgp({"+batchmode", "p.pgp", "-o", "5.txt"});
+        QCOMPARE(r.code, 31);
+        QVERIFY2(r.err.contains("none was given"), r.err.constData());
+    }
+
+    void keyAddSaysWhatBecameOfEachKey()
+    {
+        // A PGP 2.x key: version 3 packet with a 32-bit modulus, and its user ID.
+        const QByteArray old("\x99\x00\x0e\x03\x00\x00\x00\x01\x00\x00\x01\x00\x20"
+                             "\x80\x12\x34\x56\xb4\x03Old",
+                             22);
+        WriteFile(work("old.pgp"), old);
+        QCOMPARE(gpg({"--export", "-o", work("alice.pgp"), kAlice}).code, 0);
+        WriteFile(work("both.pgp"), old + ReadFile(work("alice.pgp")));
+        Run r = pgp({"+batchmode", "-ka", "old.pgp", "ring"});
+        QCOMPARE(r.code, 10);
+        QVERIFY2(r.err.contains("Key 80123456 \"Old\": skipped: a PGP 2.x (version 3) key"),
+                 r.err.constData());
+        r = pgp({"+batchmode", "-ka", "both.pgp", "ring"});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.err.contains("Key 32459C31 \"Alice Rsa <alice@example.org>\": added.\n"),
+                 r.err.constData());
+        QVERIFY(r.err.contains("1 key added to key ring '" + work("ring.pgp").toUtf8() +
+                               "', 0 updated, 0 unchanged, 1 skipped."));
+        r = pgp({"+batchmode", "-ka", "alice.pgp", "ring"});
+        QCOMPARE(r.code, 10);
+        QVERIFY(r.err.contains("unchanged, already on the key ring"));
     }
 
     void wipeAfterSuccessOnly()

@@ -1,5 +1,6 @@
 // The colon-listing parser and the PGP 2.6 layout printer, without gpg.
 #include "keylisting.h"
+#include "packets.h"
 
 #include <QtTest>
 
@@ -64,6 +65,77 @@ private slots:
             L(FormatKey(keys[0], false)),
             QByteArray("pub   255/AAAAAAAA 1970/01/01 a\\x0apub  1024/DEADBEEF evil\\x0d\\x7f\n"
                        "                              second\\x0a\\x09\n"));
+    }
+
+    void printedUserIdsAreEscaped_data()
+    {
+        QTest::addColumn<QByteArray>("uid");
+        QTest::addColumn<QByteArray>("printed");
+        QTest::newRow("C1 control") << QByteArray("a\\xc2\\x9bb") << QByteArray("a\\xc2\\x9bb");
+        QTest::newRow("Latin-1 byte") << QByteArray("J\\xfcrgen") << QByteArray("J\\xfcrgen");
+        QTest::newRow("cut sequence") << QByteArray("x\\xe2\\x82") << QByteArray("x\\xe2\\x82");
+        QTest::newRow("overlong slash") << QByteArray("\\xc0\\xaf") << QByteArray("\\xc0\\xaf");
+        QTest::newRow("NBSP and euro kept")
+            << QByteArray("\xc2\xa0\xe2\x82\xac") << QByteArray("\xc2\xa0\xe2\x82\xac");
+        QTest::newRow("four bytes kept")
+            << QByteArray("\xf0\x9f\x94\x91") << QByteArray("\xf0\x9f\x94\x91");
+    }
+    void printedUserIdsAreEscaped()
+    {
+        QFETCH(QByteArray, uid);
+        QFETCH(QByteArray, printed);
+        const auto keys = ParseColonListing(
+            "pub:e:255:22:AAAAAAAAAAAAAAAA:1:2::u:::sc::::::23::0:\nuid:e::::1::X::" +
+            uid.toStdString() + ":\n");
+        QCOMPARE(keys.size(), std::size_t(1));
+        // An expired key is marked as a revoked one is, its user IDs below the mark.
+        QCOMPARE(L(FormatKey(keys[0], false)),
+                 "pub   255/AAAAAAAA 1970/01/01 *** KEY EXPIRED ***\n" + QByteArray(30, ' ') +
+                     printed + "\n");
+    }
+
+    // A signature packet, then the literal data it would sign; and a PGP 2.x key.
+    void packetsAtTheStartOfAFile_data()
+    {
+        const QByteArray sig("\x88\x03\x04\x00\x00", 5);
+        const QByteArray literal("\xac\x06"
+                                 "b\x00\x00\x00\x00\x00",
+                                 8);
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("layout");
+        QTest::newRow("detached") << sig << int(SignatureLayout::Detached);
+        QTest::newRow("two signatures") << sig + sig << int(SignatureLayout::Detached);
+        QTest::newRow("signature first") << sig + literal << int(SignatureLayout::Leading);
+        QTest::newRow("literal only") << literal << int(SignatureLayout::None);
+        QTest::newRow("armoured detached")
+            << QByteArray("-----BEGIN PGP SIGNATURE-----\n\niAMEAAA=\n=abcd\n-----END PGP "
+                          "SIGNATURE-----\n")
+            << int(SignatureLayout::Detached);
+        QTest::newRow("armoured PGP 2.x message")
+            << QByteArray("-----BEGIN PGP MESSAGE-----\nVersion: 2.6.3i\n\niAMEAACsBmIAAAAAAA=="
+                          "\n-----END PGP MESSAGE-----\n")
+            << int(SignatureLayout::Leading);
+        // "iAME" would decode to a signature packet; clear-signed text is no radix-64.
+        QTest::newRow("clear-signed") << QByteArray("-----BEGIN PGP SIGNED MESSAGE-----\nHash: "
+                                                    "SHA256\n\niAMEAAA=\n-----BEGIN PGP "
+                                                    "SIGNATURE-----\n")
+                                      << int(SignatureLayout::None);
+        QTest::newRow("empty") << QByteArray() << int(SignatureLayout::None);
+    }
+    void packetsAtTheStartOfAFile()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(int, layout);
+        QCOMPARE(int(ClassifySignature(data.toStdString())), layout);
+        const QByteArray oldKey("\x99\x00\x0e\x03\x00\x00\x00\x01\x00\x00\x01\x00\x20"
+                                "\x80\x12\x34\x56\xb4\x03Old",
+                                22);
+        const auto keys = FindOldKeys((data + oldKey).toStdString());
+        QCOMPARE(keys.size(), std::size_t(data.startsWith('-') ? 0 : 1));
+        if (!keys.empty()) {
+            QCOMPARE(keys[0].keyId, std::string("80123456"));
+            QCOMPARE(keys[0].userId, std::string("Old"));
+        }
     }
 
     void fingerprintLayout()

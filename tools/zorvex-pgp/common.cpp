@@ -21,6 +21,10 @@ std::vector<std::string> BaseArgs(const Context &cx, bool batch)
     std::vector<std::string> a;
     if (batch)
         a.insert(a.end(), {"--batch", "--no-tty", "--yes"});
+    // PGP 2.6 never went to the network and nobody running this expects it to: no key server,
+    // no web key directory, no fetching of a signer's key, whatever gpg.conf says.
+    a.insert(a.end(), {"--disable-dirmngr", "--auto-key-locate", "clear,local",
+                       "--no-auto-key-retrieve", "--no-auto-key-import"});
     if (cx.o.verbose == 0)
         a.push_back("--quiet");
     else if (cx.o.verbose >= 2)
@@ -46,8 +50,10 @@ std::vector<ListedKey> ListKeys(const Context &cx, const std::vector<std::string
 {
     GpgCall call;
     call.args = BaseArgs(cx);
+    // Validity from the trust database is never shown, so gpg need not work it out; revoked,
+    // expired and disabled keys are still marked. That spares the time the program spends.
     call.args.insert(call.args.end(), {"--with-colons", "--fixed-list-mode", "--with-fingerprint",
-                                       "--no-auto-check-trustdb",
+                                       "--no-auto-check-trustdb", "--trust-model", "always",
                                        secret ? "--list-secret-keys" : "--list-keys", "--"});
     call.args.insert(call.args.end(), names.begin(), names.end());
     call.captureOutput = true;

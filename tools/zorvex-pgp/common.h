@@ -54,6 +54,7 @@ struct Context
     Terminal *term = nullptr;
     std::string cwd;
     std::optional<std::string> keyring; // absolute path
+    bool passphraseTried = false;       // a pass phrase from the user reached gpg
 };
 
 // --batch and friends, the verbosity and the key ring the run was given.

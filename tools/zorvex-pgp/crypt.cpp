@@ -4,6 +4,7 @@
 #include "files.h"
 #include "passphrase.h"
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,7 +32,7 @@ bool AcceptUncertified(Context &cx, const GpgResult &r)
         return false;
     for (const std::string &name : names) {
         const auto keys = ListKeys(cx, {name});
-        if (keys.empty() || keys.front().revoked || keys.front().disabled)
+        if (keys.empty() || keys.front().revoked || keys.front().disabled || keys.front().expired)
             return false;
         Say("\nWARNING:  Because this public key is not certified with a trusted\n"
             "signature, it is not known with high confidence that this public key\n"
@@ -115,16 +116,28 @@ std::string CryptOutputName(Context &cx, const CryptJob &job)
 {
     const std::string &input = job.input;
     if (r.has("INV_RECP")) {
+        // INV_RECP <reason> <name>
         std::string who = r.arg("INV_RECP");
+        const int reason = std::atoi(who.c_str());
         if (auto sp = who.find(' '); sp != std::string::npos)
             who = who.substr(sp + 1);
+        const std::string failed = "Encrypting '" + input + "' failed: ";
+        // gpg says "not found" for a key it passed over, so the key ring tells the reason.
         const auto keys = ListKeys(cx, {who});
-        if (!keys.empty() && !keys.front().revoked && !keys.front().disabled)
-            Fail(kEncryptError, "Encrypting '" + input + "' failed: the public key for '" + who +
-                                    "' is not certified; confirm it without +batchmode or "
-                                    "certify it with -ks.");
-        Fail(kEncryptError,
-             "Encrypting '" + input + "' failed: no usable public key for '" + who + "'.");
+        if (keys.empty())
+            Fail(kEncryptError, failed + "no public key for '" + who + "' on the key ring.");
+        const ListedKey &key = keys.front();
+        if (reason == 4 || key.revoked)
+            Fail(kEncryptError, failed + "the key of '" + who + "' has been revoked.");
+        if (reason == 5 || key.expired)
+            Fail(kEncryptError, failed + "the key of '" + who + "' has expired.");
+        if (reason == 13 || key.disabled)
+            Fail(kEncryptError, failed + "the key of '" + who + "' is disabled.");
+        if (reason == 3 || reason == 1)
+            Fail(kEncryptError, failed + "the key of '" + who + "' has no usable encryption key.");
+        Fail(kEncryptError, failed + "the public key for '" + who +
+                                "' is not certified; confirm it without +batchmode or "
+                                "certify it with -ks.");
     }
     Fail(kEncryptError, "Encrypting '" + input + "' failed: " + FailureText(r) + ".");
 }

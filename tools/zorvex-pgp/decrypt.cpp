@@ -2,7 +2,9 @@
 
 #include "commands.h"
 #include "files.h"
+#include "packets.h"
 #include "passphrase.h"
+#include "verdict.h"
 
 #include <cerrno>
 #include <cstring>
@@ -14,54 +16,24 @@ namespace zpgp {
 
 namespace {
 
-void ReportSignature(const GpgResult &r)
-{
-    if (r.has("GOODSIG"))
-        Say("Good signature from user \"" +
-            r.arg("GOODSIG").substr(r.arg("GOODSIG").find(' ') + 1) + "\".");
-}
-
-int SignatureResult(const GpgResult &r, const std::string &input)
-{
-    if (r.has("BADSIG")) {
-        Say("WARNING: Bad signature in '" + input + "', doesn't match file contents!");
-        return kSignatureCheck;
-    }
-    if (r.has("ERRSIG")) {
-        Say("Signature in '" + input +
-            "' cannot be checked: the signer's public key is not on the key ring.");
-        return kSignatureCheck;
-    }
-    ReportSignature(r);
-    return kOk;
-}
-
-// A file that starts with a signature packet (or its armour) is a detached signature; an
-// encrypted or signed message starts with another packet.
-bool IsDetachedSignature(const std::string &path)
-{
-    const std::string head = ReadWholeFile(path, 64);
-    if (head.rfind("-----BEGIN PGP SIGNATURE-----", 0) == 0)
-        return true;
-    if (head.empty())
-        return false;
-    const unsigned char b = static_cast<unsigned char>(head[0]);
-    if (!(b & 0x80))
-        return false;
-    const int tag = (b & 0x40) ? (b & 0x3f) : ((b >> 2) & 0x0f);
-    return tag == 2;
-}
-
+// gpg's exit status has the last word: a check that did not run to its end is no good signature.
 int DoVerifyDetached(Context &cx, const std::string &sig, const std::string &data)
 {
     GpgCall call;
     call.args = BaseArgs(cx);
     call.args.insert(call.args.end(), {"--verify", "--", sig, data});
     GpgResult r = Run(cx, call);
-    if (r.has("NODATA") && !r.has("NEWSIG"))
-        Fail(kFileError, "'" + sig + "' holds no signature.");
+    if (!HasSignatureVerdict(r)) {
+        if (r.has("NODATA") && !r.has("NEWSIG"))
+            Fail(kFileError, "'" + sig + "' holds no signature.");
+        Fail(kSignatureCheck, "'" + sig + "' is not a detached signature of '" + data +
+                                  "': " + FailureText(r) + ".");
+    }
     Say("File '" + sig + "' is a detached signature of '" + data + "'.");
-    return SignatureResult(r, sig);
+    const int code = ReportSignatures(r, sig);
+    if (code == kOk && r.exitCode != 0)
+        Fail(kSignatureCheck, "Checking '" + sig + "' failed: " + FailureText(r) + ".");
+    return code;
 }
 
 // "PLAINTEXT <format> <time> <name>": the file name the message carries.
@@ -186,10 +158,12 @@ int DoDecrypt(Context &cx)
     o.args.front() = input;
     RequireInput(cx);
 
-    // A detached signature: check it against its file instead of decrypting.
-    if (IsDetachedSignature(input)) {
-        std::string data = DecryptOutputName(input);
-        if (!Exists(data) && !o.batch && cx.term->canAsk()) {
+    // A detached signature: check it against its file instead of decrypting. A signature that
+    // is followed by its data (PGP 2.x wrote signed messages so) is a message like any other.
+    if (ClassifySignature(ReadWholeFile(input, 1 << 16)) == SignatureLayout::Detached) {
+        // As PGP 2.6 took them: "pgp letter.sig letter.txt" names the signed file.
+        std::string data = o.args.size() >= 2 ? o.args[1] : DecryptOutputName(input);
+        if (!Exists(data) && o.args.size() < 2 && !o.batch && cx.term->canAsk()) {
             const auto answer = cx.term->readLine(
                 "File '" + input +
                     "' has signature, but with no text.\n"
@@ -226,25 +200,9 @@ int DoDecrypt(Context &cx)
     GpgResult r = RunWithSecretKey(cx, call, true);
     const int writeError = sink.finish();
 
-    const bool symmetric =
-        r.has("NEED_PASSPHRASE_SYM") || (r.has("BEGIN_DECRYPTION") && !r.has("ENC_TO"));
-    if (r.has("NODATA") && !r.has("PLAINTEXT") && !r.has("DECRYPTION_OKAY"))
-        Fail(kFileError, "'" + input + "' is not a PGP file; nothing written.");
-    if (r.has("NO_SECKEY") && !r.has("DECRYPTION_OKAY") && !r.has("NEED_PASSPHRASE"))
-        Fail(kPublicDecrypt,
-             "Cannot decrypt '" + input + "': you do not have the secret key needed.");
-    if (r.has("DECRYPTION_FAILED") || r.has("BAD_PASSPHRASE") || r.has("MISSING_PASSPHRASE") ||
-        (r.exitCode != 0 && !r.has("PLAINTEXT") && !r.has("BADSIG") && !r.has("ERRSIG"))) {
-        if (r.has("DECRYPTION_FAILED") || r.has("BAD_PASSPHRASE") || r.has("MISSING_PASSPHRASE"))
-            Fail(symmetric ? kConventionalDecrypt : kPublicDecrypt,
-                 "Cannot decrypt '" + input + "': the pass phrase may be wrong (" + FailureText(r) +
-                     ").");
-        if (r.has("BEGIN_DECRYPTION"))
-            Fail(symmetric ? kConventionalDecrypt : kPublicDecrypt,
-                 "Cannot decrypt '" + input + "': " + FailureText(r) + ".");
-        Fail(kInvalidFile, "Cannot process '" + input + "': " + FailureText(r) + ".");
-    }
-    const int sigResult = SignatureResult(r, input);
+    if (!DataComplete(r))
+        DecryptFailure(cx, r, input, out.finalName());
+    const int sigResult = ReportSignatures(r, input);
 
     const std::string stored = StoredName(r);
     if (stored == "_CONSOLE" && !o.keepSignature) {

@@ -202,6 +202,8 @@ GpgResult RunGpg(const GpgCall &call)
     }
 
     std::string statusText;
+    if (call.captureOutput)
+        result.output.reserve(1 << 20); // a key listing; saves regrowing it many times
     struct Source
     {
         int *fd;

@@ -3,6 +3,7 @@
 
 #include "commands.h"
 #include "files.h"
+#include "importreport.h"
 #include "passphrase.h"
 
 #include <cerrno>
@@ -92,8 +93,10 @@ int RunInteractiveEdit(Context &cx, const std::string &what, std::vector<std::st
     if (usesOnePassphrase) {
         // A pass phrase given in advance unlocks the key; otherwise gpg's pinentry asks.
         const auto given = GivenPassphrases(cx, true);
-        if (!given.empty())
+        if (!given.empty()) {
+            ForgetCachedPassphrases(cx);
             call.passphrase = given.front();
+        }
     }
     call.args = BaseArgs(cx, false);
     if (signer)
@@ -197,10 +200,7 @@ int DoKeyAdd(Context &cx)
         Fail(kInvalidFile, "'" + a[0] + "' holds no keys.");
     if (!r.has("IMPORT_RES") || (r.exitCode != 0 && !r.has("IMPORT_OK")))
         Fail(kKeyError, "Adding keys from '" + a[0] + "' failed: " + FailureText(r) + ".");
-    const std::string res = r.arg("IMPORT_RES");
-    Say("Keys from '" + a[0] + "' added" +
-        (cx.keyring ? " to '" + *cx.keyring + "'" : std::string()) + " (gpg: " + res + ").");
-    return kOk;
+    return ReportImport(cx, r, a[0]);
 }
 
 int DoKeyRemove(Context &cx)

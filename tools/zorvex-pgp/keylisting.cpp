@@ -8,26 +8,33 @@ namespace zpgp {
 
 namespace {
 
-std::vector<std::string_view> SplitFields(std::string_view line)
+// The first 12 fields of a colon line, numbered from 1 as in gpg's documentation; those past the
+// end of the line are empty. A listing has thousands of lines, so nothing here allocates.
+class Fields
 {
-    std::vector<std::string_view> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t colon = line.find(':', start);
-        if (colon == std::string_view::npos) {
-            fields.push_back(line.substr(start));
-            return fields;
+public:
+    explicit Fields(std::string_view line)
+    {
+        std::size_t start = 0;
+        for (std::size_t n = 0; n < kCount; ++n) {
+            const std::size_t colon = line.find(':', start);
+            if (colon == std::string_view::npos) {
+                m_fields[n] = line.substr(start);
+                return;
+            }
+            m_fields[n] = line.substr(start, colon - start);
+            start = colon + 1;
         }
-        fields.push_back(line.substr(start, colon - start));
-        start = colon + 1;
     }
-}
+    std::string_view operator()(std::size_t number) const
+    {
+        return number >= 1 && number <= kCount ? m_fields[number - 1] : std::string_view();
+    }
 
-std::string_view Field(const std::vector<std::string_view> &fields, std::size_t number)
-{
-    // Numbered from 1 as in gpg's documentation.
-    return number >= 1 && number <= fields.size() ? fields[number - 1] : std::string_view();
-}
+private:
+    static constexpr std::size_t kCount = 12;
+    std::string_view m_fields[kCount];
+};
 
 int HexValue(char c)
 {
@@ -88,24 +95,70 @@ std::string DecodeColonField(std::string_view field)
     return out;
 }
 
-// A user ID as it may be printed: control characters written as gpg escapes them. A line break
-// in a user ID would otherwise start a line of its own, and one that begins with "pub " would
-// read as a second key to anyone who parses the listing, the program's key list among them.
-static std::string PrintableUserId(std::string_view uid)
+// The length of the UTF-8 sequence at `at`, or 0 when the bytes there are not well-formed UTF-8.
+static std::size_t Utf8Length(std::string_view text, std::size_t at, char32_t &code)
 {
-    std::string out;
-    out.reserve(uid.size());
-    for (const char c : uid) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            out += escaped;
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length;
+    char32_t min;
+    if (lead >= 0xc2 && lead <= 0xdf) {
+        length = 2, code = lead & 0x1f, min = 0x80;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        length = 3, code = lead & 0x0f, min = 0x800;
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        length = 4, code = lead & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size())
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto b = static_cast<unsigned char>(text[at + i]);
+        if ((b & 0xc0) != 0x80)
+            return 0;
+        code = (code << 6) | (b & 0x3f);
+    }
+    if (code < min || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff))
+        return 0;
+    return length;
+}
+
+// A user ID as it may be printed: control characters (C0, DEL and C1) and bytes that are not
+// UTF-8 written as gpg escapes them. A line break in a user ID would otherwise start a line of
+// its own, and one that begins with "pub " would read as a second key to anyone who parses the
+// listing, the program's key list among them; C1 controls and stray bytes upset terminals.
+static void AppendPrintable(std::string &out, std::string_view uid)
+{
+    auto escape = [&out](unsigned char byte) {
+        static const char hex[] = "0123456789abcdef";
+        out += "\\x";
+        out += hex[byte >> 4];
+        out += hex[byte & 15];
+    };
+    for (std::size_t i = 0; i < uid.size();) {
+        const auto byte = static_cast<unsigned char>(uid[i]);
+        if (byte < 0x80) {
+            if (byte < 0x20 || byte == 0x7f)
+                escape(byte);
+            else
+                out.push_back(static_cast<char>(byte));
+            ++i;
+            continue;
+        }
+        char32_t code = 0;
+        const std::size_t length = Utf8Length(uid, i, code);
+        if (length == 0) {
+            escape(byte);
+            ++i;
+        } else if (code < 0xa0) {
+            for (std::size_t k = 0; k < length; ++k)
+                escape(static_cast<unsigned char>(uid[i + k]));
+            i += length;
         } else {
-            out.push_back(c);
+            out.append(uid.substr(i, length));
+            i += length;
         }
     }
-    return out;
 }
 
 std::vector<ListedKey> ParseColonListing(std::string_view text)
@@ -122,20 +175,21 @@ std::vector<ListedKey> ParseColonListing(std::string_view text)
         pos = end + 1;
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        const auto fields = SplitFields(line);
-        const std::string_view type = Field(fields, 1);
+        const Fields field(line);
+        const std::string_view type = field(1);
         if (type == "pub" || type == "sec") {
             ListedKey key;
-            key.bits = static_cast<int>(ToInt(Field(fields, 3)));
-            key.keyId = Upper(Field(fields, 5));
-            key.created = ToInt(Field(fields, 6));
-            key.revoked = Field(fields, 2) == "r";
-            key.disabled = Field(fields, 12).find('D') != std::string_view::npos;
+            key.bits = static_cast<int>(ToInt(field(3)));
+            key.keyId = Upper(field(5));
+            key.created = ToInt(field(6));
+            key.revoked = field(2) == "r";
+            key.expired = field(2) == "e";
+            key.disabled = field(12).find('D') != std::string_view::npos;
             keys.push_back(std::move(key));
             fingerprintPending = true;
         } else if (type == "fpr") {
-            if (fingerprintPending && !keys.empty() && AllHex(Field(fields, 10)))
-                keys.back().fingerprint = Upper(Field(fields, 10));
+            if (fingerprintPending && !keys.empty() && AllHex(field(10)))
+                keys.back().fingerprint = Upper(field(10));
             fingerprintPending = false;
         } else if (type == "sub" || type == "ssb") {
             fingerprintPending = false;
@@ -143,9 +197,9 @@ std::vector<ListedKey> ParseColonListing(std::string_view text)
             if (keys.empty())
                 continue;
             // A revoked key marks all its user IDs revoked; they are still its names.
-            if (Field(fields, 2) == "r" && !keys.back().revoked)
+            if (field(2) == "r" && !keys.back().revoked)
                 continue;
-            keys.back().userIds.push_back(DecodeColonField(Field(fields, 10)));
+            keys.back().userIds.push_back(DecodeColonField(field(10)));
         }
     }
     return keys;
@@ -184,21 +238,24 @@ std::string FormatFingerprint(std::string_view hex)
     return out;
 }
 
-std::string FormatKey(const ListedKey &key, bool withFingerprint)
+static void AppendKey(std::string &out, const ListedKey &key, bool withFingerprint)
 {
-    const std::string indent(30, ' ');
+    const std::string_view indent = "                              "; // 30 blanks
     std::string shortId = key.keyId.size() >= 8
                               ? key.keyId.substr(key.keyId.size() - 8)
                               : std::string(8 - key.keyId.size(), '0') + key.keyId;
     char head[64];
     std::snprintf(head, sizeof head, "pub%s%4d/%s %s ", key.disabled ? "- " : "  ", key.bits,
                   shortId.c_str(), FormatKeyDate(key.created).c_str());
-    std::string out = head;
+    out += head;
     std::size_t nextUid = 0;
     if (key.revoked) {
         out += "*** KEY REVOKED ***\n";
+    } else if (key.expired) {
+        out += "*** KEY EXPIRED ***\n";
     } else {
-        out += key.userIds.empty() ? std::string() : PrintableUserId(key.userIds.front());
+        if (!key.userIds.empty())
+            AppendPrintable(out, key.userIds.front());
         out += '\n';
         nextUid = 1;
     }
@@ -209,8 +266,17 @@ std::string FormatKey(const ListedKey &key, bool withFingerprint)
         out += FormatFingerprint(key.fingerprint);
         out += '\n';
     }
-    for (std::size_t i = nextUid; i < key.userIds.size(); ++i)
-        out += indent + PrintableUserId(key.userIds[i]) + '\n';
+    for (std::size_t i = nextUid; i < key.userIds.size(); ++i) {
+        out += indent;
+        AppendPrintable(out, key.userIds[i]);
+        out += '\n';
+    }
+}
+
+std::string FormatKey(const ListedKey &key, bool withFingerprint)
+{
+    std::string out;
+    AppendKey(out, key, withFingerprint);
     return out;
 }
 
@@ -220,8 +286,9 @@ std::string FormatKeyListing(const std::vector<ListedKey> &keys, std::string_vie
     std::string out = "\nKey ring: '";
     out.append(keyringName);
     out += "'\nType Bits/KeyID    Date       User ID\n";
+    out.reserve(keys.size() * 128);
     for (const ListedKey &key : keys)
-        out += FormatKey(key, withFingerprint);
+        AppendKey(out, key, withFingerprint);
     out += std::to_string(keys.size());
     out += keys.size() == 1 ? " matching key found.\n" : " matching keys found.\n";
     return out;

@@ -16,6 +16,7 @@ struct ListedKey
     std::string fingerprint; // 32 or 40 hex digits, may be empty
     std::int64_t created = 0;
     bool revoked = false;
+    bool expired = false;
     bool disabled = false;
     std::vector<std::string> userIds; // decoded, revoked user IDs left out
 };

@@ -1,8 +1,14 @@
 #include "passphrase.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char **environ;
 
 namespace zpgp {
 
@@ -39,6 +45,88 @@ bool PassphraseErrorCode(const std::string &statusArg)
 bool IsSymmetricMessage(const GpgResult &r)
 {
     return r.has("NEED_PASSPHRASE_SYM") || (r.has("BEGIN_DECRYPTION") && !r.has("ENC_TO"));
+}
+
+// The keygrips of every secret key the agent holds.
+std::vector<std::string> SecretKeygrips(const Context &cx)
+{
+    Context plain = cx;
+    plain.keyring.reset(); // secret keys live with the agent whatever the public ring
+    GpgCall call;
+    call.args = BaseArgs(plain);
+    call.args.insert(call.args.end(), {"--with-colons", "--with-keygrip", "--no-auto-check-trustdb",
+                                       "--list-secret-keys"});
+    call.captureOutput = true;
+    const GpgResult r = Run(plain, call);
+    std::vector<std::string> grips;
+    std::size_t pos = 0;
+    while ((pos = r.output.find("grp:", pos)) != std::string::npos) {
+        if (pos == 0 || r.output[pos - 1] == '\n') {
+            const std::size_t end = r.output.find('\n', pos);
+            const std::string line = r.output.substr(pos, end - pos);
+            // grp:::::::::<keygrip>:
+            std::size_t field = 0, start = 0;
+            for (std::size_t i = 0; i < line.size() && field < 9; ++i) {
+                if (line[i] == ':' && ++field == 9)
+                    start = i + 1;
+            }
+            const std::string grip = line.substr(start, line.find(':', start) - start);
+            if (field == 9 && grip.size() == 40)
+                grips.push_back(grip);
+        }
+        pos += 4;
+    }
+    return grips;
+}
+
+} // namespace
+
+// A pass phrase the user gives must be the one that unlocks the key: gpg-agent would otherwise
+// take the key from its cache and never look at it. Without one, the cache may serve as ever.
+void ForgetCachedPassphrases(const Context &cx)
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    const auto grips = SecretKeygrips(cx);
+    if (grips.empty())
+        return;
+    std::vector<std::string> args = {"gpg-connect-agent", "--no-autostart"};
+    for (const std::string &g : grips)
+        args.push_back("clear_passphrase --mode=normal " + g);
+    args.push_back("/bye");
+    std::vector<char *> argv;
+    for (std::string &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (int fd = 0; fd <= 2; ++fd)
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY,
+                                         0);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+namespace {
+
+// Runs one try with a pass phrase from the user; only an empty one may be served by the cache.
+GpgResult TryPassphrase(Context &cx, const GpgCall &base, const std::string &passphrase)
+{
+    GpgCall call = base;
+    call.passphrase = passphrase;
+    if (!passphrase.empty()) {
+        ForgetCachedPassphrases(cx);
+        call.args.insert(call.args.begin(), "--no-symkey-cache");
+        cx.passphraseTried = true;
+    }
+    return Run(cx, call);
 }
 
 } // namespace
@@ -80,16 +168,12 @@ GpgResult RunWithSecretKey(Context &cx, const GpgCall &base, bool decrypting)
         tries.emplace_back();
     GpgResult r;
     for (const std::string &p : tries) {
-        GpgCall call = base;
-        call.passphrase = p;
-        r = Run(cx, call);
+        r = TryPassphrase(cx, base, p);
         if (!NeedsPassphraseAgain(r))
             return r;
     }
     if (decrypting && envPass && !IsSymmetricMessage(r)) {
-        GpgCall call = base;
-        call.passphrase = std::string(envPass);
-        r = Run(cx, call);
+        r = TryPassphrase(cx, base, envPass);
         if (!NeedsPassphraseAgain(r))
             return r;
     }
@@ -105,9 +189,7 @@ GpgResult RunWithSecretKey(Context &cx, const GpgCall &base, bool decrypting)
                                    cx.o.showpass);
         if (!p)
             break;
-        GpgCall call = base;
-        call.passphrase = *p;
-        r = Run(cx, call);
+        r = TryPassphrase(cx, base, *p);
         if (!NeedsPassphraseAgain(r))
             return r;
     }

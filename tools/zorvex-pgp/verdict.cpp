@@ -1,0 +1,235 @@
+#include "verdict.h"
+
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
+namespace zpgp {
+
+namespace {
+
+std::vector<std::string> Words(const std::string &text)
+{
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    for (std::string w; in >> w;)
+        words.push_back(w);
+    return words;
+}
+
+// PGP 2.6 showed key IDs as their last 8 hex digits.
+std::string ShortId(const std::string &keyId)
+{
+    return keyId.size() > 8 ? keyId.substr(keyId.size() - 8) : keyId;
+}
+
+// "<key id> <user id>" as GOODSIG and its kin give it.
+std::string UserIdOf(const std::string &arg)
+{
+    const auto sp = arg.find(' ');
+    return sp == std::string::npos ? std::string() : DecodePercent(arg.substr(sp + 1));
+}
+
+bool StartsWith(const std::string &line, const char *keyword)
+{
+    const std::string k(keyword);
+    return line.compare(0, k.size(), k) == 0 && (line.size() == k.size() || line[k.size()] == ' ');
+}
+
+std::string Rest(const std::string &line)
+{
+    const auto sp = line.find(' ');
+    return sp == std::string::npos ? std::string() : line.substr(sp + 1);
+}
+
+// gpg's error code: the low 16 bits of the number a status line ends with.
+long ErrorCode(const std::string &number)
+{
+    return std::strtol(number.c_str(), nullptr, 10) & 0xffff;
+}
+
+std::string UncheckableReason(const std::vector<std::string> &w)
+{
+    // ERRSIG <keyid> <pubkey algo> <digest algo> <class> <time> <rc> [<fingerprint>]
+    const std::string id = w.size() > 1 ? ShortId(w[1]) : "?";
+    const long rc = w.size() > 6 ? std::strtol(w[6].c_str(), nullptr, 10) : 0;
+    const int digest = w.size() > 3 ? std::atoi(w[3].c_str()) : 0;
+    if (rc == 9)
+        return "Key matching expected Key ID " + id +
+               " not found on the key ring.\nWARNING: Can't find the right public key-- can't "
+               "check signature integrity.";
+    if (rc == 5 || rc == 149)
+        return "WARNING: Signature by key ID " + id + " uses the " +
+               (digest == 1 ? std::string("MD5") : "digest algorithm " + std::to_string(digest)) +
+               " message digest, which GnuPG no longer accepts-- can't check signature "
+               "integrity.";
+    if (rc == 4)
+        return "WARNING: Signature by key ID " + id +
+               " uses a public key algorithm GnuPG does not support-- can't check signature "
+               "integrity.";
+    return "WARNING: Signature by key ID " + id + " can't be checked (gpg error " +
+           std::to_string(rc) + ").";
+}
+
+// A few of gpg's failures have a plain reason worth more than gpg's own words.
+bool ErrorsMention(const GpgResult &r, const char *text)
+{
+    return r.errors.find(text) != std::string::npos;
+}
+
+// gpg's own line about a trouble, or its last line when no line mentions it.
+std::string LineMentioning(const GpgResult &r, const char *text)
+{
+    const auto at = r.errors.find(text);
+    if (at == std::string::npos)
+        return FailureText(r);
+    const auto begin = r.errors.rfind('\n', at);
+    const auto from = begin == std::string::npos ? 0 : begin + 1;
+    std::string line = r.errors.substr(from, r.errors.find('\n', at) - from);
+    if (line.rfind("gpg: ", 0) == 0)
+        line.erase(0, 5);
+    return line;
+}
+
+bool IdeaMessage(const GpgResult &r)
+{
+    // DECRYPTION_INFO <mdc method> <cipher>: cipher 1 is IDEA, which only PGP 2.x used by default.
+    const auto info = Words(r.arg("DECRYPTION_INFO"));
+    return (info.size() > 1 && info[1] == "1") ||
+           r.arg("ERROR").rfind("nomdc_with_legacy_cipher", 0) == 0 ||
+           ErrorsMention(r, "assuming IDEA") || ErrorsMention(r, "IDEA cipher");
+}
+
+bool BadPassphrase(const GpgResult &r)
+{
+    if (r.has("BAD_PASSPHRASE"))
+        return true;
+    for (const std::string &line : r.status) {
+        if (StartsWith(line, "ERROR") || StartsWith(line, "FAILURE")) {
+            const auto w = Words(line);
+            const long code = w.size() > 2 ? ErrorCode(w[2]) : 0;
+            if (code == 11 || code == 85 || code == 99 || code == 177)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+std::string KeyStateWarning(const std::string &keyword, const std::string &userId)
+{
+    if (keyword == "REVKEYSIG")
+        return "WARNING:  The key of user \"" + userId +
+               "\" has been revoked by its owner,\n"
+               "possibly because the secret key was compromised.\n"
+               "This could mean that this signature is a forgery.";
+    if (keyword == "EXPKEYSIG")
+        return "WARNING:  The key of user \"" + userId +
+               "\" has expired.\n"
+               "The signature may have been made after the key was no longer valid.";
+    if (keyword == "EXPSIG")
+        return "WARNING:  This signature has expired.";
+    return {};
+}
+
+bool HasSignatureVerdict(const GpgResult &r)
+{
+    for (const char *k : {"GOODSIG", "BADSIG", "ERRSIG", "EXPSIG", "EXPKEYSIG", "REVKEYSIG"}) {
+        if (r.has(k))
+            return true;
+    }
+    return false;
+}
+
+int ReportSignatures(const GpgResult &r, const std::string &input)
+{
+    int code = kOk;
+    for (const std::string &line : r.status) {
+        const std::string arg = Rest(line);
+        if (StartsWith(line, "GOODSIG")) {
+            Say("Good signature from user \"" + UserIdOf(arg) + "\".");
+        } else if (StartsWith(line, "EXPSIG") || StartsWith(line, "EXPKEYSIG") ||
+                   StartsWith(line, "REVKEYSIG")) {
+            const std::string user = UserIdOf(arg);
+            Say("Good signature from user \"" + user + "\".");
+            Say(KeyStateWarning(line.substr(0, line.find(' ')), user));
+        } else if (StartsWith(line, "BADSIG")) {
+            Say("WARNING: Bad signature in '" + input + "', doesn't match file contents!");
+            Say("Bad signature from user \"" + UserIdOf(arg) + "\".");
+            code = kSignatureCheck;
+        } else if (StartsWith(line, "ERRSIG")) {
+            Say(UncheckableReason(Words(line)));
+            code = kSignatureCheck;
+        }
+    }
+    return code;
+}
+
+bool DataComplete(const GpgResult &r)
+{
+    if (r.signal != 0 || r.has("FAILURE"))
+        return false;
+    if (r.exitCode == 0)
+        return true;
+    // A bad or uncheckable signature makes gpg fail after it wrote all the data; anything else
+    // (a cut message, a full disk, a wrong key) leaves the data in doubt.
+    if (!HasSignatureVerdict(r))
+        return false;
+    if (r.has("BEGIN_DECRYPTION") && !r.has("DECRYPTION_OKAY"))
+        return false;
+    for (const char *trouble : {"problem reading source", "error writing", "write error",
+                                "invalid packet", "read error", "unexpected end"}) {
+        if (ErrorsMention(r, trouble))
+            return false;
+    }
+    return true;
+}
+
+void DecryptFailure(const Context &cx, const GpgResult &r, const std::string &input,
+                    const std::string &output)
+{
+    const bool encrypted = r.has("BEGIN_DECRYPTION") || r.has("ENC_TO") ||
+                           r.has("NEED_PASSPHRASE_SYM") || r.has("DECRYPTION_FAILED");
+    const bool symmetric =
+        r.has("NEED_PASSPHRASE_SYM") || (r.has("BEGIN_DECRYPTION") && !r.has("ENC_TO"));
+    const int code = !encrypted ? kInvalidFile : symmetric ? kConventionalDecrypt : kPublicDecrypt;
+    const std::string cannot = "Cannot decrypt '" + input + "': ";
+    if (ErrorsMention(r, "error writing") || ErrorsMention(r, "write error") ||
+        ErrorsMention(r, "No space left") || ErrorsMention(r, "File too large")) {
+        // gpg names the scratch file; the user knows the output by its own name.
+        std::string why = LineMentioning(r, "writ");
+        if (const auto colon = why.rfind(": "); colon != std::string::npos)
+            why.erase(0, colon + 2);
+        Fail(kFileError, "Cannot write the plaintext of '" + input + "' to '" + output +
+                             "': " + why + "; nothing written.");
+    }
+    if (IdeaMessage(r))
+        Fail(code, cannot + "it was encrypted with IDEA by PGP 2.x, a cipher GnuPG 2 does not use "
+                            "for messages without integrity protection.");
+    if (encrypted && BadPassphrase(r)) {
+        if (cx.passphraseTried)
+            Fail(code, cannot + "bad pass phrase.");
+        Fail(code, cannot + "a pass phrase is needed and none was given (use -z).");
+    }
+    if (!symmetric && r.has("NO_SECKEY") && !r.has("DECRYPTION_OKAY"))
+        Fail(kPublicDecrypt,
+             cannot + "you do not have the secret key needed to decrypt this file.");
+    if (r.has("NODATA") && !r.has("PLAINTEXT") && !encrypted)
+        Fail(kFileError, "'" + input + "' is not a PGP file; nothing written.");
+    for (const char *damage : {"problem reading source", "unexpected end", "invalid packet",
+                               "inflate problem", "pending bytes", "read error"}) {
+        if (ErrorsMention(r, damage))
+            Fail(encrypted ? code : kInvalidFile, "'" + input + "' is cut short or damaged (" +
+                                                      LineMentioning(r, damage) +
+                                                      "); nothing written.");
+    }
+    if (r.has("PLAINTEXT") && !HasSignatureVerdict(r))
+        Fail(encrypted ? code : kInvalidFile,
+             "'" + input + "' is cut short or damaged (" + FailureText(r) + "); nothing written.");
+    if (encrypted)
+        Fail(code, cannot + FailureText(r) + "; nothing written.");
+    Fail(kInvalidFile, "Cannot process '" + input + "': " + FailureText(r) + "; nothing written.");
+}
+
+} // namespace zpgp

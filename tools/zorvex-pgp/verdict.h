@@ -1,0 +1,27 @@
+// What gpg's status lines say about signatures and decryption, told in PGP 2.6's words.
+#pragma once
+
+#include "common.h"
+
+#include <string>
+
+namespace zpgp {
+
+// Prints one report per signature gpg checked; the exit code they add up to (0 or 30).
+int ReportSignatures(const GpgResult &r, const std::string &input);
+
+// True when gpg gave a verdict on at least one signature.
+bool HasSignatureVerdict(const GpgResult &r);
+
+// gpg failed, or succeeded only in part: true when everything it was to write is complete, so
+// that a non-zero exit is down to signatures alone.
+bool DataComplete(const GpgResult &r);
+
+// Ends the run with the reason a decryption (or the reading of a signed message) failed.
+[[noreturn]] void DecryptFailure(const Context &cx, const GpgResult &r, const std::string &input,
+                                 const std::string &output);
+
+// "WARNING: ..." lines for a key that was revoked or expired; empty for a usable key.
+std::string KeyStateWarning(const std::string &keyword, const std::string &userId);
+
+} // namespace zpgp
