@@ -2,8 +2,11 @@
 
 #include "commands.h"
 #include "files.h"
+#include "legacy.h"
+#include "packets.h"
 #include "passphrase.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <sys/stat.h>
@@ -47,7 +50,11 @@ bool IsDetachedSignature(const std::string &path)
     if (!(b & 0x80))
         return false;
     const int tag = (b & 0x40) ? (b & 0x3f) : ((b >> 2) & 0x0f);
-    return tag == 2;
+    if (tag != 2)
+        return false;
+    // PGP 2.x signed messages also start with the signature; their data follows it.
+    const auto tags = ScanPackets(ReadWholeFile(path, 1 << 20)).tags;
+    return std::find(tags.begin(), tags.end(), 11) == tags.end();
 }
 
 int DoVerifyDetached(Context &cx, const std::string &sig, const std::string &data)
@@ -56,6 +63,8 @@ int DoVerifyDetached(Context &cx, const std::string &sig, const std::string &dat
     call.args = BaseArgs(cx);
     call.args.insert(call.args.end(), {"--verify", "--", sig, data});
     GpgResult r = Run(cx, call);
+    if (RetryWithGpg1(cx, r, sig))
+        r = VerifyWithGpg1(cx, sig, data);
     if (r.has("NODATA") && !r.has("NEWSIG"))
         Fail(kFileError, "'" + sig + "' holds no signature.");
     Say("File '" + sig + "' is a detached signature of '" + data + "'.");
@@ -116,7 +125,14 @@ int DoDecrypt(Context &cx)
     if (o.keepSignature)
         call.args.push_back("--unwrap");
     call.args.insert(call.args.end(), {"--output", out.temp(), "--", input});
-    GpgResult r = RunWithSecretKey(cx, call, true);
+    GpgResult r;
+    if (DecryptWithGpg1First(cx, input)) {
+        r = DecryptWithGpg1(cx, input, out.temp());
+    } else {
+        r = RunWithSecretKey(cx, call, true);
+        if (RetryWithGpg1(cx, r, input))
+            r = DecryptWithGpg1(cx, input, out.temp());
+    }
 
     const bool symmetric =
         r.has("NEED_PASSPHRASE_SYM") || (r.has("BEGIN_DECRYPTION") && !r.has("ENC_TO"));

@@ -16,6 +16,8 @@ struct GpgCall
     bool interactive = false;              // gpg talks to the user on our terminal
     bool captureOutput = false;            // keep standard output in GpgResult::output
     bool echoErrors = false;               // pass gpg's messages through to our stderr
+    std::string program;                   // another gpg than GpgProgram() (GnuPG 1.4)
+    bool loopback = true;                  // --pinentry-mode, which GnuPG 1.4 does not know
 };
 
 struct GpgResult

@@ -3,6 +3,7 @@
 
 #include "commands.h"
 #include "files.h"
+#include "legacy.h"
 #include "passphrase.h"
 
 #include <cerrno>
@@ -65,14 +66,19 @@ ListedKey FindOneKey(Context &cx, const std::string &name)
         else
             keys = {*m.front()};
     }
-    if (keys.empty() || keys.front().fingerprint.empty())
+    if (keys.empty() || keys.front().fingerprint.empty()) {
+        if (auto old = FindLegacyKey(cx, name))
+            return *old;
         Fail(kKeyNotFound, "Key not found: '" + name + "'" +
                                (cx.keyring ? " in key ring '" + *cx.keyring + "'." : "."));
+    }
     return keys.front();
 }
 
 bool HasSecretKey(Context &cx, const std::string &fingerprint)
 {
+    if (fingerprint.size() == 32)
+        return LegacyHasSecretKey(cx, fingerprint);
     Context plain = cx;
     plain.keyring.reset(); // secret keys live with the agent whatever the public ring
     return !ListKeys(plain, {fingerprint}, true).empty();
@@ -120,6 +126,7 @@ int DoKeyView(Context &cx)
     if (!names.empty() && names[0].empty())
         names.clear();
     auto keys = ListKeys(cx, names);
+    AppendLegacyKeys(cx, names, keys);
     if (!names.empty() && IsShortKeyId(names[0])) {
         std::vector<ListedKey> exact;
         for (const ListedKey *k : MatchShortKeyId(keys, names[0]))
@@ -161,6 +168,8 @@ int DoKeyExtract(Context &cx)
     OutputFile out(file);
     GpgCall call;
     call.args = BaseArgs(cx);
+    if (IsLegacyKey(key))
+        call = LegacyCall(cx);
     if (cx.o.armor)
         call.args.push_back("--armor");
     call.args.insert(call.args.end(), {"--export", "--output", out.temp(), "--", key.fingerprint});
@@ -182,6 +191,9 @@ int DoKeyAdd(Context &cx)
         UseKeyring(cx, 1);
     if (a.empty())
         Fail(kBadArguments, "No key file given.");
+    const LegacyAdd old = AddLegacyKeys(cx, a[0]);
+    if (old.onlyOld)
+        return old.code;
     struct stat st
     {
     };
@@ -200,7 +212,7 @@ int DoKeyAdd(Context &cx)
     const std::string res = r.arg("IMPORT_RES");
     Say("Keys from '" + a[0] + "' added" +
         (cx.keyring ? " to '" + *cx.keyring + "'" : std::string()) + " (gpg: " + res + ").");
-    return kOk;
+    return old.code;
 }
 
 int DoKeyRemove(Context &cx)
@@ -225,6 +237,8 @@ int DoKeyRemove(Context &cx)
         !cx.term->askYes("This key has a secret key too; remove it as well (y/N)? "))
         Fail(kKeyError,
              "Key '" + a[0] + "' not removed: its secret key stays, so its public key stays.");
+    if (IsLegacyKey(key))
+        return RemoveLegacyKey(cx, key, removeSecret);
     GpgCall call;
     std::string scratchHome;
     if (own && cx.keyring) {
@@ -258,10 +272,13 @@ int DoKeyDisable(Context &cx)
         Fail(kBadArguments, "No user ID given.");
     const ListedKey key = FindOneKey(cx, a[0]);
     std::fputs(FormatKey(key, false).c_str(), stderr);
-    if (HasSecretKey(cx, key.fingerprint))
+    if (HasSecretKey(cx, key.fingerprint)) {
+        if (IsLegacyKey(key))
+            LegacyNotPossible("Revoking key '" + a[0] + "'");
         return RunInteractiveEdit(cx, "Revoking key '" + a[0] + "'",
                                   {"--edit-key", key.fingerprint, "revkey", "save"}, std::nullopt,
                                   true);
+    }
     if (cx.o.batch || !cx.term->canAsk())
         Fail(kKeyError, "Key '" + a[0] + "' unchanged: this needs a yes on the terminal.");
     const bool enable = key.disabled;
@@ -270,6 +287,8 @@ int DoKeyDisable(Context &cx)
         Fail(kKeyError, "Key '" + a[0] + "' unchanged.");
     GpgCall call;
     call.args = BaseArgs(cx);
+    if (IsLegacyKey(key))
+        call = LegacyCall(cx);
     call.args.insert(call.args.end(),
                      {"--edit-key", key.fingerprint, enable ? "enable" : "disable", "save"});
     const GpgResult r = Run(cx, call);
@@ -290,6 +309,8 @@ int DoKeyRemoveSigs(Context &cx)
     if (a.size() >= 2)
         UseKeyring(cx, 1);
     const ListedKey key = FindOneKey(cx, a.empty() ? std::string() : a[0]);
+    if (IsLegacyKey(key))
+        LegacyNotPossible("Removing signatures from key '" + a[0] + "'");
     return RunInteractiveEdit(cx, "Removing signatures",
                               {"--edit-key", key.fingerprint, "uid *", "delsig", "save"});
 }
@@ -305,6 +326,8 @@ int DoKeyEdit(Context &cx)
         name = answer.value_or(std::string());
     }
     const ListedKey key = FindOneKey(cx, name);
+    if (IsLegacyKey(key))
+        LegacyNotPossible("Editing key '" + name + "'");
     return RunInteractiveEdit(cx, "Editing key '" + name + "'", {"--edit-key", key.fingerprint});
 }
 
@@ -314,6 +337,8 @@ int DoKeySign(Context &cx)
     if (a.size() >= 2)
         UseKeyring(cx, 1);
     const ListedKey key = FindOneKey(cx, a.empty() ? std::string() : a[0]);
+    if (IsLegacyKey(key))
+        LegacyNotPossible("Signing key '" + a[0] + "'");
     std::optional<std::string> signer;
     if (cx.o.user && !cx.o.user->empty())
         signer = ResolveKeyName(cx, *cx.o.user);
