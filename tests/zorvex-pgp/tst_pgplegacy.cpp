@@ -297,9 +297,13 @@ private slots:
         Run r = pgp({"-kxa", "olga", "olga"});
         QVERIFY2(r.code == 0, r.err.constData());
         QCOMPARE(zpgp::ScanPackets(ReadFile(work("olga.asc")).toStdString()).oldKeys, 1);
-        r = pgp({"-ke", "olga"});
-        QCOMPARE(r.code, 10);
-        QVERIFY(r.err.contains("is not possible: it is a PGP 2.x key (version 3)"));
+        QFile plan(work("plan.txt"));
+        QVERIFY(plan.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        plan.write("plan\n");
+        plan.close();
+        r = pgp({"+batchmode", "-e", "plan.txt", "olga", "alice", "-o", "mixed.pgp"});
+        QCOMPARE(r.code, 21);
+        QVERIFY(r.err.contains("cannot be used together with newer keys"));
         r = pgp({"-kr", "0x933581DB"}, "y\ny\n");
         QVERIFY2(r.code == 0, r.err.constData());
         QCOMPARE(pgp({"-kv", "olga"}).code, 67);

@@ -87,7 +87,7 @@ bool HasSecretKey(Context &cx, const std::string &fingerprint)
 // gpg talks to the user itself for these; it needs the terminal.
 int RunInteractiveEdit(Context &cx, const std::string &what, std::vector<std::string> commands,
                        const std::optional<std::string> &signer = std::nullopt,
-                       bool usesOnePassphrase = false)
+                       bool usesOnePassphrase = false, bool legacy = false)
 {
     if (cx.o.batch)
         Fail(kBadArguments, what + " needs the terminal; not available under +batchmode.");
@@ -102,6 +102,8 @@ int RunInteractiveEdit(Context &cx, const std::string &what, std::vector<std::st
             call.passphrase = given.front();
     }
     call.args = BaseArgs(cx, false);
+    if (legacy)
+        call = LegacyEditCall(cx, call.passphrase);
     if (signer)
         call.args.insert(call.args.end(), {"--local-user", *signer});
     call.args.insert(call.args.end(), commands.begin(), commands.end());
@@ -274,7 +276,7 @@ int DoKeyDisable(Context &cx)
     std::fputs(FormatKey(key, false).c_str(), stderr);
     if (HasSecretKey(cx, key.fingerprint)) {
         if (IsLegacyKey(key))
-            LegacyNotPossible("Revoking key '" + a[0] + "'");
+            return RevokeLegacyKey(cx, key, GivenPassphrases(cx, true));
         return RunInteractiveEdit(cx, "Revoking key '" + a[0] + "'",
                                   {"--edit-key", key.fingerprint, "revkey", "save"}, std::nullopt,
                                   true);
@@ -309,10 +311,9 @@ int DoKeyRemoveSigs(Context &cx)
     if (a.size() >= 2)
         UseKeyring(cx, 1);
     const ListedKey key = FindOneKey(cx, a.empty() ? std::string() : a[0]);
-    if (IsLegacyKey(key))
-        LegacyNotPossible("Removing signatures from key '" + a[0] + "'");
     return RunInteractiveEdit(cx, "Removing signatures",
-                              {"--edit-key", key.fingerprint, "uid *", "delsig", "save"});
+                              {"--edit-key", key.fingerprint, "uid *", "delsig", "save"},
+                              std::nullopt, false, IsLegacyKey(key));
 }
 
 int DoKeyEdit(Context &cx)
@@ -326,9 +327,8 @@ int DoKeyEdit(Context &cx)
         name = answer.value_or(std::string());
     }
     const ListedKey key = FindOneKey(cx, name);
-    if (IsLegacyKey(key))
-        LegacyNotPossible("Editing key '" + name + "'");
-    return RunInteractiveEdit(cx, "Editing key '" + name + "'", {"--edit-key", key.fingerprint});
+    return RunInteractiveEdit(cx, "Editing key '" + name + "'", {"--edit-key", key.fingerprint},
+                              std::nullopt, false, IsLegacyKey(key));
 }
 
 int DoKeySign(Context &cx)
@@ -337,13 +337,13 @@ int DoKeySign(Context &cx)
     if (a.size() >= 2)
         UseKeyring(cx, 1);
     const ListedKey key = FindOneKey(cx, a.empty() ? std::string() : a[0]);
-    if (IsLegacyKey(key))
-        LegacyNotPossible("Signing key '" + a[0] + "'");
     std::optional<std::string> signer;
     if (cx.o.user && !cx.o.user->empty())
-        signer = ResolveKeyName(cx, *cx.o.user);
+        signer = IsLegacyKey(key) ? *cx.o.user : ResolveKeyName(cx, *cx.o.user);
+    // GnuPG 1.4 signs a version 3 key with a key of its own ring only.
     return RunInteractiveEdit(cx, "Signing key '" + a[0] + "'",
-                              {"--edit-key", key.fingerprint, "sign", "save"}, signer, true);
+                              {"--edit-key", key.fingerprint, "sign", "save"}, signer, true,
+                              IsLegacyKey(key));
 }
 
 } // namespace zpgp

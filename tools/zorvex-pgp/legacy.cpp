@@ -194,6 +194,27 @@ GpgCall LegacyCall(const Context &cx)
     return call;
 }
 
+GpgCall LegacyEditCall(const Context &cx, const std::optional<std::string> &passphrase)
+{
+    if (!HaveGpg1())
+        Fail(kKeyError, "A PGP 2.x key (version 3): install gnupg1 to use it.");
+    GpgCall call;
+    call.program = Gpg1Program();
+    call.loopback = false;
+    call.interactive = true;
+    call.passphrase = passphrase;
+    call.args = {"--homedir",
+                 LegacyHome(),
+                 "--no-use-agent",
+                 "--allow-weak-digest-algos",
+                 "--force-v3-sigs",
+                 "--cert-digest-algo",
+                 "MD5"};
+    if (cx.o.verbose == 0)
+        call.args.push_back("--quiet");
+    return call;
+}
+
 LegacyAdd AddLegacyKeys(Context &cx, const std::string &file)
 {
     const OldKeySplit split = SplitOldKeys(ReadWholeFile(file, SIZE_MAX));
@@ -278,10 +299,26 @@ int RemoveLegacyKey(Context &cx, const ListedKey &key, bool withSecret)
     return kOk;
 }
 
-void LegacyNotPossible(const std::string &what)
+int RevokeLegacyKey(Context &cx, const ListedKey &key, const std::vector<std::string> &given)
 {
-    Fail(kKeyError, what + " is not possible: it is a PGP 2.x key (version 3). GnuPG 1.4 can "
-                           "list, add, extract, remove, disable and use it, nothing more.");
+    if (cx.o.batch)
+        Fail(kBadArguments, "Revoking a key needs the terminal; not available under +batchmode.");
+    if (!::isatty(0))
+        Fail(kBadArguments, "Revoking a key needs a terminal.");
+    OutputFile certificate(LegacyHome() + "/revoke");
+    GpgCall call = LegacyEditCall(cx, given.empty() ? std::nullopt
+                                                    : std::optional<std::string>(given.front()));
+    call.args.insert(call.args.end(), {"--yes", "--armor", "--output", certificate.temp(),
+                                       "--gen-revoke", key.fingerprint});
+    if (Run(cx, call).exitCode != 0)
+        Fail(kKeyError, "Revoking the PGP 2.x key failed.");
+    GpgCall import = LegacyCall(cx);
+    import.args.insert(import.args.end(), {"--import", "--", certificate.temp()});
+    const GpgResult r = Run(cx, import);
+    if (!r.has("IMPORT_OK"))
+        Fail(kKeyError, "Revoking the PGP 2.x key failed: " + FailureText(r) + ".");
+    Say("Key revoked.");
+    return kOk;
 }
 
 bool DecryptWithGpg1First(const Context &cx, const std::string &input)

@@ -25,6 +25,9 @@ bool IsLegacyKey(const ListedKey &key);
 
 // gpg1 in the legacy home with the arguments every call needs.
 GpgCall LegacyCall(const Context &cx);
+// The same for gpg1 talking to the user on the terminal (key editing); certifications it makes
+// are version 3 with MD5, as PGP 2.x reads them.
+GpgCall LegacyEditCall(const Context &cx, const std::optional<std::string> &passphrase);
 
 // -ka: adds the version 3 keys of `file` to the legacy ring (or says what to install).
 struct LegacyAdd
@@ -42,7 +45,8 @@ void AppendLegacyKeys(const Context &cx, const std::vector<std::string> &names,
 std::optional<ListedKey> FindLegacyKey(const Context &cx, const std::string &name);
 bool LegacyHasSecretKey(const Context &cx, const std::string &fingerprint);
 int RemoveLegacyKey(Context &cx, const ListedKey &key, bool withSecret);
-[[noreturn]] void LegacyNotPossible(const std::string &what);
+// gpg1 revokes a version 3 key only through a revocation certificate, made on the terminal.
+int RevokeLegacyKey(Context &cx, const ListedKey &key, const std::vector<std::string> &given);
 
 // Decrypting: true when the message is PGP 2.x and gpg1 should read it (before GnuPG 2 is
 // tried, or after GnuPG 2 reported what it cannot do). Without gpg1 they end the run saying so.
