@@ -182,7 +182,10 @@ private slots:
             0);
         copyFixture(QStringLiteral("olga.pub.pgp"));
         copyFixture(QStringLiteral("olga.sec.asc"));
-        Run r = pgp({"-ka", "olga.pub.pgp"});
+        // An old key ring named on the command line is read where it is.
+        Run r = pgp({"-kv", "olga.pub.pgp"});
+        QVERIFY2(r.out.contains(kOlgaLine.toUtf8() + "\n1 matching key found."), r.err.constData());
+        r = pgp({"-ka", "olga.pub.pgp"});
         QVERIFY2(r.code == 0, r.err.constData());
         QVERIFY(r.err.contains("A PGP 2.x key (version 3) from 'olga.pub.pgp' added"));
         QCOMPARE(pgp({"-ka", "olga.sec.asc"}).code, 0);

@@ -262,6 +262,8 @@ void AppendLegacyKeys(const Context &cx, const std::vector<std::string> &names,
                 "' are not listed: install gnupg1 to use them.");
         return;
     }
+    if (named)
+        EnsureLegacyHome(); // gpg1 wants its home even for a ring elsewhere
     for (ListedKey &k : ListLegacy(cx, names, false, named))
         keys.push_back(std::move(k));
 }
