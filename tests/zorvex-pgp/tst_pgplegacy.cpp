@@ -134,6 +134,9 @@ private slots:
         QCOMPARE(f.oldConventional(), oldConventional);
         QCOMPARE(f.oldPublicKey(), oldPublicKey);
         QCOMPARE(f.md5Signature, md5);
+        QVERIFY(!f.cut);
+        // A file that only starts like IDEA data is not taken for a message.
+        QVERIFY(zpgp::ScanPackets("\xa6\x00\x40short").cut);
         const std::string bin = zpgp::Dearmor(data.toStdString());
         QCOMPARE(zpgp::Dearmor(zpgp::Armor(bin, "MESSAGE")), bin);
     }

@@ -325,8 +325,12 @@ int RevokeLegacyKey(Context &cx, const ListedKey &key, const std::vector<std::st
 
 bool DecryptWithGpg1First(const Context &cx, const std::string &input)
 {
-    const PacketFacts facts = ScanPackets(ReadWholeFile(input, 1 << 20));
-    if (facts.oldConventional()) {
+    constexpr std::size_t kLimit = 1 << 20;
+    const std::string head = ReadWholeFile(input, kLimit);
+    const PacketFacts facts = ScanPackets(head);
+    // A file that merely starts with the right byte is no message: its packets must fit it
+    // (unless only its start was read).
+    if (facts.oldConventional() && (!facts.cut || head.size() >= kLimit)) {
         if (!HaveGpg1())
             Fail(kConventionalDecrypt,
                  "'" + input + "' is a PGP 2.x message (IDEA): install gnupg1 to read it.");

@@ -9,6 +9,7 @@ namespace {
 
 struct Packet
 {
+    bool cut = false; // the data ended before the length the header gave
     int tag = 0;
     std::size_t start = 0; // first byte of the header
     std::size_t end = 0;   // one past the body
@@ -46,6 +47,7 @@ bool NextPacket(std::string_view d, std::size_t &pos, Packet &p)
             at += static_cast<std::size_t>(bytes);
         }
         // A file read only in part still shows its packets' kinds.
+        p.cut = length > d.size() - at;
         length = std::min(length, d.size() - at);
         p.body.assign(d.substr(at, length));
         pos = p.end = at + length;
@@ -76,6 +78,7 @@ bool NextPacket(std::string_view d, std::size_t &pos, Packet &p)
             partial = true;
             at += 1;
         }
+        p.cut = p.cut || length > d.size() - at;
         length = std::min(length, d.size() - at);
         p.body.append(d.substr(at, length));
         at += length;
@@ -152,6 +155,10 @@ std::string Dearmor(std::string_view data)
     std::string out;
     std::size_t pos = 0;
     while ((pos = data.find("-----BEGIN PGP ", pos)) != std::string_view::npos) {
+        if (pos > 0 && data[pos - 1] != '\n') {
+            ++pos; // not at a line start: quoted or dash-escaped text
+            continue;
+        }
         const std::size_t lineEnd = data.find('\n', pos);
         if (lineEnd == std::string_view::npos)
             break;
@@ -213,6 +220,7 @@ PacketFacts ScanPackets(std::string_view data)
     std::size_t pos = 0;
     Packet p;
     while (NextPacket(bin, pos, p)) {
+        f.cut = f.cut || p.cut;
         f.tags.push_back(p.tag);
         const std::string &b = p.body;
         const auto byte = [&b](std::size_t i) {
@@ -250,6 +258,7 @@ PacketFacts ScanPackets(std::string_view data)
             break;
         }
     }
+    f.cut = f.cut || pos < bin.size();
     return f;
 }
 

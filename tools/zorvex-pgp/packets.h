@@ -21,6 +21,7 @@ struct PacketFacts
     int keys = 0;                        // primary keys, public or secret
     int oldKeys = 0;                     // of those, version 2 or 3
     bool md5Signature = false;           // a signature or one-pass signature using MD5
+    bool cut = false;                    // packets ran past the data, or something else followed
 
     // PGP 2.x conventional encryption: IDEA data with no session key packet before it, or a
     // pass phrase packet naming IDEA.
