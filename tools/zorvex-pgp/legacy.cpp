@@ -405,9 +405,19 @@ GpgResult VerifyWithGpg1(Context &cx, const std::string &sig, const std::string 
 
 bool LegacyCrypt(Context &cx, const LegacyCryptJob &job, const std::string &outTemp)
 {
-    if (!LegacyRingInUse() || !HaveGpg1())
+    if (!LegacyRingInUse())
         return false;
     const Options &o = cx.o;
+    if (!HaveGpg1()) {
+        // Without gpg1 its ring cannot be read; a name GnuPG 2 does not know may be in it.
+        for (const std::string &r : o.encrypt ? job.recipients : std::vector<std::string>()) {
+            if (ListKeys(cx, {r}).empty())
+                Fail(kEncryptError, "No public key for '" + r + "'; if it is a PGP 2.x key " +
+                                        "(version 3) in '" + LegacyHome() +
+                                        "', install gnupg1 to use it.");
+        }
+        return false;
+    }
     int oldKeys = 0, otherKeys = 0;
     std::string oldName;
     auto classify = [&](const std::string &name) {
