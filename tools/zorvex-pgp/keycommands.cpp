@@ -193,9 +193,6 @@ int DoKeyAdd(Context &cx)
         UseKeyring(cx, 1);
     if (a.empty())
         Fail(kBadArguments, "No key file given.");
-    const LegacyAdd old = AddLegacyKeys(cx, a[0]);
-    if (old.onlyOld)
-        return old.code;
     struct stat st
     {
     };
@@ -203,6 +200,9 @@ int DoKeyAdd(Context &cx)
         Fail(kNotFound, "Key file '" + a[0] + "' does not exist.");
     if (!S_ISREG(st.st_mode))
         Fail(kInvalidFile, "'" + a[0] + "' is not a regular file.");
+    const LegacyAdd old = AddLegacyKeys(cx, a[0]);
+    if (old.onlyOld)
+        return old.code;
     GpgCall call;
     call.args = BaseArgs(cx);
     call.args.insert(call.args.end(), {"--import", "--", a[0]});
