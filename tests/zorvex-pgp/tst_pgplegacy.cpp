@@ -1,7 +1,7 @@
 // zorvex-pgp with PGP 2.x material: a version 3 key pair, IDEA messages and MD5 signatures made
 // outside the program (tests/fixtures/legacy, see the README there), read and written through
 // GnuPG 1.4; and without GnuPG 1.4, every such case says what to install.
-#include "packets.h"
+#include "oldpackets.h"
 
 #include <QDir>
 #include <QFile>
@@ -129,14 +129,14 @@ private slots:
         QFETCH(bool, md5);
         const QByteArray data = ReadFile(m_fixtures + file);
         QVERIFY(!data.isEmpty());
-        const zpgp::PacketFacts f = zpgp::ScanPackets(data.toStdString());
+        const zpgp::PacketFacts f = zpgp::ReadPacketFacts(data.toStdString());
         QCOMPARE(f.oldKeys, oldKeys);
         QCOMPARE(f.oldConventional(), oldConventional);
         QCOMPARE(f.oldPublicKey(), oldPublicKey);
         QCOMPARE(f.md5Signature, md5);
         QVERIFY(!f.cut);
         // A file that only starts like IDEA data is not taken for a message.
-        QVERIFY(zpgp::ScanPackets("\xa6\x00\x40short").cut);
+        QVERIFY(zpgp::ReadPacketFacts("\xa6\x00\x40short").cut);
         const std::string bin = zpgp::Dearmor(data.toStdString());
         QCOMPARE(zpgp::Dearmor(zpgp::Armor(bin, "MESSAGE")), bin);
     }
@@ -281,7 +281,7 @@ private slots:
         Run r = pgp(QStringList{"+batchmode"} + args);
         QVERIFY2(r.code == 0, r.err.constData());
         QVERIFY2(r.err.contains("is a PGP 2.x key (version 3): the " + weaker), r.err.constData());
-        const zpgp::PacketFacts facts = zpgp::ScanPackets(ReadFile(work(output)).toStdString());
+        const zpgp::PacketFacts facts = zpgp::ReadPacketFacts(ReadFile(work(output)).toStdString());
         if (args[0].startsWith("-e"))
             QVERIFY(facts.oldPublicKey());
         if (output.endsWith(".sig")) {
@@ -302,7 +302,7 @@ private slots:
         QFile::remove(work("olga.asc"));
         Run r = pgp({"-kxa", "olga", "olga"});
         QVERIFY2(r.code == 0, r.err.constData());
-        QCOMPARE(zpgp::ScanPackets(ReadFile(work("olga.asc")).toStdString()).oldKeys, 1);
+        QCOMPARE(zpgp::ReadPacketFacts(ReadFile(work("olga.asc")).toStdString()).oldKeys, 1);
         QFile plan(work("plan.txt"));
         QVERIFY(plan.open(QIODevice::WriteOnly | QIODevice::Truncate));
         plan.write("plan\n");

@@ -3,7 +3,7 @@
 #include "commands.h"
 #include "files.h"
 #include "legacy.h"
-#include "packets.h"
+#include "oldpackets.h"
 #include "passphrase.h"
 
 #include <algorithm>
@@ -53,7 +53,7 @@ bool IsDetachedSignature(const std::string &path)
     if (tag != 2)
         return false;
     // PGP 2.x signed messages also start with the signature; their data follows it.
-    const auto tags = ScanPackets(ReadWholeFile(path, 1 << 20)).tags;
+    const auto tags = ReadPacketFacts(ReadWholeFile(path, 1 << 20)).tags;
     return std::find(tags.begin(), tags.end(), 11) == tags.end();
 }
 

@@ -1,7 +1,7 @@
 #include "legacy.h"
 
 #include "files.h"
-#include "packets.h"
+#include "oldpackets.h"
 #include "passphrase.h"
 
 #include <cerrno>
@@ -327,7 +327,7 @@ bool DecryptWithGpg1First(const Context &cx, const std::string &input)
 {
     constexpr std::size_t kLimit = 1 << 20;
     const std::string head = ReadWholeFile(input, kLimit);
-    const PacketFacts facts = ScanPackets(head);
+    const PacketFacts facts = ReadPacketFacts(head);
     // A file that merely starts with the right byte is no message: its packets must fit it
     // (unless only its start was read).
     if (facts.oldConventional() && (!facts.cut || head.size() >= kLimit)) {
@@ -364,7 +364,7 @@ bool RetryWithGpg1(const Context &, const GpgResult &r, const std::string &input
         return true;
     }
     if (r.has("NO_SECKEY") && !r.has("DECRYPTION_OKAY") && !HaveGpg1() &&
-        ScanPackets(ReadWholeFile(input, 1 << 20)).oldPublicKey())
+        ReadPacketFacts(ReadWholeFile(input, 1 << 20)).oldPublicKey())
         Fail(kPublicDecrypt,
              "'" + input + "' looks like a PGP 2.x message (IDEA): install gnupg1 to read it.");
     return false;

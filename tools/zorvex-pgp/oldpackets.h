@@ -35,7 +35,7 @@ struct PacketFacts
 std::string Dearmor(std::string_view data);
 
 // Reads the packets of `data` (binary or armoured); stops quietly at anything malformed.
-PacketFacts ScanPackets(std::string_view data);
+PacketFacts ReadPacketFacts(std::string_view data);
 
 // The version 3 (and 2) keys of a key file, each with the packets that follow it, and how many
 // keys of either kind it holds.

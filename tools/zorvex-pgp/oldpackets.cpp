@@ -1,4 +1,4 @@
-#include "packets.h"
+#include "oldpackets.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -213,7 +213,7 @@ std::string Dearmor(std::string_view data)
     return out;
 }
 
-PacketFacts ScanPackets(std::string_view data)
+PacketFacts ReadPacketFacts(std::string_view data)
 {
     const std::string bin = Dearmor(data);
     PacketFacts f;
