@@ -33,4 +33,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "gnupg, xterm | x-terminal-emulator, xdg-utils, qt6-qpa-plugins")
+# GnuPG 1.4 reads and writes PGP 2.x keys and messages; everything else works without it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnupg1")
 include(CPack)

@@ -17,7 +17,7 @@ run | test) ;;
     ;;
 esac
 
-packages=(build-essential cmake ninja-build qt6-base-dev gnupg xterm xdg-utils)
+packages=(build-essential cmake ninja-build qt6-base-dev gnupg gnupg1 xterm xdg-utils)
 if [ "$mode" = test ]; then
     # sq and rnp: the interop tests read and write messages with other OpenPGP programs.
     packages+=(xvfb xdotool x11-utils x11-apps sq rnp)

@@ -5,6 +5,7 @@
 //   decrypt.cpp      decrypting and checking signatures
 //   files.cpp        -w FILE (with the file helpers every command uses)
 //   keycommands.cpp  every -k command
+//   legacy.cpp       PGP 2.x keys and messages, handed to GnuPG 1.4 from the commands above
 #pragma once
 
 #include "common.h"

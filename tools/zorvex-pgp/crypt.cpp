@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "files.h"
+#include "legacy.h"
 #include "passphrase.h"
 
 #include <cstdlib>
@@ -258,9 +259,12 @@ int DoCrypt(Context &cx)
     for (const std::string &r : job.recipients)
         job.recipientArgs.insert(job.recipientArgs.end(), {"--recipient", r});
 
-    if (o.detach && (o.encrypt || o.conventional))
+    // PGP 2.x keys: GnuPG 1.4 writes the whole message.
+    const bool old = LegacyCrypt(
+        cx, {job.input, job.text, job.clearsign, job.recipients, job.signer}, out.temp());
+    if (!old && o.detach && (o.encrypt || o.conventional))
         SignThenEncrypt(cx, job, out);
-    else
+    else if (!old)
         SignOrEncrypt(cx, job, out);
 
     if (Interrupted())

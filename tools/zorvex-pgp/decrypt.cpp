@@ -2,11 +2,13 @@
 
 #include "commands.h"
 #include "files.h"
+#include "legacy.h"
 #include "packets.h"
 #include "passphrase.h"
 #include "verdict.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,6 +25,8 @@ int DoVerifyDetached(Context &cx, const std::string &sig, const std::string &dat
     call.args = BaseArgs(cx);
     call.args.insert(call.args.end(), {"--verify", "--", sig, data});
     GpgResult r = Run(cx, call);
+    if (RetryWithGpg1(cx, r, sig))
+        r = VerifyWithGpg1(cx, sig, data);
     if (!HasSignatureVerdict(r)) {
         if (r.has("NODATA") && !r.has("NEWSIG"))
             Fail(kFileError, "'" + sig + "' holds no signature.");
@@ -197,8 +201,19 @@ int DoDecrypt(Context &cx)
     call.args.insert(call.args.end(), {"--output", "-", "--", input});
     PlaintextSink sink(out.temp(), !o.keepSignature);
     call.sink = &sink;
-    GpgResult r = RunWithSecretKey(cx, call, true);
-    const int writeError = sink.finish();
+    GpgResult r;
+    int writeError = 0;
+    if (DecryptWithGpg1First(cx, input)) {
+        r = DecryptWithGpg1(cx, input, out.temp());
+    } else {
+        r = RunWithSecretKey(cx, call, true);
+        writeError = sink.finish();
+        // PGP 2.x material that GnuPG 2 turned down is read again by gpg1, into the same file.
+        if (RetryWithGpg1(cx, r, input)) {
+            writeError = 0;
+            r = DecryptWithGpg1(cx, input, out.temp());
+        }
+    }
 
     if (!DataComplete(r))
         DecryptFailure(cx, r, input, out.finalName());

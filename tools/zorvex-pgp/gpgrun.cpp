@@ -141,10 +141,12 @@ GpgResult RunGpg(const GpgCall &call)
     if (!call.interactive && (!HighPipe(outPipe) || !HighPipe(errPipe)))
         return result;
 
-    std::vector<std::string> argv = {GpgProgram(), "--status-fd", std::to_string(kStatusFd)};
+    std::vector<std::string> argv = {call.program.empty() ? GpgProgram() : call.program,
+                                     "--status-fd", std::to_string(kStatusFd)};
     if (call.passphrase) {
-        argv.insert(argv.end(),
-                    {"--pinentry-mode", "loopback", "--passphrase-fd", std::to_string(kPassFd)});
+        if (call.loopback)
+            argv.insert(argv.end(), {"--pinentry-mode", "loopback"});
+        argv.insert(argv.end(), {"--passphrase-fd", std::to_string(kPassFd)});
     }
     argv.insert(argv.end(), call.args.begin(), call.args.end());
     std::vector<char *> cargv;

@@ -31,6 +31,8 @@ struct GpgCall
     bool captureOutput = false;            // keep standard output in GpgResult::output
     OutputSink *sink = nullptr;            // or hand it over as it comes
     bool echoErrors = false;               // pass gpg's messages through to our stderr
+    std::string program;                   // another gpg than GpgProgram() (GnuPG 1.4)
+    bool loopback = true;                  // --pinentry-mode, which GnuPG 1.4 does not know
 };
 
 struct GpgResult

@@ -61,7 +61,7 @@ std::map<std::string, std::string> SkipReasons(const std::string &errors)
 
 } // namespace
 
-int ReportImport(const Context &cx, const GpgResult &r, const std::string &file)
+int ReportImport(const Context &cx, const GpgResult &r, const std::string &file, bool oldKeysAdded)
 {
     // IMPORT_RES <count> <no_user_id> <imported> <imported_rsa> <unchanged> <n_uids> <n_subk>
     //   <n_sigs> <n_revoc> <sec_read> <sec_imported> <sec_dups> <skipped_new> <not_imported>
@@ -122,7 +122,7 @@ int ReportImport(const Context &cx, const GpgResult &r, const std::string &file)
         Say("Key " + id + ": skipped: " + why + ".");
         ++skipped;
     }
-    if (count(14) > 0) {
+    if (count(14) > 0 && !oldKeysAdded) {
         // GnuPG 2 skips PGP 2.x keys without naming them; the file does.
         const auto old = FindOldKeys(ReadWholeFile(file, 64u << 20));
         for (const OldKey &k : old)
@@ -142,7 +142,7 @@ int ReportImport(const Context &cx, const GpgResult &r, const std::string &file)
     Say(std::to_string(added) + (added == 1 ? " key" : " keys") + " added" + ring + ", " +
         std::to_string(updated) + " updated, " + std::to_string(unchanged) + " unchanged, " +
         std::to_string(skipped) + " skipped.");
-    if (added == 0 && updated == 0) {
+    if (added == 0 && updated == 0 && !oldKeysAdded) {
         Say("No new keys or signatures in keyfile '" + file + "'.");
         return kKeyError;
     }

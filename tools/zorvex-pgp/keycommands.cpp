@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "files.h"
 #include "importreport.h"
+#include "legacy.h"
 #include "passphrase.h"
 
 #include <cerrno>
@@ -66,14 +67,19 @@ ListedKey FindOneKey(Context &cx, const std::string &name)
         else
             keys = {*m.front()};
     }
-    if (keys.empty() || keys.front().fingerprint.empty())
+    if (keys.empty() || keys.front().fingerprint.empty()) {
+        if (auto old = FindLegacyKey(cx, name))
+            return *old;
         Fail(kKeyNotFound, "Key not found: '" + name + "'" +
                                (cx.keyring ? " in key ring '" + *cx.keyring + "'." : "."));
+    }
     return keys.front();
 }
 
 bool HasSecretKey(Context &cx, const std::string &fingerprint)
 {
+    if (fingerprint.size() == 32)
+        return LegacyHasSecretKey(cx, fingerprint);
     Context plain = cx;
     plain.keyring.reset(); // secret keys live with the agent whatever the public ring
     return !ListKeys(plain, {fingerprint}, true).empty();
@@ -82,7 +88,7 @@ bool HasSecretKey(Context &cx, const std::string &fingerprint)
 // gpg talks to the user itself for these; it needs the terminal.
 int RunInteractiveEdit(Context &cx, const std::string &what, std::vector<std::string> commands,
                        const std::optional<std::string> &signer = std::nullopt,
-                       bool usesOnePassphrase = false)
+                       bool usesOnePassphrase = false, bool legacy = false)
 {
     if (cx.o.batch)
         Fail(kBadArguments, what + " needs the terminal; not available under +batchmode.");
@@ -99,6 +105,8 @@ int RunInteractiveEdit(Context &cx, const std::string &what, std::vector<std::st
         }
     }
     call.args = BaseArgs(cx, false);
+    if (legacy)
+        call = LegacyEditCall(cx, call.passphrase);
     if (signer)
         call.args.insert(call.args.end(), {"--local-user", *signer});
     call.args.insert(call.args.end(), commands.begin(), commands.end());
@@ -123,6 +131,7 @@ int DoKeyView(Context &cx)
     if (!names.empty() && names[0].empty())
         names.clear();
     auto keys = ListKeys(cx, names);
+    AppendLegacyKeys(cx, names, keys);
     if (!names.empty() && IsShortKeyId(names[0])) {
         std::vector<ListedKey> exact;
         for (const ListedKey *k : MatchShortKeyId(keys, names[0]))
@@ -164,6 +173,8 @@ int DoKeyExtract(Context &cx)
     OutputFile out(file);
     GpgCall call;
     call.args = BaseArgs(cx);
+    if (IsLegacyKey(key))
+        call = LegacyCall(cx);
     if (cx.o.armor)
         call.args.push_back("--armor");
     call.args.insert(call.args.end(), {"--export", "--output", out.temp(), "--", key.fingerprint});
@@ -192,6 +203,9 @@ int DoKeyAdd(Context &cx)
         Fail(kNotFound, "Key file '" + a[0] + "' does not exist.");
     if (!S_ISREG(st.st_mode))
         Fail(kInvalidFile, "'" + a[0] + "' is not a regular file.");
+    const LegacyAdd old = AddLegacyKeys(cx, a[0]);
+    if (old.onlyOld)
+        return old.code;
     GpgCall call;
     call.args = BaseArgs(cx);
     call.args.insert(call.args.end(), {"--import", "--", a[0]});
@@ -200,7 +214,8 @@ int DoKeyAdd(Context &cx)
         Fail(kInvalidFile, "'" + a[0] + "' holds no keys.");
     if (!r.has("IMPORT_RES") || (r.exitCode != 0 && !r.has("IMPORT_OK")))
         Fail(kKeyError, "Adding keys from '" + a[0] + "' failed: " + FailureText(r) + ".");
-    return ReportImport(cx, r, a[0]);
+    const int code = ReportImport(cx, r, a[0], old.added);
+    return old.code != kOk ? old.code : code;
 }
 
 int DoKeyRemove(Context &cx)
@@ -225,6 +240,8 @@ int DoKeyRemove(Context &cx)
         !cx.term->askYes("This key has a secret key too; remove it as well (y/N)? "))
         Fail(kKeyError,
              "Key '" + a[0] + "' not removed: its secret key stays, so its public key stays.");
+    if (IsLegacyKey(key))
+        return RemoveLegacyKey(cx, key, removeSecret);
     GpgCall call;
     std::string scratchHome;
     if (own && cx.keyring) {
@@ -258,10 +275,13 @@ int DoKeyDisable(Context &cx)
         Fail(kBadArguments, "No user ID given.");
     const ListedKey key = FindOneKey(cx, a[0]);
     std::fputs(Printable(FormatKey(key, false), true).c_str(), stderr);
-    if (HasSecretKey(cx, key.fingerprint))
+    if (HasSecretKey(cx, key.fingerprint)) {
+        if (IsLegacyKey(key))
+            return RevokeLegacyKey(cx, key, GivenPassphrases(cx, true));
         return RunInteractiveEdit(cx, "Revoking key '" + a[0] + "'",
                                   {"--edit-key", key.fingerprint, "revkey", "save"}, std::nullopt,
                                   true);
+    }
     if (cx.o.batch || !cx.term->canAsk())
         Fail(kKeyError, "Key '" + a[0] + "' unchanged: this needs a yes on the terminal.");
     const bool enable = key.disabled;
@@ -270,6 +290,8 @@ int DoKeyDisable(Context &cx)
         Fail(kKeyError, "Key '" + a[0] + "' unchanged.");
     GpgCall call;
     call.args = BaseArgs(cx);
+    if (IsLegacyKey(key))
+        call = LegacyCall(cx);
     call.args.insert(call.args.end(),
                      {"--edit-key", key.fingerprint, enable ? "enable" : "disable", "save"});
     const GpgResult r = Run(cx, call);
@@ -291,7 +313,8 @@ int DoKeyRemoveSigs(Context &cx)
         UseKeyring(cx, 1);
     const ListedKey key = FindOneKey(cx, a.empty() ? std::string() : a[0]);
     return RunInteractiveEdit(cx, "Removing signatures",
-                              {"--edit-key", key.fingerprint, "uid *", "delsig", "save"});
+                              {"--edit-key", key.fingerprint, "uid *", "delsig", "save"},
+                              std::nullopt, false, IsLegacyKey(key));
 }
 
 int DoKeyEdit(Context &cx)
@@ -305,7 +328,8 @@ int DoKeyEdit(Context &cx)
         name = answer.value_or(std::string());
     }
     const ListedKey key = FindOneKey(cx, name);
-    return RunInteractiveEdit(cx, "Editing key '" + name + "'", {"--edit-key", key.fingerprint});
+    return RunInteractiveEdit(cx, "Editing key '" + name + "'", {"--edit-key", key.fingerprint},
+                              std::nullopt, false, IsLegacyKey(key));
 }
 
 int DoKeySign(Context &cx)
@@ -316,9 +340,11 @@ int DoKeySign(Context &cx)
     const ListedKey key = FindOneKey(cx, a.empty() ? std::string() : a[0]);
     std::optional<std::string> signer;
     if (cx.o.user && !cx.o.user->empty())
-        signer = ResolveKeyName(cx, *cx.o.user);
+        signer = IsLegacyKey(key) ? *cx.o.user : ResolveKeyName(cx, *cx.o.user);
+    // GnuPG 1.4 signs a version 3 key with a key of its own ring only.
     return RunInteractiveEdit(cx, "Signing key '" + a[0] + "'",
-                              {"--edit-key", key.fingerprint, "sign", "save"}, signer, true);
+                              {"--edit-key", key.fingerprint, "sign", "save"}, signer, true,
+                              IsLegacyKey(key));
 }
 
 } // namespace zpgp

@@ -1,0 +1,514 @@
+#include "legacy.h"
+
+#include "files.h"
+#include "oldpackets.h"
+#include "passphrase.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zpgp {
+
+namespace {
+
+// What PGP 2.x reads: no integrity packet, version 3 signatures, IDEA, MD5, ZIP compression.
+const std::vector<std::string> kOldFormat = {"--rfc1991",
+                                             "--disable-mdc",
+                                             "--force-v3-sigs",
+                                             "--cipher-algo",
+                                             "IDEA",
+                                             "--digest-algo",
+                                             "MD5",
+                                             "--compress-algo",
+                                             "1",
+                                             "--trust-model",
+                                             "always"};
+
+std::string GnupgHome()
+{
+    if (const char *g = std::getenv("GNUPGHOME"); g && *g)
+        return g;
+    const char *h = std::getenv("HOME");
+    return std::string(h ? h : "") + "/.gnupg";
+}
+
+// The legacy ring holds something; until then no hook runs gpg1 at all.
+bool LegacyRingInUse()
+{
+    struct stat st
+    {
+    };
+    return ::stat((LegacyHome() + "/pubring.gpg").c_str(), &st) == 0 && st.st_size > 0;
+}
+
+void MakePrivateDir(const std::string &dir)
+{
+    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+        Fail(kFileError, "Cannot create '" + dir + "': " + std::strerror(errno) + ".");
+}
+
+void EnsureLegacyHome()
+{
+    MakePrivateDir(GnupgHome());
+    MakePrivateDir(LegacyHome());
+    // gpg1 warns about (and a PGP 2.x secret ring deserves) nothing looser than 0700.
+    ::chmod(LegacyHome().c_str(), 0700);
+}
+
+void WriteFile(const std::string &path, const std::string &data)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+    bool ok = fd >= 0;
+    for (std::size_t done = 0; ok && done < data.size();) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        done += ok ? static_cast<std::size_t>(n) : 0;
+    }
+    if (fd >= 0 && ::close(fd) != 0)
+        ok = false;
+    if (!ok)
+        Fail(kFileError, "Cannot write '" + path + "': " + std::strerror(errno) + ".");
+}
+
+std::vector<ListedKey> ListLegacy(const Context &cx, const std::vector<std::string> &names,
+                                  bool secret, bool namedRing = false)
+{
+    GpgCall call = LegacyCall(cx);
+    if (namedRing && cx.keyring)
+        call.args.insert(call.args.end(), {"--no-default-keyring", "--keyring", *cx.keyring});
+    call.args.insert(call.args.end(), {"--with-colons", "--fixed-list-mode", "--with-fingerprint",
+                                       secret ? "--list-secret-keys" : "--list-keys", "--"});
+    call.args.insert(call.args.end(), names.begin(), names.end());
+    call.captureOutput = true;
+    std::vector<ListedKey> keys;
+    for (ListedKey &k : ParseColonListing(Run(cx, call).output)) {
+        if (IsLegacyKey(k))
+            keys.push_back(std::move(k));
+    }
+    return keys;
+}
+
+void Announce(const std::string &input)
+{
+    Say("'" + input + "' uses PGP 2.x algorithms (IDEA, MD5); GnuPG 1.4 reads it.");
+}
+
+std::string ErrsigHashAlgorithm(const GpgResult &r)
+{
+    // "ERRSIG <keyid> <pkalgo> <hashalgo> ..."
+    const std::string a = r.arg("ERRSIG");
+    const auto s1 = a.find(' ');
+    const auto s2 = s1 == std::string::npos ? s1 : a.find(' ', s1 + 1);
+    const auto s3 = s2 == std::string::npos ? s2 : a.find(' ', s2 + 1);
+    return s2 == std::string::npos ? std::string() : a.substr(s2 + 1, s3 - s2 - 1);
+}
+
+[[noreturn]] void OldSignFailure(const LegacyCryptJob &job, const GpgResult &r)
+{
+    if (NeedsPassphraseAgain(r))
+        Fail(kSignError, "Signing '" + job.input + "' failed: bad or missing pass phrase.");
+    Fail(kSignError,
+         "Signing '" + job.input + "' with a PGP 2.x key failed: " + FailureText(r) + ".");
+}
+
+// PGP 2.x put the signature before the literal data; gpg1 only writes it after, which neither
+// PGP 2.x nor gpg1 itself reads back. So the signature is made detached and the message is
+// put together here.
+std::string OldSignedMessage(Context &cx, const LegacyCryptJob &job, const GpgCall &base,
+                             const std::string &scratchName)
+{
+    OutputFile sig(scratchName);
+    GpgCall call = base;
+    if (job.text)
+        call.args.push_back("--textmode");
+    call.args.insert(call.args.end(), {"--detach-sign", "--output", sig.temp(), "--", job.input});
+    const GpgResult r = RunWithSecretKey(cx, call, false);
+    if (r.exitCode != 0 || !r.has("SIG_CREATED"))
+        OldSignFailure(job, r);
+    struct stat st
+    {
+    };
+    const auto mtime = ::stat(job.input.c_str(), &st) == 0 ? st.st_mtime : std::time(nullptr);
+    const std::string name = cx.o.eyesOnly ? "_CONSOLE" : BaseName(job.input);
+    return ReadWholeFile(sig.temp(), SIZE_MAX) + LiteralPacket(name, job.text ? 't' : 'b',
+                                                               static_cast<std::uint32_t>(mtime),
+                                                               ReadWholeFile(job.input, SIZE_MAX));
+}
+
+} // namespace
+
+std::string Gpg1Program()
+{
+    const char *env = std::getenv("ZORVEX_GPG1");
+    return env && *env ? env : "gpg1";
+}
+
+bool HaveGpg1()
+{
+    const std::string program = Gpg1Program();
+    if (program.find('/') != std::string::npos)
+        return ::access(program.c_str(), X_OK) == 0;
+    const char *path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    std::size_t pos = 0;
+    while (pos <= dirs.size()) {
+        std::size_t end = dirs.find(':', pos);
+        if (end == std::string::npos)
+            end = dirs.size();
+        const std::string dir = end > pos ? dirs.substr(pos, end - pos) : ".";
+        if (::access((dir + "/" + program).c_str(), X_OK) == 0)
+            return true;
+        pos = end + 1;
+    }
+    return false;
+}
+
+std::string LegacyHome()
+{
+    return GnupgHome() + "/zorvex-legacy";
+}
+
+bool IsLegacyKey(const ListedKey &key)
+{
+    return key.fingerprint.size() == 32;
+}
+
+GpgCall LegacyCall(const Context &cx)
+{
+    GpgCall call;
+    call.program = Gpg1Program();
+    call.loopback = false;
+    call.args = {"--homedir",     LegacyHome(), "--no-use-agent", "--allow-weak-digest-algos",
+                 "--no-greeting", "--batch",    "--no-tty",       "--yes"};
+    if (cx.o.verbose == 0)
+        call.args.push_back("--quiet");
+    else if (cx.o.verbose >= 2)
+        call.args.push_back("--verbose");
+    return call;
+}
+
+GpgCall LegacyEditCall(const Context &cx, const std::optional<std::string> &passphrase)
+{
+    if (!HaveGpg1())
+        Fail(kKeyError, "A PGP 2.x key (version 3): install gnupg1 to use it.");
+    GpgCall call;
+    call.program = Gpg1Program();
+    call.loopback = false;
+    call.interactive = true;
+    call.passphrase = passphrase;
+    call.args = {"--homedir",
+                 LegacyHome(),
+                 "--no-use-agent",
+                 "--allow-weak-digest-algos",
+                 "--force-v3-sigs",
+                 "--cert-digest-algo",
+                 "MD5"};
+    if (cx.o.verbose == 0)
+        call.args.push_back("--quiet");
+    return call;
+}
+
+LegacyAdd AddLegacyKeys(Context &cx, const std::string &file)
+{
+    const OldKeySplit split = SplitOldKeys(ReadWholeFile(file, SIZE_MAX));
+    LegacyAdd result;
+    if (split.oldCount == 0)
+        return result;
+    result.onlyOld = split.otherCount == 0;
+    const bool one = split.oldCount == 1;
+    if (!HaveGpg1()) {
+        Say("'" + file + "' holds " +
+            (one ? "a PGP 2.x key (version 3): install gnupg1 to use it."
+                 : std::to_string(split.oldCount) +
+                       " PGP 2.x keys (version 3): install gnupg1 to use them."));
+        result.code = kKeyError;
+        return result;
+    }
+    EnsureLegacyHome();
+    // The keys go through a private scratch file: a secret ring must never be readable by others.
+    OutputFile scratch(LegacyHome() + "/import");
+    WriteFile(scratch.temp(), split.oldKeys);
+    GpgCall call = LegacyCall(cx);
+    call.args.insert(call.args.end(), {"--import", "--", scratch.temp()});
+    const GpgResult r = Run(cx, call);
+    if (!r.has("IMPORT_OK")) {
+        Say("Adding the PGP 2.x keys (version 3) from '" + file + "' failed: " + FailureText(r) +
+            ".");
+        result.code = kKeyError;
+        return result;
+    }
+    Say(std::string(one ? "A PGP 2.x key (version 3)" : "PGP 2.x keys (version 3)") + " from '" +
+        file + "' added to the key ring '" + LegacyHome() +
+        "/pubring.gpg' (gpg1: " + r.arg("IMPORT_RES") + ").");
+    result.added = true;
+    return result;
+}
+
+void AppendLegacyKeys(const Context &cx, const std::vector<std::string> &names,
+                      std::vector<ListedKey> &keys)
+{
+    const bool named = cx.keyring.has_value();
+    if (!named && !LegacyRingInUse())
+        return;
+    if (!HaveGpg1()) {
+        if (!named)
+            Say("The PGP 2.x keys (version 3) in '" + LegacyHome() +
+                "' are not listed: install gnupg1 to use them.");
+        return;
+    }
+    if (named)
+        EnsureLegacyHome(); // gpg1 wants its home even for a ring elsewhere
+    for (ListedKey &k : ListLegacy(cx, names, false, named))
+        keys.push_back(std::move(k));
+}
+
+std::optional<ListedKey> FindLegacyKey(const Context &cx, const std::string &name)
+{
+    if (name.empty() || !LegacyRingInUse() || !HaveGpg1())
+        return std::nullopt;
+    auto keys = ListLegacy(cx, {name}, false);
+    if (IsShortKeyId(name)) {
+        const auto m = MatchShortKeyId(keys, name);
+        if (m.size() > 1)
+            Fail(kInvalidFile, "Key ID " + name + " matches " + std::to_string(m.size()) +
+                                   " keys; give the full fingerprint.");
+        return m.empty() ? std::nullopt : std::optional<ListedKey>(*m.front());
+    }
+    return keys.empty() ? std::nullopt : std::optional<ListedKey>(keys.front());
+}
+
+bool LegacyHasSecretKey(const Context &cx, const std::string &fingerprint)
+{
+    return HaveGpg1() && !ListLegacy(cx, {fingerprint}, true).empty();
+}
+
+int RemoveLegacyKey(Context &cx, const ListedKey &key, bool withSecret)
+{
+    GpgCall call = LegacyCall(cx);
+    call.args.insert(
+        call.args.end(),
+        {withSecret ? "--delete-secret-and-public-key" : "--delete-keys", "--", key.fingerprint});
+    const GpgResult r = Run(cx, call);
+    if (r.exitCode != 0)
+        Fail(kKeyError, "Removing the PGP 2.x key failed: " + FailureText(r) + ".");
+    Say(withSecret ? "Key and secret key removed." : "Key removed from key ring.");
+    return kOk;
+}
+
+int RevokeLegacyKey(Context &cx, const ListedKey &key, const std::vector<std::string> &given)
+{
+    if (cx.o.batch)
+        Fail(kBadArguments, "Revoking a key needs the terminal; not available under +batchmode.");
+    if (!::isatty(0))
+        Fail(kBadArguments, "Revoking a key needs a terminal.");
+    OutputFile certificate(LegacyHome() + "/revoke");
+    GpgCall call = LegacyEditCall(cx, given.empty() ? std::nullopt
+                                                    : std::optional<std::string>(given.front()));
+    call.args.insert(call.args.end(), {"--yes", "--armor", "--output", certificate.temp(),
+                                       "--gen-revoke", key.fingerprint});
+    if (Run(cx, call).exitCode != 0)
+        Fail(kKeyError, "Revoking the PGP 2.x key failed.");
+    GpgCall import = LegacyCall(cx);
+    import.args.insert(import.args.end(), {"--import", "--", certificate.temp()});
+    const GpgResult r = Run(cx, import);
+    if (!r.has("IMPORT_OK"))
+        Fail(kKeyError, "Revoking the PGP 2.x key failed: " + FailureText(r) + ".");
+    Say("Key revoked.");
+    return kOk;
+}
+
+bool DecryptWithGpg1First(const Context &cx, const std::string &input)
+{
+    constexpr std::size_t kLimit = 1 << 20;
+    const std::string head = ReadWholeFile(input, kLimit);
+    const PacketFacts facts = ReadPacketFacts(head);
+    // A file that merely starts with the right byte is no message: its packets must fit it
+    // (unless only its start was read).
+    if (facts.oldConventional() && (!facts.cut || head.size() >= kLimit)) {
+        if (!HaveGpg1())
+            Fail(kConventionalDecrypt,
+                 "'" + input + "' is a PGP 2.x message (IDEA): install gnupg1 to read it.");
+        Announce(input);
+        return true;
+    }
+    if (facts.recipients.empty() || !LegacyRingInUse() || !HaveGpg1())
+        return false;
+    for (const ListedKey &k : ListLegacy(cx, {}, true)) {
+        for (const std::string &id : facts.recipients) {
+            if (k.keyId == id) {
+                Announce(input);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool RetryWithGpg1(const Context &, const GpgResult &r, const std::string &input)
+{
+    // An MD5 signature, or the PGP 2.x order (signature before the data) GnuPG 2 cannot follow.
+    const bool md5 = ErrsigHashAlgorithm(r) == "1";
+    const bool oldOrder =
+        r.exitCode != 0 && r.has("PLAINTEXT") && !r.has("NEWSIG") && !r.has("BEGIN_DECRYPTION");
+    if (md5 || oldOrder) {
+        if (!HaveGpg1())
+            Fail(kSignatureCheck,
+                 "'" + input + "' has a PGP 2.x signature (MD5): install gnupg1 to check it.");
+        Announce(input);
+        return true;
+    }
+    if (r.has("NO_SECKEY") && !r.has("DECRYPTION_OKAY") && !HaveGpg1() &&
+        ReadPacketFacts(ReadWholeFile(input, 1 << 20)).oldPublicKey())
+        Fail(kPublicDecrypt,
+             "'" + input + "' looks like a PGP 2.x message (IDEA): install gnupg1 to read it.");
+    return false;
+}
+
+GpgResult DecryptWithGpg1(Context &cx, const std::string &input, const std::string &outTemp)
+{
+    GpgCall call = LegacyCall(cx);
+    call.args.insert(call.args.end(), {"--decrypt", "--output", outTemp, "--", input});
+    GpgResult r = RunWithSecretKey(cx, call, true);
+    // Under a wrong pass phrase IDEA data decrypts to noise that gpg1 skips without a word and
+    // reports success; only the missing plaintext tells.
+    for (int attempt = 0; r.has("NEED_PASSPHRASE_SYM") && !r.has("PLAINTEXT"); ++attempt) {
+        std::optional<std::string> p;
+        if (attempt < 3 && !cx.o.batch && cx.term->canAsk()) {
+            if (attempt > 0)
+                Say("Error:  Bad pass phrase.");
+            p = cx.term->readLine("\nEnter pass phrase: ", cx.o.showpass);
+        }
+        if (!p) {
+            r.status.push_back("BAD_PASSPHRASE");
+            r.exitCode = 2;
+            r.errors = "gpg: bad pass phrase\n";
+            break;
+        }
+        call.passphrase = *p;
+        r = Run(cx, call);
+    }
+    return r;
+}
+
+GpgResult VerifyWithGpg1(Context &cx, const std::string &sig, const std::string &data)
+{
+    GpgCall call = LegacyCall(cx);
+    call.args.insert(call.args.end(), {"--verify", "--", sig, data});
+    return Run(cx, call);
+}
+
+bool LegacyCrypt(Context &cx, const LegacyCryptJob &job, const std::string &outTemp)
+{
+    if (!LegacyRingInUse())
+        return false;
+    const Options &o = cx.o;
+    if (!HaveGpg1()) {
+        // Without gpg1 its ring cannot be read; a name GnuPG 2 does not know may be in it.
+        for (const std::string &r : o.encrypt ? job.recipients : std::vector<std::string>()) {
+            if (ListKeys(cx, {r}).empty())
+                Fail(kEncryptError, "No public key for '" + r + "'; if it is a PGP 2.x key " +
+                                        "(version 3) in '" + LegacyHome() +
+                                        "', install gnupg1 to use it.");
+        }
+        return false;
+    }
+    int oldKeys = 0, otherKeys = 0;
+    std::string oldName;
+    auto classify = [&](const std::string &name) {
+        if (!ListKeys(cx, {name}).empty()) {
+            ++otherKeys;
+        } else if (const auto k = FindLegacyKey(cx, name)) {
+            ++oldKeys;
+            if (oldName.empty())
+                oldName = k->userIds.empty() ? name : k->userIds.front();
+        } else {
+            ++otherKeys;
+        }
+    };
+    if (o.encrypt) {
+        for (const std::string &r : job.recipients)
+            classify(r);
+    }
+    if (o.sign && job.signer)
+        classify(*job.signer);
+    if (oldKeys == 0)
+        return false;
+    if (otherKeys > 0)
+        Fail(o.encrypt ? kEncryptError : kSignError,
+             "A PGP 2.x key (version 3) cannot be used together with newer keys in one "
+             "message; use them separately.");
+    if (o.conventional || (o.detach && o.encrypt))
+        Fail(o.encrypt ? kEncryptError : kConventionalError,
+             "Conventional encryption and encrypted signatures are not possible with a PGP 2.x "
+             "key (version 3).");
+    const char *algorithms = !o.encrypt ? "MD5" : o.sign && !o.detach ? "IDEA and MD5" : "IDEA";
+    Say("WARNING: '" + oldName + "' is a PGP 2.x key (version 3): the " +
+        (o.encrypt ? "message" : "signature") + " uses " + algorithms +
+        ", weaker than today's algorithms, so that PGP 2.x can read it.");
+
+    GpgCall base = LegacyCall(cx);
+    base.args.insert(base.args.end(), kOldFormat.begin(), kOldFormat.end());
+    if (job.signer)
+        base.args.insert(base.args.end(), {"--local-user", *job.signer});
+    std::vector<std::string> recipientArgs;
+    for (const std::string &r : job.recipients)
+        recipientArgs.insert(recipientArgs.end(), {"--recipient", r});
+
+    if (job.clearsign || o.detach) {
+        GpgCall call = base;
+        if (o.armor || job.clearsign)
+            call.args.push_back("--armor");
+        if (job.text && !job.clearsign)
+            call.args.push_back("--textmode");
+        call.args.insert(call.args.end(), {job.clearsign ? "--clearsign" : "--detach-sign",
+                                           "--output", outTemp, "--", job.input});
+        const GpgResult r = RunWithSecretKey(cx, call, false);
+        if (r.exitCode != 0 || !r.has("SIG_CREATED"))
+            OldSignFailure(job, r);
+        return true;
+    }
+    if (o.sign) {
+        const std::string signedMessage = OldSignedMessage(cx, job, base, outTemp + ".sig");
+        if (!o.encrypt) {
+            WriteFile(outTemp, o.armor ? Armor(signedMessage, "MESSAGE") : signedMessage);
+            return true;
+        }
+        OutputFile plain(outTemp + ".signed");
+        WriteFile(plain.temp(), signedMessage);
+        GpgCall call = base;
+        if (o.armor)
+            call.args.push_back("--armor");
+        // The signed message is already packets: gpg1 only compresses and encrypts it.
+        call.args.push_back("--no-literal");
+        call.args.push_back("--encrypt");
+        call.args.insert(call.args.end(), recipientArgs.begin(), recipientArgs.end());
+        call.args.insert(call.args.end(), {"--output", outTemp, "--", plain.temp()});
+        const GpgResult r = Run(cx, call);
+        if (r.exitCode != 0 || !r.has("END_ENCRYPTION"))
+            Fail(kEncryptError, "Encrypting '" + job.input + "' failed: " + FailureText(r) + ".");
+        return true;
+    }
+    GpgCall call = base;
+    if (o.armor)
+        call.args.push_back("--armor");
+    if (job.text)
+        call.args.push_back("--textmode");
+    if (o.eyesOnly)
+        call.args.insert(call.args.end(), {"--for-your-eyes-only", "--set-filename", "_CONSOLE"});
+    call.args.push_back("--encrypt");
+    call.args.insert(call.args.end(), recipientArgs.begin(), recipientArgs.end());
+    call.args.insert(call.args.end(), {"--output", outTemp, "--", job.input});
+    const GpgResult r = Run(cx, call);
+    if (r.exitCode != 0 || !r.has("END_ENCRYPTION"))
+        Fail(kEncryptError, "Encrypting '" + job.input + "' failed: " + FailureText(r) + ".");
+    return true;
+}
+
+} // namespace zpgp
