@@ -68,8 +68,11 @@ CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
         button->setObjectName(QLatin1String(s.name));
         styleLayout->addWidget(button);
         const EncryptionStyle style = s.style;
-        connect(button, &QRadioButton::clicked, this,
-                [this, style, button] { chooseStyle(style, button); });
+        // toggled, not clicked: a choice made by keyboard or by assistive technology counts too.
+        connect(button, &QRadioButton::toggled, this, [this, style, button](bool checked) {
+            if (checked)
+                chooseStyle(style, button);
+        });
     }
 
     auto *recipientsGroup =
