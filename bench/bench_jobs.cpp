@@ -1,9 +1,9 @@
 // Figures for the job runner and the key list: processor time spent while waiting for a
 // 10-second job, delay from the marker's removal to the end of the wait, and parsing plus
 // storing a 10,000-key listing. Prints each beside its target.
-#include "app/settings.h"
+#include "core/keynamelist.h"
+#include "core/settings.h"
 #include "jobs/jobrunner.h"
-#include "keys/keynamelist.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 // The key listing parser on arbitrary listings, and the "0x" + key ID rule on every name.
-#include "keys/keynamelist.h"
+#include "core/keynamelist.h"
 
 #include <cstdlib>
 

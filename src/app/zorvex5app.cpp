@@ -1,10 +1,11 @@
 #include "zorvex5app.h"
 
 #include "aboutdlg.h"
-#include "app/settings.h"
+#include "core/keynamelist.h"
+#include "core/settings.h"
 #include "extras/dailytipdlg.h"
 #include "extras/splash.h"
-#include "keys/keynamelist.h"
+#include "keys/keyrefresh.h"
 #include "platform/messagebox.h"
 #include "platform/privateprofile.h"
 #include "platform/settingsdir.h"

@@ -1,6 +1,6 @@
 #include "clipboardjob.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "jobs/clipboardopsdlg.h"
 #include "jobs/decryptjob.h"
 #include "jobs/encryptjob.h"

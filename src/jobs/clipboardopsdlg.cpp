@@ -1,8 +1,9 @@
 #include "clipboardopsdlg.h"
 
-#include "app/dialogbuttons.h"
-#include "app/settings.h"
-#include "keys/keynamelist.h"
+#include "core/keynamelist.h"
+#include "core/settings.h"
+#include "widgets/dialogbuttons.h"
+#include "widgets/keynamelistbox.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,11 +1,11 @@
 #include "decryptiondlg.h"
 
-#include "app/dialogbuttons.h"
-#include "app/dialogpicture.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "jobs/decryptjob.h"
 #include "platform/filedialog.h"
 #include "platform/messagebox.h"
+#include "widgets/dialogbuttons.h"
+#include "widgets/dialogpicture.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 #include "directorycryptdlg.h"
 
-#include "app/dialogbuttons.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "jobs/bulkjob.h"
+#include "widgets/dialogbuttons.h"
 
 #include <QFormLayout>
 #include <QGroupBox>

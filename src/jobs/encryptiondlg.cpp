@@ -1,13 +1,13 @@
 #include "encryptiondlg.h"
 
-#include "app/dialogbuttons.h"
-#include "app/dialogpicture.h"
-#include "app/settings.h"
+#include "core/keynamelist.h"
+#include "core/settings.h"
 #include "jobs/encryptjob.h"
-#include "keys/keynamelist.h"
 #include "platform/filedialog.h"
 #include "platform/messagebox.h"
 #include "platform/settingsdir.h"
+#include "widgets/dialogbuttons.h"
+#include "widgets/dialogpicture.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

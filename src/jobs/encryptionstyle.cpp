@@ -1,6 +1,6 @@
 #include "encryptionstyle.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 
 EncryptionFieldsEnabled ApplyEncryptionStyle(EncryptionStyle style, bool checked,
                                              RuntimeOptionsRecord &options)

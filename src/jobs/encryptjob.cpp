@@ -1,6 +1,6 @@
 #include "encryptjob.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "jobs/jobarguments.h"
 #include "platform/messagebox.h"
 

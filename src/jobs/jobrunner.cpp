@@ -1,6 +1,6 @@
 #include "jobrunner.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "platform/launcher.h"
 #include "platform/messagebox.h"
 

@@ -1,7 +1,8 @@
 #include "keyjob.h"
 
-#include "app/settings.h"
-#include "keys/keynamelist.h"
+#include "core/keynamelist.h"
+#include "core/settings.h"
+#include "keys/keyrefresh.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
-#include "keynamelist.h"
+#include "keyrefresh.h"
 
-#include "app/settings.h"
+#include "core/keynamelist.h"
+#include "core/settings.h"
 #include "platform/messagebox.h"
 
 #include <QDir>

@@ -1,7 +1,8 @@
 #include "listnamesdlg.h"
 
-#include "app/settings.h"
-#include "keys/keynamelist.h"
+#include "core/keynamelist.h"
+#include "core/settings.h"
+#include "widgets/keynamelistbox.h"
 
 #include <QDialogButtonBox>
 #include <QEvent>

@@ -1,11 +1,11 @@
 #include "frameactions.h"
 
-#include "app/preferencesdlg.h"
-#include "app/runtimeoptionsdlg.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "jobs/decryptiondlg.h"
 #include "jobs/directorycryptdlg.h"
 #include "jobs/encryptiondlg.h"
+#include "options/preferencesdlg.h"
+#include "options/runtimeoptionsdlg.h"
 #include "platform/launcher.h"
 #include "platform/messagebox.h"
 

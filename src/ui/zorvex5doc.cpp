@@ -1,7 +1,7 @@
 #include "zorvex5doc.h"
 
-#include "app/settings.h"
 #include "commandids.h"
+#include "core/settings.h"
 #include "platform/filedialog.h"
 #include "platform/launcher.h"
 #include "platform/messagebox.h"

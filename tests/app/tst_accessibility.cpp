@@ -2,9 +2,7 @@
 // every text field has a name to speak, a choice made by its accessible action takes effect
 // as a click would, and F1 opens the window's own help topic.
 
-#include "app/preferencesdlg.h"
-#include "app/runtimeoptionsdlg.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "extras/dailytipdlg.h"
 #include "jobs/clipboardopsdlg.h"
 #include "jobs/decryptiondlg.h"
@@ -13,6 +11,8 @@
 #include "keys/listnamesdlg.h"
 #include "keys/mypropertysheet1.h"
 #include "keys/propertyframe1.h"
+#include "options/preferencesdlg.h"
+#include "options/runtimeoptionsdlg.h"
 #include "platform/filedialog.h"
 #include "platform/help.h"
 #include "platform/messagebox.h"

@@ -1,5 +1,5 @@
-#include "app/settings.h"
 #include "app/zorvex5app.h"
+#include "core/settings.h"
 #include "extras/dailytipdlg.h"
 #include "extras/splash.h"
 #include "platform/messagebox.h"

@@ -2,7 +2,7 @@
 // job runner (no terminal) by the batch interpreter and the PGP engine over GnuPG, in a scratch
 // GnuPG home holding the fixture keys.
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "enginesupport.h"
 #include "jobs/bulkjob.h"
 #include "jobs/clipboardjob.h"

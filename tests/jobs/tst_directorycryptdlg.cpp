@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "core/settings.h"
 #include "jobs/bulkjob.h"
 #include "jobs/directorycryptdlg.h"
 #include "platform/help.h"

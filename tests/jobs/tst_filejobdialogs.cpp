@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "core/settings.h"
 #include "jobs/decryptiondlg.h"
 #include "jobs/encryptiondlg.h"
 #include "jobs/jobrunner.h"

@@ -3,12 +3,12 @@
 // in a scratch GnuPG home holding the fixture keys. The file goes to Alice; her secret key is
 // unlocked with PGPPASS, since a windowless job has nobody to ask.
 
-#include "app/settings.h"
+#include "core/keynamelist.h"
+#include "core/settings.h"
 #include "enginesupport.h"
 #include "jobs/decryptiondlg.h"
 #include "jobs/encryptiondlg.h"
 #include "jobs/jobrunner.h"
-#include "keys/keynamelist.h"
 #include "platform/filedialog.h"
 #include "platform/messagebox.h"
 #include "testsupport.h"

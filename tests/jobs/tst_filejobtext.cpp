@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "core/settings.h"
 #include "jobs/decryptjob.h"
 #include "jobs/encryptjob.h"
 #include "jobs/jobarguments.h"

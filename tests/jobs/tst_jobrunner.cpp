@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "core/settings.h"
 #include "jobs/jobrunner.h"
 #include "platform/launcher.h"
 #include "platform/messagebox.h"

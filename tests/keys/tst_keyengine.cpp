@@ -1,7 +1,7 @@
-#include "app/settings.h"
+#include "core/keynamelist.h"
+#include "core/settings.h"
 #include "enginesupport.h"
 #include "keys/keyjob.h"
-#include "keys/keynamelist.h"
 #include "platform/settingsdir.h"
 #include "testsupport.h"
 

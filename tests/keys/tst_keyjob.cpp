@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "core/settings.h"
 #include "keys/keyjob.h"
 
 #include <QtTest>

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "core/settings.h"
 #include "keys/keyjob.h"
 #include "keys/listnamesdlg.h"
 #include "keys/mypropertysheet1.h"

@@ -1,5 +1,6 @@
-#include "app/settings.h"
-#include "keys/keynamelist.h"
+#include "core/keynamelist.h"
+#include "core/settings.h"
+#include "keys/keyrefresh.h"
 #include "platform/messagebox.h"
 #include "platform/privateprofile.h"
 #include "testsupport.h"

@@ -1,5 +1,5 @@
-#include "app/settings.h"
-#include "keys/keynamelist.h"
+#include "core/keynamelist.h"
+#include "core/settings.h"
 #include "keys/listnamesdlg.h"
 #include "testsupport.h"
 

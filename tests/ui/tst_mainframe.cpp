@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "core/settings.h"
 #include "jobs/clipboardjob.h"
 #include "jobs/clipboardopsdlg.h"
 #include "keys/propertyframe1.h"

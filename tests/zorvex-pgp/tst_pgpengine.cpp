@@ -3,7 +3,7 @@
 // Every test case runs in a fresh work directory; the keys live in one temporary GNUPGHOME with
 // a short path (gpg-agent's socket path is length-limited), stopped again in cleanupTestCase.
 // Questions are answered through standard input, which zorvex-pgp reads when it has no terminal.
-#include "keys/keynamelist.h"
+#include "core/keynamelist.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "runtimeoptionsdlg.h"
 
-#include "app/dialogbuttons.h"
-#include "app/dialogpicture.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "platform/messagebox.h"
+#include "widgets/dialogbuttons.h"
+#include "widgets/dialogpicture.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

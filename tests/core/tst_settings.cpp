@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "core/settings.h"
 #include "testsupport.h"
 
 class TestSettings : public QObject

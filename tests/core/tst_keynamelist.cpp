@@ -1,7 +1,8 @@
-#include "app/settings.h"
-#include "keys/keynamelist.h"
+#include "core/keynamelist.h"
+#include "core/settings.h"
 #include "platform/privateprofile.h"
 #include "testsupport.h"
+#include "widgets/keynamelistbox.h"
 
 #include <QListWidget>
 

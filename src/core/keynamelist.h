@@ -1,13 +1,8 @@
 #pragma once
 
-#include "jobs/jobrunner.h"
-
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-
-class QListWidget;
-class QWidget;
 
 // The cached key user IDs: [Keys] of the settings file holds NumbrOfKeys and Key1..KeyN,
 // rebuilt from PGP's key listing by RefreshKeyNames(). The lists show KeyNameCount entries.
@@ -29,15 +24,8 @@ void StoreKeyNames(const QStringList &names);
 // missing entry. `file` is the profile name to read ("ZORVEX 5.INI" or its full Windows path).
 QStringList CachedKeyNames(const QString &file);
 
-// Appends CachedKeyNames(kSettingsFile) to the list.
-void FillKeyNameList(QListWidget *list);
-
 // What a click on a cached name appends to a recipients or key-ID text: "0x" and the nine
 // characters after the slash (the key ID and the blank behind it) when the slash stands at
 // position 3 or 4; "0x" and the nine characters from position 4 when there is no slash or it
 // stands earlier; nothing when it stands further right (a five-digit key size).
 QString KeyIdSelectionText(const QString &entry);
-
-// Runs "PGP.EXE -kv > keys.$$$" through update.bat in a minimised terminal, waits, and
-// rebuilds [Keys] from the listing.
-JobOutcome RefreshKeyNames(QWidget *parent = nullptr);

@@ -1,11 +1,10 @@
 #include "keynamelist.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "platform/privateprofile.h"
 #include "platform/settingsdir.h"
 
 #include <QHash>
-#include <QListWidget>
 
 QStringList ParseKeyListing(const QByteArray &listing)
 {
@@ -64,11 +63,6 @@ QStringList CachedKeyNames(const QString &file)
         names.append(value.left(kKeyNameBuffer - 1));
     }
     return names;
-}
-
-void FillKeyNameList(QListWidget *list)
-{
-    list->addItems(CachedKeyNames(QString::fromLatin1(kSettingsFile)));
 }
 
 QString KeyIdSelectionText(const QString &entry)

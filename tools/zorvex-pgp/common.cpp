@@ -1,0 +1,80 @@
+#include "common.h"
+
+#include <csignal>
+#include <cstdio>
+
+namespace zpgp {
+
+[[noreturn]] void Fail(int code, std::string message)
+{
+    throw Failure{code, std::move(message)};
+}
+
+void Say(const std::string &line)
+{
+    std::fputs((line + "\n").c_str(), stderr);
+}
+
+std::vector<std::string> BaseArgs(const Context &cx, bool batch)
+{
+    std::vector<std::string> a;
+    if (batch)
+        a.insert(a.end(), {"--batch", "--no-tty", "--yes"});
+    if (cx.o.verbose == 0)
+        a.push_back("--quiet");
+    else if (cx.o.verbose >= 2)
+        a.push_back("--verbose");
+    if (cx.keyring)
+        a.insert(a.end(), {"--no-default-keyring", "--keyring", *cx.keyring});
+    return a;
+}
+
+GpgResult Run(const Context &cx, GpgCall call)
+{
+    call.echoErrors = call.echoErrors || cx.o.verbose >= 2;
+    GpgResult r = RunGpg(call);
+    if (!r.started)
+        Fail(kOther, "Cannot run '" + GpgProgram() + "'; is GnuPG installed?");
+    if (Interrupted() || r.signal == SIGINT)
+        Fail(kInterrupted, "Interrupted.");
+    return r;
+}
+
+std::vector<ListedKey> ListKeys(const Context &cx, const std::vector<std::string> &names,
+                                bool secret)
+{
+    GpgCall call;
+    call.args = BaseArgs(cx);
+    call.args.insert(call.args.end(), {"--with-colons", "--fixed-list-mode", "--with-fingerprint",
+                                       "--no-auto-check-trustdb",
+                                       secret ? "--list-secret-keys" : "--list-keys", "--"});
+    call.args.insert(call.args.end(), names.begin(), names.end());
+    call.captureOutput = true;
+    return ParseColonListing(Run(cx, call).output);
+}
+
+std::string ResolveKeyName(const Context &cx, const std::string &name)
+{
+    if (!IsShortKeyId(name))
+        return name;
+    const auto keys = ListKeys(cx, {name});
+    const auto matches = MatchShortKeyId(keys, name);
+    if (matches.size() > 1) {
+        std::string list;
+        for (const ListedKey *k : matches)
+            list += " " + k->fingerprint;
+        Fail(kInvalidFile, "Key ID " + name + " matches " + std::to_string(matches.size()) +
+                               " keys (" + list.substr(1) + "); give the full fingerprint.");
+    }
+    if (matches.empty())
+        return name;
+    return matches.front()->fingerprint.empty() ? name : matches.front()->fingerprint;
+}
+
+std::string FailureText(const GpgResult &r)
+{
+    const std::string m = r.lastMessage();
+    return m.empty() ? "gpg failed" : m;
+}
+
+} // namespace zpgp

@@ -1,0 +1,245 @@
+#include "files.h"
+#include "commands.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace zpgp {
+
+namespace {
+
+bool Wipe(const std::string &path, std::string &why)
+{
+    struct stat st
+    {
+    };
+    if (::lstat(path.c_str(), &st) != 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        why = "not a regular file";
+        return false;
+    }
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    std::vector<char> zeros(65536, 0);
+    off_t left = st.st_size;
+    bool ok = true;
+    while (left > 0 && ok) {
+        const std::size_t chunk =
+            left < static_cast<off_t>(zeros.size()) ? static_cast<std::size_t>(left) : zeros.size();
+        const ssize_t n = ::write(fd, zeros.data(), chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = false;
+            why = std::strerror(errno);
+        } else {
+            left -= n;
+        }
+    }
+    if (ok && ::fsync(fd) != 0) {
+        ok = false;
+        why = std::strerror(errno);
+    }
+    ::close(fd);
+    if (ok && ::unlink(path.c_str()) != 0) {
+        ok = false;
+        why = std::strerror(errno);
+    }
+    return ok;
+}
+
+} // namespace
+
+std::string CurrentDirectory()
+{
+    char buffer[PATH_MAX];
+    return ::getcwd(buffer, sizeof buffer) ? buffer : ".";
+}
+
+std::string DirectoryOf(const std::string &path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseName(const std::string &path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool Exists(const std::string &path)
+{
+    struct stat st
+    {
+    };
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string ReadWholeFile(const std::string &path, std::size_t limit)
+{
+    std::string data;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return data;
+    char buffer[65536];
+    while (data.size() < limit) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        data.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return data;
+}
+
+// Text for -t and -m: no NUL and no control characters other than the usual layout ones.
+bool IsTextFile(const std::string &path)
+{
+    const std::string data = ReadWholeFile(path, 1 << 20);
+    for (unsigned char c : data) {
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '\b' &&
+            c != 0x1a && c != 0x1b)
+            return false;
+    }
+    return true;
+}
+
+// ---- output files -------------------------------------------------------------------------
+
+OutputFile::OutputFile(const std::string &finalName) : m_final(finalName)
+{
+    std::string pattern = DirectoryOf(finalName) + "/.zorvex-pgp-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    const int fd = ::mkstemp(buf.data());
+    if (fd < 0)
+        Fail(kFileError,
+             "Cannot create output file '" + finalName + "': " + std::strerror(errno) + ".");
+    ::close(fd);
+    m_temp = buf.data();
+}
+
+OutputFile::~OutputFile()
+{
+    if (!m_temp.empty())
+        ::unlink(m_temp.c_str());
+}
+
+void OutputFile::discard()
+{
+    ::unlink(m_temp.c_str());
+    m_temp.clear();
+}
+
+void OutputFile::commit(bool privateMode)
+{
+    if (!privateMode) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::chmod(m_temp.c_str(), 0666 & ~mask);
+    }
+    if (::rename(m_temp.c_str(), m_final.c_str()) != 0)
+        Fail(kFileError,
+             "Cannot write output file '" + m_final + "': " + std::strerror(errno) + ".");
+    m_temp.clear();
+}
+
+// Settles the output name: an existing file needs the terminal's yes (or a new name); under
+// +batchmode it is an error. The input itself is never an output.
+std::string ConfirmOutputName(Context &cx, std::string name, const std::string &input)
+{
+    for (;;) {
+        struct stat out
+        {
+        }, in{};
+        if (::stat(name.c_str(), &out) != 0)
+            return name;
+        if (!input.empty() && ::stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
+            in.st_ino == out.st_ino)
+            Fail(kFileError, "Output file '" + name + "' is the input file; nothing written.");
+        if (!S_ISREG(out.st_mode))
+            Fail(kFileError, "Output file '" + name + "' exists and is not a regular file.");
+        if (cx.o.batch || !cx.term->canAsk())
+            Fail(kFileError, "Output file '" + name + "' already exists; not overwritten.");
+        if (cx.term->askYes("Output file '" + name + "' already exists.  Overwrite (y/N)? "))
+            return name;
+        const auto other = cx.term->readLine("Enter new file name: ", true);
+        if (!other || other->empty())
+            Fail(kFileError, "Output file '" + name + "' already exists; not overwritten.");
+        name = *other;
+    }
+}
+
+std::string RequireInput(const Context &cx)
+{
+    if (cx.o.args.empty())
+        Fail(kBadArguments, "No input file given.");
+    const std::string &in = cx.o.args.front();
+    struct stat st
+    {
+    };
+    if (::stat(in.c_str(), &st) != 0)
+        Fail(kNotFound, "File '" + in + "' does not exist.");
+    if (!S_ISREG(st.st_mode))
+        Fail(kInvalidFile, "'" + in + "' is not a regular file.");
+    if (::access(in.c_str(), R_OK) != 0)
+        Fail(kFileError, "Cannot read file '" + in + "': " + std::strerror(errno) + ".");
+    return in;
+}
+
+void WipeInput(const std::string &input)
+{
+    std::string why;
+    if (!Wipe(input, why))
+        Fail(kFileError,
+             "Output written, but file '" + input + "' could not be wiped: " + why + ".");
+    Say("File " + input + " wiped and deleted.");
+}
+
+void RemoveTree(const std::string &dir)
+{
+    ::nftw(
+        dir.c_str(),
+        [](const char *path, const struct stat *, int, struct FTW *) { return ::remove(path); }, 16,
+        FTW_DEPTH | FTW_PHYS);
+}
+
+// ---- -w: wiping files ---------------------------------------------------------------------
+
+int DoWipeOnly(Context &cx)
+{
+    if (cx.o.args.empty())
+        Fail(kBadArguments, "No file given to wipe.");
+    int code = kOk;
+    for (const std::string &f : cx.o.args) {
+        std::string why;
+        if (Wipe(f, why)) {
+            Say("File " + f + " wiped and deleted.");
+        } else {
+            Say("Cannot wipe '" + f + "': " + why + ".");
+            code = kFileError;
+        }
+    }
+    return code;
+}
+
+} // namespace zpgp

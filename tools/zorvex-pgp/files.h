@@ -1,0 +1,56 @@
+// Files of zorvex-pgp: path helpers, the input check, output files that appear only when
+// complete, and wiping.
+#pragma once
+
+#include "common.h"
+
+#include <cstddef>
+#include <string>
+
+namespace zpgp {
+
+std::string CurrentDirectory();
+std::string DirectoryOf(const std::string &path);
+std::string BaseName(const std::string &path);
+bool Exists(const std::string &path);
+// At most `limit` bytes; empty when the file cannot be read.
+std::string ReadWholeFile(const std::string &path, std::size_t limit);
+// Text for -t and -m: no NUL and no control characters other than the usual layout ones.
+bool IsTextFile(const std::string &path);
+
+// The first argument, when it names a readable regular file; otherwise the run ends.
+std::string RequireInput(const Context &cx);
+
+// Written under a temporary name beside the final one and renamed into place only when complete,
+// so a failure never leaves half an output and never touches an existing file.
+class OutputFile
+{
+public:
+    explicit OutputFile(const std::string &finalName);
+    ~OutputFile();
+    OutputFile(const OutputFile &) = delete;
+    OutputFile &operator=(const OutputFile &) = delete;
+
+    const std::string &temp() const { return m_temp; }
+    const std::string &finalName() const { return m_final; }
+    void setFinalName(const std::string &name) { m_final = name; }
+    void discard();
+    // Renames the file into place; unless privateMode, it gets the permissions umask allows.
+    void commit(bool privateMode);
+
+private:
+    std::string m_final;
+    std::string m_temp;
+};
+
+// Settles the output name: an existing file needs the terminal's yes (or a new name); under
+// +batchmode it is an error. The input itself is never an output.
+std::string ConfirmOutputName(Context &cx, std::string name, const std::string &input);
+
+// Wipes the input after its output is written (-w).
+void WipeInput(const std::string &input);
+
+// Removes a directory and everything in it.
+void RemoveTree(const std::string &dir);
+
+} // namespace zpgp
