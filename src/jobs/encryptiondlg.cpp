@@ -8,6 +8,7 @@
 #include "platform/settingsdir.h"
 #include "widgets/dialogbuttons.h"
 #include "widgets/dialogpicture.h"
+#include "widgets/keynamelistbox.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -124,6 +125,7 @@ CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
 
     // This dialog names the settings file by its full Windows path; it maps to the same file.
     m_keyList->addItems(CachedKeyNames(QString::fromLatin1(kSettingsFullPath)));
+    FitKeyNameList(m_keyList);
     const RuntimeOptionsRecord &options = RuntimeOptions();
     if (!options.MyName.isEmpty())
         m_senderEdit->setText(options.MyName);
