@@ -19,7 +19,7 @@ esac
 
 packages=(build-essential cmake ninja-build qt6-base-dev gnupg xterm xdg-utils)
 if [ "$mode" = test ]; then
-    packages+=(xvfb xdotool x11-utils x11-apps)
+    packages+=(xvfb xdotool x11-utils x11-apps openbox)
 fi
 missing=()
 for p in "${packages[@]}"; do

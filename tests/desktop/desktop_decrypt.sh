@@ -84,9 +84,11 @@ printf '[Keys]\r\nKey1=2048/00000000 2026/12/08 Alice Rsa <alice@example.org>\r\
     >"$ZORVEX_CONFIG_DIR/ZORVEX 5.INI"
 printf '[Tip]\r\nStartUp=1\r\n' >"$ZORVEX_CONFIG_DIR/zorvex5.ini"
 
-# The display.
+# The display. Without -noreset the server starts over whenever its last client leaves: a
+# window search that ends while the program is still connecting takes the display from under
+# it, and the program aborts before its window appears.
 exec 5>"$work/display"
-Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start"
