@@ -94,6 +94,18 @@ for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start"
 export DISPLAY=":$(head -n 1 "$work/display")"
 
+# A window manager where one is installed: it stacks, places and focuses windows as on a desktop.
+wm=""
+if command -v openbox >/dev/null; then
+    openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    pids+=($!)
+    wm=openbox
+    for _ in $(seq 50); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.1
+    done
+fi
+
 # The program, as a user starts it from the build tree: the job's terminal is xterm; nothing
 # tells it where its tools are.
 unset QT_QPA_PLATFORM ZORVEX_TOOLS_DIR ZORVEX_PGP
@@ -102,6 +114,13 @@ export ZORVEX_TERMINAL=xterm
 pids+=($!)
 
 main="$(wait_window 20 'Win 95/NT Shell for PGP')" || fail "the main window did not appear"
+if [ -n "$wm" ]; then
+    # The splash is what the user sees first: above the main window, not hidden under it.
+    sleep 0.5
+    top="$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/.*, //')"
+    [ "$(xdotool getwindowname "$top" 2>/dev/null)" != "$(xdotool getwindowname "$main")" ] ||
+        fail "the splash is not above the main window"
+fi
 sleep 3.5 # the splash closes by itself after three seconds
 xdotool windowfocus --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
 shot "$main" "main-window"
