@@ -20,7 +20,11 @@ Hooks &hooks()
 
 QString startDirectory(const QString &directory)
 {
-    return directory.isEmpty() ? hooks().lastDirectory : directory;
+    const QString &last = hooks().lastDirectory;
+    if (directory.isEmpty() || last.isEmpty())
+        return directory.isEmpty() ? last : directory;
+    // A bare name (an untitled document's) is proposed in the last folder too.
+    return QFileInfo(directory).isRelative() ? last + QLatin1Char('/') + directory : directory;
 }
 
 QString remember(const QString &chosen)

@@ -20,7 +20,8 @@ public:
 
     // The chosen file, or an empty string when the user cancelled. Without a directory the
     // dialog starts in the folder of the file last chosen in any file dialog of the program,
-    // and in the current directory before the first.
+    // and in the current directory before the first; a bare file name as the directory is
+    // proposed in that folder.
     static QString getOpenFileName(QWidget *parent, const QString &title, const QString &filter,
                                    const QString &directory = QString());
     static QString getSaveFileName(QWidget *parent, const QString &title, const QString &filter,

@@ -36,8 +36,10 @@ CMainFrame::CMainFrame() : m_mdiArea(new QMdiArea(this)), m_updateTimer(new QTim
     setWindowIcon(QIcon(QStringLiteral(":/toolbar/keys.png")));
     // Room is left for the window manager's frame; with a large scale factor 800 by 600 may be
     // more than the screen has.
-    const QRect available = screen()->availableGeometry().adjusted(0, 0, -16, -48);
-    resize(FitSize(QSize(800, 600), available));
+    QSize size(800, 600);
+    if (QScreen *where = screen())
+        size = FitSize(size, where->availableGeometry().adjusted(0, 0, -16, -48));
+    resize(size);
 
     m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
     setCentralWidget(m_mdiArea);
