@@ -18,7 +18,8 @@ QStringList ParseKeyListing(const QByteArray &listing);
 void StoreKeyNames(const QStringList &names);
 
 // Key1..Key<KeyNameCount> as the lists show them: trimmed and whole (a long user ID is what
-// tells two keys apart), "WTFO" for a missing entry. `file` is the profile name to read
+// tells two keys apart), "WTFO" for a missing entry. The list ends at the first position after
+// the last entry there is, whatever the count says. `file` is the profile name to read
 // ("ZORVEX 5.INI" or its full Windows path).
 QStringList CachedKeyNames(const QString &file);
 

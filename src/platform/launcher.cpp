@@ -55,7 +55,8 @@ QString FindBatchInterpreter()
     return QStandardPaths::findExecutable(name);
 }
 
-LaunchResult LaunchBatchFile(const QString &batchFile, int showState)
+LaunchResult LaunchBatchFile(const QString &batchFile, int showState,
+                             const QStringList &interpreterOptions)
 {
     LaunchResult result;
     const QString interpreter = FindBatchInterpreter();
@@ -73,7 +74,7 @@ LaunchResult LaunchBatchFile(const QString &batchFile, int showState)
     const QString terminalSetting = qEnvironmentVariable("ZORVEX_TERMINAL").trimmed();
     if (terminalSetting == QLatin1String("none")) {
         process.setProgram(interpreter);
-        process.setArguments({script});
+        process.setArguments(interpreterOptions + QStringList{script});
         process.setStandardInputFile(QProcess::nullDevice());
         process.setStandardOutputFile(QProcess::nullDevice());
         result.withoutTerminal = true;
@@ -114,7 +115,7 @@ LaunchResult LaunchBatchFile(const QString &batchFile, int showState)
             if (showState == 2)
                 words << QStringLiteral("-iconic");
         }
-        words << QStringLiteral("-e") << interpreter << script;
+        words << QStringLiteral("-e") << interpreter << interpreterOptions << script;
         process.setProgram(program);
         process.setArguments(words);
     }

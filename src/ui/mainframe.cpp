@@ -7,6 +7,7 @@
 #include "frameactions.h"
 #include "helppopup.h"
 #include "helpwindow.h"
+#include "jobs/jobrunner.h"
 #include "platform/help.h"
 #include "platform/messagebox.h"
 #include "platform/windowplacement.h"
@@ -23,6 +24,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -64,6 +66,11 @@ CMainFrame::CMainFrame() : m_mdiArea(new QMdiArea(this)), m_updateTimer(new QTim
 
     buildToolBar();
     buildStatusBar();
+    // How the last job went stays in the status bar until something else is shown there.
+    SetJobStatusSink([frame = QPointer<CMainFrame>(this)](const QString &text) {
+        if (frame)
+            frame->statusBar()->showMessage(text);
+    });
     buildAccelerators();
 
     SetHelpHandler(

@@ -91,6 +91,12 @@ void TestKeyNameList::cachedNamesTrimAndFillGaps()
     QVERIFY(list.minimumWidth() >=
             qMin(longest, list.screen()->availableGeometry().width() * 3 / 4));
 
+    // A damaged count lists what is there, not two thousand million entries.
+    State().KeyNameCount = 2147483647u;
+    QCOMPARE(CachedKeyNames(QStringLiteral("ZORVEX 5.INI")).size(), 3);
+    settings.write("[Keys]\r\nKey4000000000=far away\r\nNumbrOfKeys=2147483647\r\n");
+    QCOMPARE(CachedKeyNames(QStringLiteral("ZORVEX 5.INI")), (QStringList{"WTFO", "WTFO"}));
+
     State().KeyNameCount = 0;
     QVERIFY(CachedKeyNames(QStringLiteral("ZORVEX 5.INI")).isEmpty());
 }
