@@ -19,8 +19,9 @@ esac
 
 packages=(build-essential cmake ninja-build qt6-base-dev gnupg gnupg1 xterm xdg-utils)
 if [ "$mode" = test ]; then
-    # sq and rnp: the interop tests read and write messages with other OpenPGP programs.
-    packages+=(xvfb xdotool x11-utils x11-apps sq rnp)
+    # sq and rnp: the interop tests read and write messages with other OpenPGP programs;
+    # openbox: the desktop test runs under a window manager.
+    packages+=(xvfb xdotool x11-utils x11-apps openbox sq rnp)
 fi
 missing=()
 for p in "${packages[@]}"; do

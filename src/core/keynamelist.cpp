@@ -76,7 +76,7 @@ QStringList CachedKeyNames(const QString &file)
     for (unsigned i = 1; i <= listed; ++i) {
         const QString value =
             byKey.value(QStringLiteral("key%1").arg(i), QString::fromLatin1(kMissingKeyName));
-        names.append(value.left(kKeyNameBuffer - 1));
+        names.append(value);
     }
     return names;
 }

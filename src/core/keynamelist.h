@@ -9,9 +9,6 @@
 
 inline constexpr auto kKeysSection = "Keys";
 inline constexpr auto kMissingKeyName = "WTFO";
-// A listed name shows at most this many characters.
-inline constexpr int kKeyNameBuffer = 80;
-
 // The names of a PGP key listing: the rest of every line that starts with "pub ", skipping
 // the first non-empty line whatever it holds. Empty lines are ignored; CR LF and LF both work.
 QStringList ParseKeyListing(const QByteArray &listing);
@@ -20,9 +17,10 @@ QStringList ParseKeyListing(const QByteArray &listing);
 // KeyNameCount follow the new count.
 void StoreKeyNames(const QStringList &names);
 
-// Key1..Key<KeyNameCount> as the lists show them: trimmed, cut to 79 characters, "WTFO" for a
-// missing entry. The list ends at the first position after the last entry there is, whatever
-// the count says. `file` is the profile name to read ("ZORVEX 5.INI" or its full Windows path).
+// Key1..Key<KeyNameCount> as the lists show them: trimmed and whole (a long user ID is what
+// tells two keys apart), "WTFO" for a missing entry. The list ends at the first position after
+// the last entry there is, whatever the count says. `file` is the profile name to read
+// ("ZORVEX 5.INI" or its full Windows path).
 QStringList CachedKeyNames(const QString &file);
 
 // What a click on a cached name appends to a recipients or key-ID text: "0x" and the nine

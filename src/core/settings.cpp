@@ -64,11 +64,11 @@ constexpr StringKey kStrings[] = {
     {"MyName", &RuntimeOptionsRecord::MyName, kNameBuffer},
 };
 
-void write(const char *key, const QString &value)
+// A failed write leaves the in-memory values as they are; the caller tells the user.
+bool write(const char *key, const QString &value)
 {
-    // A failed write is silent: the in-memory values stay as they are.
-    WritePrivateProfileString(kSection, QLatin1String(key), value,
-                              QString::fromLatin1(kSettingsFile));
+    return WritePrivateProfileString(kSection, QLatin1String(key), value,
+                                     QString::fromLatin1(kSettingsFile));
 }
 } // namespace
 
@@ -99,17 +99,26 @@ void LoadSettings()
             GetPrivateProfileString(kSection, QLatin1String(s.key), QString(), s.buffer, file);
 }
 
-void SaveOptionFlags()
+bool SaveOptionFlags()
 {
     const RuntimeOptionsRecord &options = RuntimeOptions();
+    bool stored = true;
     for (const FlagKey &flag : kSaveOrder)
-        write(flag.key, QString::number(options.*flag.field));
+        stored = write(flag.key, QString::number(options.*flag.field)) && stored;
+    return stored;
 }
 
-void SavePreferences()
+QString UnstoredSettingsText(const QString &what)
+{
+    return QStringLiteral("%1 could not be stored: the settings file %2 could not be written.")
+        .arg(what, ResolveProfilePath(QString::fromLatin1(kSettingsFile)));
+}
+
+bool SavePreferences()
 {
     const RuntimeOptionsRecord &options = RuntimeOptions();
+    bool stored = true;
     for (const StringKey &s : kStrings)
-        write(s.key, options.*s.field);
-    write("DebugMode", QString::number(options.DebugMode));
+        stored = write(s.key, options.*s.field) && stored;
+    return write("DebugMode", QString::number(options.DebugMode)) && stored;
 }

@@ -52,7 +52,10 @@ void ResetState();
 
 // [Operations] of the settings file into RuntimeOptions; missing keys give the defaults.
 void LoadSettings();
-// The thirteen flags, and nothing else, into [Operations].
-void SaveOptionFlags();
-// The four strings and DebugMode into [Operations].
-void SavePreferences();
+// The thirteen flags, and nothing else, into [Operations]. False when any could not be written.
+bool SaveOptionFlags();
+// The four strings and DebugMode into [Operations]. False when any could not be written.
+bool SavePreferences();
+// What the user is told when a save failed: `what` ("The defaults") could not be stored, and
+// which file could not be written.
+QString UnstoredSettingsText(const QString &what);

@@ -6,6 +6,7 @@
 #include "platform/messagebox.h"
 #include "platform/privateprofile.h"
 #include "platform/settingsdir.h"
+#include "platform/windowplacement.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -80,6 +81,7 @@ CDailyTipDlg::CDailyTipDlg(QWidget *parent) : QDialog(parent)
 {
     InitExtrasResources();
     setWindowTitle(QStringLiteral("Tip of the Day"));
+    KeepCentredOver(this, parent);
 
     auto *panel = new TipPanel(this);
     m_tipLabel = new QLabel(QStringLiteral("Some String"), panel);

@@ -18,7 +18,10 @@ class SplashWindow : public QWidget
 {
 public:
     SplashWindow(const QPixmap &picture, QWidget *owner)
-        : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint), m_picture(picture)
+        // Shown before the main window, it would go under it when a window manager maps that:
+        // it stays on top for its few seconds.
+        : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+          m_picture(picture)
     {
         setObjectName(QStringLiteral("splashWindow"));
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -144,10 +147,16 @@ void OfferSplash(QWidget *mainWindow)
     s.window->repaint();
 }
 
-void SplashFilterMessage(QObject *, QEvent *event)
+void SplashFilterMessage(QObject *target, QEvent *event)
 {
-    if (state().window && closesSplash(event))
+    SplashState &s = state();
+    if (s.window && closesSplash(event)) {
         CloseSplash();
+        return;
+    }
+    // The main window shown after the splash: the splash goes back on top of it.
+    if (s.window && target == s.mainWindow && event->type() == QEvent::Show)
+        QTimer::singleShot(0, s.window, [window = s.window] { window->raise(); });
 }
 
 void CloseSplash()

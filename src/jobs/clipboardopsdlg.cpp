@@ -21,7 +21,7 @@ QCheckBox *flagBox(const QString &text, const QString &name, int RuntimeOptionsR
 {
     auto *box = new QCheckBox(text, parent);
     box->setObjectName(name);
-    QObject::connect(box, &QCheckBox::clicked, parent,
+    QObject::connect(box, &QCheckBox::toggled, parent,
                      [flag](bool checked) { RuntimeOptions().*flag = checked ? 1 : 0; });
     return box;
 }
@@ -72,14 +72,17 @@ CClipboardOpsDlg::CClipboardOpsDlg(QWidget *parent) : QDialog(parent)
     boxes->addWidget(m_detachSig, 2, 0);
     layout->addLayout(boxes);
 
-    layout->addWidget(
-        new QLabel(QStringLiteral("Step #3 - Select the names you want to use"), this));
+    auto *step3 = new QLabel(QStringLiteral("Step #3 - Select the names you want to use"), this);
+    layout->addWidget(step3);
     m_namesEdit = new QLineEdit(this);
     m_namesEdit->setObjectName(QStringLiteral("namesEdit"));
+    // The step's words name the field for screen readers.
+    step3->setBuddy(m_namesEdit);
     layout->addWidget(m_namesEdit);
     m_namesList = new QListWidget(this);
     m_namesList->setObjectName(QStringLiteral("namesList"));
     m_namesList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_namesList->setAccessibleName(QStringLiteral("Names"));
     FillKeyNameList(m_namesList);
     layout->addWidget(m_namesList);
 
@@ -89,11 +92,11 @@ CClipboardOpsDlg::CClipboardOpsDlg(QWidget *parent) : QDialog(parent)
     layout->addLayout(DialogButtonRow(buttons, logo, PictureSide::Left));
 
     connect(buttons.ok, &QPushButton::clicked, this, &CClipboardOpsDlg::accept);
-    connect(m_encrypt, &QRadioButton::clicked, this, [this](bool checked) {
+    connect(m_encrypt, &QRadioButton::toggled, this, [this](bool checked) {
         if (checked)
             modeChosen(1);
     });
-    connect(m_decrypt, &QRadioButton::clicked, this, [this](bool checked) {
+    connect(m_decrypt, &QRadioButton::toggled, this, [this](bool checked) {
         if (checked)
             modeChosen(0);
     });

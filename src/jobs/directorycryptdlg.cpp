@@ -67,11 +67,11 @@ CDirectoryCryptDlg::CDirectoryCryptDlg(QWidget *parent) : QDialog(parent)
     layout->addLayout(DialogButtonRow(buttons, logo, PictureSide::Left));
 
     connect(m_ok, &QPushButton::clicked, this, &CDirectoryCryptDlg::accept);
-    connect(m_encrypt, &QRadioButton::clicked, this, [](bool checked) {
+    connect(m_encrypt, &QRadioButton::toggled, this, [](bool checked) {
         if (checked)
             State().DirectoryMode = 1;
     });
-    connect(m_decrypt, &QRadioButton::clicked, this, [](bool checked) {
+    connect(m_decrypt, &QRadioButton::toggled, this, [](bool checked) {
         if (checked)
             State().DirectoryMode = 0;
     });

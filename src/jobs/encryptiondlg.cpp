@@ -8,6 +8,7 @@
 #include "platform/settingsdir.h"
 #include "widgets/dialogbuttons.h"
 #include "widgets/dialogpicture.h"
+#include "widgets/keynamelistbox.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -68,8 +69,11 @@ CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
         button->setObjectName(QLatin1String(s.name));
         styleLayout->addWidget(button);
         const EncryptionStyle style = s.style;
-        connect(button, &QRadioButton::clicked, this,
-                [this, style, button] { chooseStyle(style, button); });
+        // toggled, not clicked: a choice made by keyboard or by assistive technology counts too.
+        connect(button, &QRadioButton::toggled, this, [this, style, button](bool checked) {
+            if (checked)
+                chooseStyle(style, button);
+        });
     }
 
     auto *recipientsGroup =
@@ -121,6 +125,7 @@ CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
 
     // This dialog names the settings file by its full Windows path; it maps to the same file.
     m_keyList->addItems(CachedKeyNames(QString::fromLatin1(kSettingsFullPath)));
+    FitKeyNameList(m_keyList);
     const RuntimeOptionsRecord &options = RuntimeOptions();
     if (!options.MyName.isEmpty())
         m_senderEdit->setText(options.MyName);

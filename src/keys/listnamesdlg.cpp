@@ -20,6 +20,9 @@ CListNamesDlg::CListNamesDlg(QWidget *parent)
 
     auto *heading = new QLabel(QStringLiteral("Select Names"), this);
     heading->setAlignment(Qt::AlignCenter);
+    // The heading names the field for screen readers.
+    heading->setBuddy(m_namesEdit);
+    m_namesList->setAccessibleName(QStringLiteral("Names"));
     m_namesEdit->setObjectName(QStringLiteral("namesEdit"));
     m_namesList->setObjectName(QStringLiteral("namesList"));
     m_namesList->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -163,6 +163,8 @@ CMyPropertyPage2::CMyPropertyPage2(QWidget *parent)
         this);
     auto *listNames = new QPushButton(QStringLiteral("&List Names..."), extractBox);
     listNames->setObjectName(QStringLiteral("listNamesButton"));
+    // The List Names button stands where a label would; the box's words name the field.
+    m_nameEdit->setAccessibleName(QStringLiteral("Select a name"));
     auto *extractForm = new QFormLayout(extractBox);
     extractForm->addRow(listNames, m_nameEdit);
     addFieldRow(extractForm, QStringLiteral("Optional filename."), m_outputFileEdit);
@@ -171,13 +173,19 @@ CMyPropertyPage2::CMyPropertyPage2(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(choices);
     layout->addWidget(
-        new QLabel(QStringLiteral("Select a filename containing a key to add."), this));
+        fieldLabel(QStringLiteral("Select a filename containing a key to add."), m_keyFileEdit));
     layout->addLayout(keyFileRow);
     layout->addWidget(extractBox);
     addButtons(layout, QStringLiteral("&OK"));
 
-    connect(m_addRadio, &QRadioButton::clicked, this, &CMyPropertyPage2::chooseAdd);
-    connect(m_extractRadio, &QRadioButton::clicked, this, &CMyPropertyPage2::chooseExtract);
+    connect(m_addRadio, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked)
+            chooseAdd();
+    });
+    connect(m_extractRadio, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked)
+            chooseExtract();
+    });
     connect(browse, &QPushButton::clicked, this, &CMyPropertyPage2::browse);
     connect(listNames, &QPushButton::clicked, this, &CMyPropertyPage2::listNames);
 }
@@ -249,12 +257,16 @@ CMyPropertyPage3::CMyPropertyPage3(QWidget *parent)
     layout->addLayout(form);
     addButtons(layout, QStringLiteral("&OK"));
 
-    connect(m_signRadio, &QRadioButton::clicked, this, [this] {
+    connect(m_signRadio, &QRadioButton::toggled, this, [this](bool checked) {
+        if (!checked)
+            return;
         m_userIdEdit->setEnabled(true);
         m_keyringEdit->setEnabled(true);
         m_ownUserIdEdit->setEnabled(true);
     });
-    connect(m_removeSigsRadio, &QRadioButton::clicked, this, [this] {
+    connect(m_removeSigsRadio, &QRadioButton::toggled, this, [this](bool checked) {
+        if (!checked)
+            return;
         m_userIdEdit->setEnabled(true);
         m_keyringEdit->setEnabled(true);
         m_ownUserIdEdit->setEnabled(false);

@@ -1,8 +1,13 @@
 #include "propertyframe1.h"
 
+#include "keys/mypropertypages.h"
 #include "keys/mypropertysheet1.h"
+#include "platform/help.h"
+#include "platform/windowplacement.h"
 
 #include <QCloseEvent>
+#include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 CPropertyFrame1::CPropertyFrame1(QWidget *owner)
@@ -17,6 +22,17 @@ CPropertyFrame1::CPropertyFrame1(QWidget *owner)
     layout->addWidget(m_pKeySheet);
     // The window takes the size its largest page asks for and keeps it.
     layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    // F1 is the current page's Help button; Escape is Cancel, which only hides the window.
+    auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    help->setObjectName(QStringLiteral("helpShortcut"));
+    connect(help, &QShortcut::activated, this, [this] {
+        if (auto *page = qobject_cast<CKeyManagementPage *>(m_pKeySheet->currentWidget()))
+            ShowHelpContext(page->helpContext(), page);
+    });
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setObjectName(QStringLiteral("escapeShortcut"));
+    connect(escape, &QShortcut::activated, this, &QWidget::hide);
 }
 
 CPropertyFrame1 *CPropertyFrame1::Open(CPropertyFrame1 *existing, QWidget *owner)
@@ -27,13 +43,19 @@ CPropertyFrame1 *CPropertyFrame1::Open(CPropertyFrame1 *existing, QWidget *owner
         frame->adjustSize();
         if (owner) {
             const QRect over = owner->window()->frameGeometry();
-            frame->move(over.center() - frame->rect().center());
+            QRect placed = frame->rect();
+            placed.moveCenter(over.center());
+            if (QScreen *screen = owner->window()->screen())
+                placed = KeepInside(placed, screen->availableGeometry());
+            frame->move(placed.topLeft());
         }
     }
     if (!frame->isVisible())
         frame->show();
-    else
-        frame->activateWindow(); // behind other windows: bring it forward
+    // New or behind other windows: it comes forward with the keyboard, or typed keys would go
+    // to the editor that asked for it.
+    frame->raise();
+    frame->activateWindow();
 
     return frame;
 }

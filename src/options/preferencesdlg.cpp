@@ -2,6 +2,7 @@
 
 #include "core/settings.h"
 #include "platform/filedialog.h"
+#include "platform/messagebox.h"
 #include "widgets/dialogbuttons.h"
 #include "widgets/dialogpicture.h"
 
@@ -100,7 +101,7 @@ CPreferencesDlg::CPreferencesDlg(QWidget *parent) : QDialog(parent)
     m_debugMode->setChecked(o.DebugMode != 0);
     dos->setChecked(true);
 
-    connect(m_debugMode, &QCheckBox::clicked, this,
+    connect(m_debugMode, &QCheckBox::toggled, this,
             [](bool checked) { RuntimeOptions().DebugMode = checked ? 1 : 0; });
     connect(userBrowse, &QPushButton::clicked, this, [this] {
         browseInto(m_userApp, QStringLiteral("Zorvex\u00ae5.0 - Get User Application"));
@@ -124,6 +125,7 @@ void CPreferencesDlg::OnOK()
     o.PGPPATH = m_pgpPath->text();
     o.MyName = m_myName->text();
     o.UserAppDir = m_userAppDir->text();
-    SavePreferences();
+    if (!SavePreferences())
+        MessageBox::stop(this, UnstoredSettingsText(tr("The preferences")));
     accept();
 }

@@ -60,9 +60,10 @@ QCheckBox *CRuntimeOptionsDlg::addBox(const char *name, const QString &label, in
     auto *box = new QCheckBox(label, this);
     box->setObjectName(QLatin1String(name));
     box->setChecked(*flag != 0);
-    // Only a click replaces the stored value: a 7 from the file must survive an OK with Yes
-    // unless the user touched that very box.
-    connect(box, &QCheckBox::clicked, this, [flag](bool checked) { *flag = checked ? 1 : 0; });
+    // Only a change by the user replaces the stored value: a 7 from the file must survive an OK
+    // with Yes unless the user touched that very box. The box is set above, before this
+    // connection, so toggled means the user (by mouse, keyboard or assistive technology).
+    connect(box, &QCheckBox::toggled, this, [flag](bool checked) { *flag = checked ? 1 : 0; });
     return box;
 }
 
@@ -71,7 +72,7 @@ void CRuntimeOptionsDlg::OnOK()
     const auto answer = MessageBox::show(this, MessageBox::Icon::Information,
                                          tr("Would you like these to be the defaults?"),
                                          QMessageBox::Yes | QMessageBox::No);
-    if (answer == QMessageBox::Yes)
-        SaveOptionFlags();
+    if (answer == QMessageBox::Yes && !SaveOptionFlags())
+        MessageBox::stop(this, UnstoredSettingsText(tr("The defaults")));
     accept();
 }

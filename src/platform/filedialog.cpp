@@ -1,6 +1,7 @@
 #include "filedialog.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace {
 struct Hooks
@@ -8,6 +9,7 @@ struct Hooks
     bool testMode = false;
     QStringList answers;
     QList<FileDialog::Asked> asked;
+    QString lastDirectory;
 };
 
 Hooks &hooks()
@@ -16,10 +18,26 @@ Hooks &hooks()
     return h;
 }
 
-QString answer(bool save, const QString &title, const QString &filter)
+QString startDirectory(const QString &directory)
+{
+    const QString &last = hooks().lastDirectory;
+    if (directory.isEmpty() || last.isEmpty())
+        return directory.isEmpty() ? last : directory;
+    // A bare name (an untitled document's) is proposed in the last folder too.
+    return QFileInfo(directory).isRelative() ? last + QLatin1Char('/') + directory : directory;
+}
+
+QString remember(const QString &chosen)
+{
+    if (!chosen.isEmpty())
+        hooks().lastDirectory = QFileInfo(chosen).absolutePath();
+    return chosen;
+}
+
+QString answer(bool save, const QString &title, const QString &filter, const QString &directory)
 {
     Hooks &h = hooks();
-    h.asked.append({save, title, filter});
+    h.asked.append({save, title, filter, directory});
     return h.answers.isEmpty() ? QString() : h.answers.takeFirst();
 }
 } // namespace
@@ -27,17 +45,19 @@ QString answer(bool save, const QString &title, const QString &filter)
 QString FileDialog::getOpenFileName(QWidget *parent, const QString &title, const QString &filter,
                                     const QString &directory)
 {
+    const QString start = startDirectory(directory);
     if (hooks().testMode)
-        return answer(false, title, filter);
-    return QFileDialog::getOpenFileName(parent, title, directory, filter);
+        return remember(answer(false, title, filter, start));
+    return remember(QFileDialog::getOpenFileName(parent, title, start, filter));
 }
 
 QString FileDialog::getSaveFileName(QWidget *parent, const QString &title, const QString &filter,
                                     const QString &directory)
 {
+    const QString start = startDirectory(directory);
     if (hooks().testMode)
-        return answer(true, title, filter);
-    return QFileDialog::getSaveFileName(parent, title, directory, filter);
+        return remember(answer(true, title, filter, start));
+    return remember(QFileDialog::getSaveFileName(parent, title, start, filter));
 }
 
 void FileDialog::setTestMode(bool on)
@@ -59,4 +79,5 @@ void FileDialog::clearAsked()
 {
     hooks().asked.clear();
     hooks().answers.clear();
+    hooks().lastDirectory.clear();
 }

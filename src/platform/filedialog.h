@@ -14,9 +14,14 @@ public:
         bool save;
         QString title;
         QString filter;
+        // Where the dialog started.
+        QString directory;
     };
 
-    // The chosen file, or an empty string when the user cancelled.
+    // The chosen file, or an empty string when the user cancelled. Without a directory the
+    // dialog starts in the folder of the file last chosen in any file dialog of the program,
+    // and in the current directory before the first; a bare file name as the directory is
+    // proposed in that folder.
     static QString getOpenFileName(QWidget *parent, const QString &title, const QString &filter,
                                    const QString &directory = QString());
     static QString getSaveFileName(QWidget *parent, const QString &title, const QString &filter,
@@ -27,5 +32,6 @@ public:
     static void setTestMode(bool on);
     static void setNextFileName(const QString &name);
     static const QList<Asked> &asked();
+    // Also forgets the folder last chosen.
     static void clearAsked();
 };

@@ -40,9 +40,14 @@ QString FindBatchInterpreter()
 {
     const QString name = QString::fromLatin1(kInterpreter);
     if (QCoreApplication::instance()) {
-        const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
-        if (isExecutableFile(beside))
-            return beside;
+        // Installed, the tools sit beside the program; in the build tree they are built into
+        // its tools folder, so the program runs as built with no environment set up for it.
+        const QString dir = QCoreApplication::applicationDirPath();
+        for (const QString &candidate :
+             {dir + QLatin1Char('/') + name, dir + QStringLiteral("/tools/") + name}) {
+            if (isExecutableFile(candidate))
+                return candidate;
+        }
     }
     const QString toolsDir = qEnvironmentVariable("ZORVEX_TOOLS_DIR");
     if (!toolsDir.isEmpty() && isExecutableFile(toolsDir + QLatin1Char('/') + name))
@@ -58,7 +63,7 @@ LaunchResult LaunchBatchFile(const QString &batchFile, int showState,
     if (interpreter.isEmpty()) {
         result.error =
             QStringLiteral("The batch interpreter zorvex-cmd was not found beside the program, "
-                           "in ZORVEX_TOOLS_DIR or on the PATH.");
+                           "in its tools folder, in ZORVEX_TOOLS_DIR or on the PATH.");
         return result;
     }
     const QString workDir = QDir::currentPath();

@@ -20,8 +20,8 @@ struct LaunchResult
     QString error;
 };
 
-// Where zorvex-cmd is: beside the running executable, else in $ZORVEX_TOOLS_DIR, else on the
-// PATH. Empty when it is nowhere.
+// Where zorvex-cmd is: beside the running executable or in its tools folder, else in
+// $ZORVEX_TOOLS_DIR, else on the PATH. Empty when it is nowhere.
 QString FindBatchInterpreter();
 
 // Starts `zorvex-cmd batchFile` in the current directory inside a terminal window:

@@ -10,6 +10,7 @@
 #include "jobs/jobrunner.h"
 #include "platform/help.h"
 #include "platform/messagebox.h"
+#include "platform/windowplacement.h"
 #include "zorvex5doc.h"
 #include "zorvex5view.h"
 
@@ -19,10 +20,12 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -33,7 +36,12 @@ CMainFrame::CMainFrame() : m_mdiArea(new QMdiArea(this)), m_updateTimer(new QTim
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QString::fromUtf8(kProgramTitle));
     setWindowIcon(QIcon(QStringLiteral(":/toolbar/keys.png")));
-    resize(800, 600);
+    // Room is left for the window manager's frame; with a large scale factor 800 by 600 may be
+    // more than the screen has.
+    QSize size(800, 600);
+    if (QScreen *where = screen())
+        size = FitSize(size, where->availableGeometry().adjusted(0, 0, -16, -48));
+    resize(size);
 
     m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
     setCentralWidget(m_mdiArea);
@@ -100,6 +108,8 @@ QList<QAction *> CMainFrame::buildMenuBar(const QList<PopupDef> &menus, const QS
             OnInitMenu();
             updateCommandUI();
         });
+        if (QString::fromUtf8(popup.title) == QLatin1String("&Window"))
+            connect(menu, &QMenu::aboutToShow, this, [this, menu] { fillWindowList(menu); });
         bar.append(menu->menuAction());
     }
     return bar;
@@ -253,6 +263,41 @@ void CMainFrame::addChild(CChildFrame *child)
     m_mdiArea->setActiveSubWindow(child);
     child->view()->setFocus();
     onSubWindowActivated();
+}
+
+void CMainFrame::fillWindowList(QMenu *menu)
+{
+    // The list is rebuilt each time the menu opens: windows come, go and change titles.
+    for (QAction *action : menu->actions()) {
+        if (action->property("windowListEntry").toBool())
+            delete action;
+    }
+    const QList<QMdiSubWindow *> windows = m_mdiArea->subWindowList();
+    if (windows.isEmpty())
+        return;
+    QAction *separator = menu->addSeparator();
+    separator->setProperty("windowListEntry", true);
+    int number = 0;
+    for (QMdiSubWindow *window : windows) {
+        ++number;
+        QString title = window->windowTitle();
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        // Digits one to nine are the entries' keys, as MDI programs number them.
+        const QString text = number < 10 ? QStringLiteral("&%1 %2").arg(number).arg(title)
+                                         : QStringLiteral("%1 %2").arg(number).arg(title);
+        QAction *entry = menu->addAction(text);
+        entry->setObjectName(QStringLiteral("windowListEntry%1").arg(number));
+        entry->setProperty("windowListEntry", true);
+        entry->setCheckable(true);
+        entry->setChecked(window == m_mdiArea->currentSubWindow());
+        const QPointer<QMdiSubWindow> target = window;
+        connect(entry, &QAction::triggered, this, [this, target] {
+            if (!target)
+                return;
+            m_mdiArea->setActiveSubWindow(target);
+            target->widget()->setFocus();
+        });
+    }
 }
 
 CChildFrame *CMainFrame::activeChild() const

@@ -88,6 +88,7 @@ private:
     void buildStatusBar();
     void buildAccelerators();
     void addChild(CChildFrame *child);
+    void fillWindowList(QMenu *menu);
     void onSubWindowActivated();
     void showMenuBar(bool editor);
     void updateTitle();

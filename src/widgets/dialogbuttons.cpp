@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShortcut>
 
 DialogButtons MakeDialogButtons(QDialog *dialog, quint32 helpContext)
 {
@@ -17,6 +18,11 @@ DialogButtons MakeDialogButtons(QDialog *dialog, quint32 helpContext)
     buttons.help->setObjectName(QStringLiteral("helpButton"));
     QObject::connect(buttons.cancel, &QPushButton::clicked, dialog, &QDialog::reject);
     QObject::connect(buttons.help, &QPushButton::clicked, dialog,
+                     [dialog, helpContext] { ShowHelpContext(helpContext, dialog); });
+    // F1 anywhere in the dialog is the Help button, as it is in the main window.
+    auto *f1 = new QShortcut(QKeySequence(Qt::Key_F1), dialog);
+    f1->setObjectName(QStringLiteral("helpShortcut"));
+    QObject::connect(f1, &QShortcut::activated, dialog,
                      [dialog, helpContext] { ShowHelpContext(helpContext, dialog); });
     return buttons;
 }

@@ -10,7 +10,8 @@ class QWidget;
 // The OK / Cancel / Help buttons every dialog of the program carries, named okButton,
 // cancelButton and helpButton so tests and the tab order can find them. OK is the default
 // button. Cancel rejects the dialog and Help opens the dialog's help topic; OK is left to the
-// caller, whose checks decide whether the dialog closes. The caller lays the buttons out.
+// caller, whose checks decide whether the dialog closes; F1 is Help. The caller lays the
+// buttons out.
 struct DialogButtons
 {
     QPushButton *ok;

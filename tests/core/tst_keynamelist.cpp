@@ -5,6 +5,7 @@
 #include "widgets/keynamelistbox.h"
 
 #include <QListWidget>
+#include <QScreen>
 
 class TestKeyNameList : public QObject
 {
@@ -15,7 +16,7 @@ private slots:
     void parse_data();
     void parse();
     void storeRebuildsSectionAndCount();
-    void cachedNamesTrimCutAndFillGaps();
+    void cachedNamesTrimAndFillGaps();
     void fullWindowsPathReadsSameFile();
     void selectionText_data();
     void selectionText();
@@ -70,7 +71,7 @@ void TestKeyNameList::storeRebuildsSectionAndCount()
     QCOMPARE(State().KeyNameCount, 0u);
 }
 
-void TestKeyNameList::cachedNamesTrimCutAndFillGaps()
+void TestKeyNameList::cachedNamesTrimAndFillGaps()
 {
     ScratchSettings settings;
     const QByteArray longName(100, 'n');
@@ -78,14 +79,17 @@ void TestKeyNameList::cachedNamesTrimCutAndFillGaps()
                    "\r\nNumbrOfKeys=3\r\n");
     State().KeyNameCount = 3;
     const QStringList names = CachedKeyNames(QStringLiteral("ZORVEX 5.INI"));
-    QCOMPARE(names,
-             (QStringList{"1024/0000ABCD Jane", QString::fromLatin1(longName.left(79)), "WTFO"}));
+    QCOMPARE(names, (QStringList{"1024/0000ABCD Jane", QString::fromLatin1(longName), "WTFO"}));
 
     QListWidget list;
     list.addItem(QStringLiteral("already there"));
     FillKeyNameList(&list);
     QCOMPARE(list.count(), 4);
     QCOMPARE(list.item(3)->text(), QStringLiteral("WTFO"));
+    // Wide enough for the longest entry, as far as the screen allows.
+    const int longest = list.fontMetrics().horizontalAdvance(QString::fromLatin1(longName));
+    QVERIFY(list.minimumWidth() >=
+            qMin(longest, list.screen()->availableGeometry().width() * 3 / 4));
 
     // A damaged count lists what is there, not two thousand million entries.
     State().KeyNameCount = 2147483647u;

@@ -402,9 +402,10 @@ void TestKeyManagement::browseAnswerReplacesKeyFile()
     QVERIFY(!FileDialog::asked().first().save);
     QVERIFY(FileDialog::asked().first().filter.startsWith(QStringLiteral("PGP Files (*.pgp)")));
 
-    // Cancel empties the field.
+    // Cancel empties the field. The dialog starts where the user last was.
     in<QPushButton>("addExtractPage", "browseButton")->click();
     QCOMPARE(in<QLineEdit>("addExtractPage", "keyFileEdit")->text(), QString());
+    QCOMPARE(FileDialog::asked().last().directory, QStringLiteral("/tmp/keys"));
     QCOMPARE(m_runs, 0);
 }
 

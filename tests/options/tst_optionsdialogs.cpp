@@ -37,6 +37,7 @@ private slots:
     void runtimeCancelKeepsClicks();
     void runtimeYesWritesAllThirteenFlags();
     void runtimeNoWritesNothing();
+    void runtimeYesOnReadOnlySettingsSaysSo();
     void runtimeTabOrderAndHelp();
 
     void preferencesHideStartInWithoutApplication();
@@ -160,6 +161,26 @@ void TestOptionsDialogs::runtimeYesWritesAllThirteenFlags()
     QCOMPARE(value("DebugMode"), 1);
     QCOMPARE(value("EyesOnly"), 1);
     QCOMPARE(value("Wipe"), 0);
+}
+
+void TestOptionsDialogs::runtimeYesOnReadOnlySettingsSaysSo()
+{
+    ScratchSettings settings;
+    settings.write("[Operations]\r\nArmor=0\r\n");
+    LoadSettings();
+    QFile::setPermissions(settings.dir(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    CRuntimeOptionsDlg dialog;
+    dialog.show();
+    clickAtLeft(&dialog, "armorCheck");
+    MessageBox::setNextAnswer(QMessageBox::Yes);
+    clickAtLeft(&dialog, "okButton");
+    QFile::setPermissions(settings.dir(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QCOMPARE(MessageBox::shown().size(), 2);
+    QCOMPARE(MessageBox::shown().last().icon, MessageBox::Icon::Stop);
+    QVERIFY(MessageBox::shown().last().text.startsWith(
+        QLatin1String("The defaults could not be stored: the settings file ")));
+    QCOMPARE(settings.read(), QByteArray("[Operations]\r\nArmor=0\r\n"));
 }
 
 void TestOptionsDialogs::runtimeNoWritesNothing()

@@ -128,6 +128,7 @@ private slots:
     void userApplication();
     void helpOpensPageForContext();
     void contextMenuRunsCommandsOnce();
+    void windowMenuListsAndActivatesDocuments();
 
 private:
     CZorvex5View *newEditor();
@@ -816,6 +817,31 @@ void TestMainFrame::contextMenuRunsCommandsOnce()
     QTRY_COMPARE(view->findChildren<QMenu *>(QStringLiteral("editorContextMenu")).size(), 1);
     for (QMenu *m : view->findChildren<QMenu *>(QStringLiteral("editorContextMenu")))
         m->close();
+}
+
+void TestMainFrame::windowMenuListsAndActivatesDocuments()
+{
+    CZorvex5View *first = newEditor();
+    CZorvex5View *second = newEditor();
+    QVERIFY(first && second && m_frame->activeView() == second);
+    auto *menu = m_frame->findChild<QMenu *>(QStringLiteral("menu129_Window"));
+    QVERIFY(menu);
+    // Opened twice: the list is rebuilt, not appended to.
+    for (int i = 0; i < 2; ++i)
+        emit menu->aboutToShow();
+    QStringList entries;
+    for (QAction *action : menu->actions()) {
+        if (action->objectName().startsWith(QLatin1String("windowListEntry")))
+            entries << action->text() + (action->isChecked() ? QStringLiteral(" *") : QString());
+    }
+    const QString firstTitle = first->GetDocument()->title();
+    const QString secondTitle = second->GetDocument()->title();
+    QCOMPARE(entries, (QStringList{QStringLiteral("&1 ") + firstTitle,
+                                   QStringLiteral("&2 ") + secondTitle + QStringLiteral(" *")}));
+    menu->findChild<QAction *>(QStringLiteral("windowListEntry1"))->trigger();
+    QCOMPARE(m_frame->activeView(), first);
+    QCOMPARE(m_frame->windowTitle(), QString::fromUtf8(kProgramTitle) + QStringLiteral(" - [") +
+                                         firstTitle + QLatin1Char(']'));
 }
 
 QTEST_MAIN(TestMainFrame)
