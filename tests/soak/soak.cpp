@@ -940,8 +940,8 @@ void Soak::runJob(long index)
         success = clip == ClipboardResult::Replaced && !told;
     }
     if (qEnvironmentVariableIsSet("SOAK_VERBOSE"))
-        std::printf("job %ld (%s): outcome %d clip %d%s\n", index, qPrintable(m_label),
-                    int(outcome), int(clip), qPrintable(said));
+        std::printf("job %ld (%s): outcome %d clip %d, pass \"%s\"%s\n", index, qPrintable(m_label),
+                    int(outcome), int(clip), qPrintable(typed), qPrintable(said));
 
     std::map<QString, bool> verified;
     auto verifies = [&](const QString &path, const QByteArray &plain, bool message,
