@@ -38,6 +38,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -354,11 +355,14 @@ struct Gpg
 // command lines and environments of the soak's own processes (they carry SOAK_TOKEN from the
 // soak's first environment), and throws the process faults in.
 
-std::string readProc(int pid, const char *what)
+// The contents of /proc/PID/WHAT; *denied when it belongs to someone else.
+std::string readProc(int pid, const char *what, bool *denied = nullptr)
 {
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%d/%s", pid, what);
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (denied)
+        *denied = fd < 0 && errno == EACCES;
     if (fd < 0)
         return std::string();
     std::string s;
@@ -368,6 +372,14 @@ std::string readProc(int pid, const char *what)
         s.append(buf, size_t(n));
     ::close(fd);
     return s;
+}
+
+// A kernel thread never runs anything of ours.
+bool kernelThread(int pid)
+{
+    const std::string stat = readProc(pid, "stat");
+    const size_t paren = stat.rfind(')');
+    return pid == 2 || (paren != std::string::npos && std::atoi(stat.c_str() + paren + 4) == 2);
 }
 
 class Watcher
@@ -423,7 +435,12 @@ private:
                 const int pid = std::atoi(e->d_name);
                 if (pid <= 0 || pid == ::getpid() || foreign.count(pid))
                     continue;
-                const std::string env = readProc(pid, "environ");
+                bool denied = false;
+                const std::string env = readProc(pid, "environ", &denied);
+                // A process between fork and exec, or leaving, shows no environment for a
+                // moment: look again next time.
+                if (env.empty() && !denied && !kernelThread(pid))
+                    continue;
                 if (env.find(token) == std::string::npos) {
                     foreign.insert(pid);
                     continue;
