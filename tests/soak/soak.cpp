@@ -1091,8 +1091,9 @@ int main(int argc, char **argv)
     // environment: a child shows that one until it runs its own program.
     if (!std::getenv("SOAK_TOKEN")) {
         std::random_device rd;
-        const std::string token = "s" + std::to_string(rd()) + "-" + std::to_string(::getpid());
-        ::setenv("SOAK_TOKEN", token.c_str(), 1);
+        char token[64];
+        std::snprintf(token, sizeof token, "s%u-%d", rd(), int(::getpid()));
+        ::setenv("SOAK_TOKEN", token, 1);
         ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
         ::setenv("ZORVEX_TERMINAL", "none", 1);
         for (const char *v : {"PGPPASS", "PGPPASSFD", "GPG_TTY", "GNUPGHOME"})
