@@ -906,7 +906,17 @@ void Soak::runJob(long index)
     MessageBox::clearShown();
     QDir::setCurrent(cwd);
     watcher.start();
+    // A job that hangs would hang the soak: after two minutes its processes go.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &watchdog, [this, &watcher] {
+        violation(NextBlocked, QStringLiteral("the job still ran after two minutes"));
+        for (int pid : watcher.livePids())
+            ::kill(pid, SIGKILL);
+    });
+    watchdog.start(120000);
     run();
+    watchdog.stop();
     stopper.stop();
     answer.stop();
     QDir::setCurrent(m_work);
