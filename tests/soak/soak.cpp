@@ -1116,21 +1116,23 @@ int main(int argc, char **argv)
     const long jobs = argc > 1 ? std::atol(argv[1]) : 300;
     const quint64 seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1;
     const long first = argc > 3 ? std::atol(argv[3]) : 0;
-    QApplication app(argc, argv);
     QTemporaryDir root(QStringLiteral("/tmp/zsoak-XXXXXX"));
-    Soak soak(seed, root.path(), std::string("SOAK_TOKEN=") + std::getenv("SOAK_TOKEN"));
-    if (!root.isValid() || !soak.setUp()) {
-        std::fprintf(stderr, "zorvex-soak: the scratch GnuPG home or the first key list refresh "
-                             "could not be set up\n");
-        return 2;
-    }
     // The engine's words to its missing terminal, and Qt's, would drown the figures.
+    const int console = ::dup(2);
     if (!qEnvironmentVariableIsSet("SOAK_VERBOSE")) {
         const int log =
             ::open(QFile::encodeName(root.path() + QStringLiteral("/stderr.log")).constData(),
                    O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (log >= 0)
             ::dup2(log, 2);
+    }
+    QApplication app(argc, argv);
+    Soak soak(seed, root.path(), std::string("SOAK_TOKEN=") + std::getenv("SOAK_TOKEN"));
+    if (!root.isValid() || !soak.setUp()) {
+        ::dup2(console, 2);
+        std::fprintf(stderr, "zorvex-soak: the scratch GnuPG home or the first key list refresh "
+                             "could not be set up\n");
+        return 2;
     }
     QElapsedTimer clock;
     clock.start();
