@@ -41,7 +41,8 @@ inline void UseFakePgp(const char *fakePgp, const QString &logFile)
     qputenv("ZORVEX_PGP", fakePgp);
     qputenv("FAKE_PGP_LOG", QFile::encodeName(logFile));
     for (const char *knob : {"FAKE_PGP_SLEEP_MS", "FAKE_PGP_KILL_PARENT", "FAKE_PGP_OUTPUT",
-                             "FAKE_PGP_EXIT", "FAKE_PGP_UNLINK"})
+                             "FAKE_PGP_EXIT", "FAKE_PGP_UNLINK", "FAKE_PGP_FAIL_ON",
+                             "FAKE_PGP_ERROR", "FAKE_PGP_CRASH", "FAKE_PGP_CREATE"})
         qunsetenv(knob);
 }
 

@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "extras/dailytipdlg.h"
 #include "extras/splash.h"
+#include "jobs/jobrunner.h"
 #include "keys/keyrefresh.h"
 #include "platform/messagebox.h"
 #include "platform/privateprofile.h"
@@ -95,6 +96,17 @@ bool CZorvex5App::InitInstance()
 
     m_mainFrame->show();
     step(StartupStep::Shown);
+
+    // Plaintext work files of a run that was killed during a clipboard job.
+    QStringList stuck;
+    const QStringList removed = RemoveLeftoverWorkFiles(&stuck);
+    if (!removed.isEmpty())
+        ShowJobStatus(tr("Removed work files left by an earlier run: %1")
+                          .arg(removed.join(QStringLiteral(", "))));
+    if (!stuck.isEmpty())
+        MessageBox::stop(m_mainFrame, tr("These work files of an earlier run may hold plaintext "
+                                         "and could not be removed:\n%1")
+                                          .arg(stuck.join(QLatin1Char('\n'))));
 
     // Start-up goes on only once the tip is closed (it shows only when its option is on).
     if (m_startUpTip)

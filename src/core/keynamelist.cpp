@@ -6,6 +6,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 QStringList ParseKeyListing(const QByteArray &listing)
 {
     QStringList names;
@@ -51,13 +53,27 @@ QStringList CachedKeyNames(const QString &file)
         return names;
     // One read of the whole section instead of one file read per name.
     QHash<QString, QString> byKey;
+    qulonglong highest = 0;
+    qulonglong entries = 0;
     for (const ProfileEntry &e : ReadProfileSection(QString::fromLatin1(kKeysSection), file)) {
         const QString key = e.key.toLower();
         if (!byKey.contains(key))
             byKey.insert(key, e.value);
+        if (key.startsWith(QLatin1String("key"))) {
+            bool ok = false;
+            const unsigned n = key.mid(3).toUInt(&ok);
+            if (ok && QString::number(n) == key.mid(3)) {
+                highest = std::max<qulonglong>(highest, n);
+                ++entries;
+            }
+        }
     }
-    names.reserve(count);
-    for (unsigned i = 1; i <= count; ++i) {
+    // A count larger than the entries there are (an edited or damaged file) lists the entries
+    // and one "WTFO" for the missing rest, not millions of them.
+    const unsigned listed =
+        static_cast<unsigned>(std::min({qulonglong(count), highest + 1, entries + 1}));
+    names.reserve(listed);
+    for (unsigned i = 1; i <= listed; ++i) {
         const QString value =
             byKey.value(QStringLiteral("key%1").arg(i), QString::fromLatin1(kMissingKeyName));
         names.append(value.left(kKeyNameBuffer - 1));

@@ -21,7 +21,8 @@ QStringList ParseKeyListing(const QByteArray &listing);
 void StoreKeyNames(const QStringList &names);
 
 // Key1..Key<KeyNameCount> as the lists show them: trimmed, cut to 79 characters, "WTFO" for a
-// missing entry. `file` is the profile name to read ("ZORVEX 5.INI" or its full Windows path).
+// missing entry. The list ends at the first position after the last entry there is, whatever
+// the count says. `file` is the profile name to read ("ZORVEX 5.INI" or its full Windows path).
 QStringList CachedKeyNames(const QString &file);
 
 // What a click on a cached name appends to a recipients or key-ID text: "0x" and the nine

@@ -1,12 +1,17 @@
 #include "bulkjob.h"
 
 #include "jobs/directorycryptdlg.h"
+#include "jobs/jobarguments.h"
 #include "jobs/jobrunner.h"
 #include "platform/messagebox.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
+#include <QHash>
+#include <QSet>
+
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace {
 constexpr auto kEncryptLine = "PGP.EXE -cw +batchmode +verbose=0 ";
@@ -30,13 +35,31 @@ private:
     QString m_saved;
 };
 
-QString leftOutNote(const QStringList &leftOut)
+QString listLeft(const QList<BulkLeft> &left)
 {
-    if (leftOut.isEmpty())
+    QStringList lines;
+    for (const BulkLeft &entry : left)
+        lines << QStringLiteral("%1: %2").arg(entry.name, entry.reason);
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString leftOutNote(const QList<BulkLeft> &left)
+{
+    if (left.isEmpty())
         return QString();
-    return QStringLiteral("\n\nThese entries were left out, because their names cannot be "
-                          "written into the batch file:\n") +
-           leftOut.join(QLatin1Char('\n'));
+    return QStringLiteral("\n\nThese entries were left as they were:\n") + listLeft(left);
+}
+
+bool isBulkCandidate(BulkMode mode, const QString &name)
+{
+    return mode == BulkMode::Encrypt || name.endsWith(QLatin1String(".pgp"), Qt::CaseInsensitive);
+}
+
+// The engine's own view of an extension: a leading dot belongs to the name.
+qsizetype extensionDot(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot <= 0 ? -1 : dot;
 }
 
 void removeJobFiles()
@@ -67,34 +90,98 @@ QByteArray BulkEntryArgument(const QString &name)
     return bytes;
 }
 
+QString BulkOutputName(BulkMode mode, const QString &name)
+{
+    const qsizetype dot = extensionDot(name);
+    const QString stem = dot < 0 ? name : name.left(dot);
+    if (mode == BulkMode::Encrypt)
+        return stem + QStringLiteral(".pgp");
+    return dot < 0 ? name + QStringLiteral(".out") : stem;
+}
+
 BulkEntries ListBulkEntries(BulkMode mode)
 {
     BulkEntries entries;
-    const QStringList pattern =
-        mode == BulkMode::Decrypt ? QStringList{QStringLiteral("*.pgp")} : QStringList{};
-    QDirIterator it(QStringLiteral("."), pattern,
-                    QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        const QString name = it.fileName();
-        // A stale marker in the list would be wiped by the script and end the wait early; a
-        // stale batch file would be encrypted while it is being rewritten.
-        if (name == QLatin1String(kBulkBatchFile) || name == QLatin1String(kJobMarkerFile))
-            continue;
-        const QByteArray argument = BulkEntryArgument(name);
-        if (argument.isEmpty())
-            entries.leftOut.append(name);
-        else
-            entries.arguments.append(argument);
+    // The raw names, so that one the file name encoding cannot express is reported rather than
+    // silently passed over.
+    QStringList all;
+    QList<QString> candidates;
+    if (DIR *dir = ::opendir(".")) {
+        while (const dirent *e = ::readdir(dir)) {
+            const QByteArray raw(e->d_name);
+            if (raw == "." || raw == "..")
+                continue;
+            const QString name = QFile::decodeName(raw);
+            // A stale marker in the list would be wiped by the script and end the wait early;
+            // a stale batch file would be encrypted while it is being rewritten.
+            if (name == QLatin1String(kBulkBatchFile) || name == QLatin1String(kJobMarkerFile) ||
+                name == QLatin1String(kJobLockFile))
+                continue;
+            all.append(name);
+            if (!isBulkCandidate(mode, name))
+                continue;
+            struct stat st;
+            if (QFile::encodeName(name) != raw)
+                entries.left.append({name, QStringLiteral("its name cannot be read")});
+            else if (::stat(raw.constData(), &st) != 0)
+                entries.left.append({name, QStringLiteral("it cannot be examined")});
+            else if (S_ISDIR(st.st_mode))
+                entries.left.append({name, QStringLiteral("it is a subdirectory")});
+            else if (!S_ISREG(st.st_mode))
+                entries.left.append({name, QStringLiteral("it is not a regular file")});
+            else if (BulkEntryArgument(name).isEmpty())
+                entries.left.append(
+                    {name, QStringLiteral("its name cannot be written into the batch file")});
+            else
+                candidates.append(name);
+        }
+        ::closedir(dir);
+    }
+
+    // The engine refuses to write over an existing file, so of two entries with one output name
+    // the second would stay in plaintext; and an output name already in the directory is taken.
+    QHash<QString, int> outputs;
+    for (const QString &name : std::as_const(candidates))
+        ++outputs[BulkOutputName(mode, name)];
+    const QSet<QString> existing(all.begin(), all.end());
+    for (const QString &name : std::as_const(candidates)) {
+        const QString output = BulkOutputName(mode, name);
+        if (output == name)
+            entries.collisions.append(
+                {name, QStringLiteral("its output name %1 is its own name").arg(output)});
+        else if (existing.contains(output) || outputs.value(output) > 1)
+            entries.collisions.append(
+                {name, QStringLiteral("its output name %1 is taken by another entry").arg(output)});
+        else {
+            entries.names.append(name);
+            entries.arguments.append(BulkEntryArgument(name));
+        }
     }
     return entries;
+}
+
+QString BulkPassPhraseProblem(const QString &passPhrase)
+{
+    if (passPhrase.isEmpty())
+        return QStringLiteral("Please enter a pass phrase. PGP cannot encrypt or decrypt the "
+                              "files with an empty one.");
+    if (passPhrase.contains(QLatin1Char('"')))
+        return QStringLiteral("The pass phrase contains a double quote (\"), which cannot be "
+                              "passed to PGP safely. Please choose a pass phrase without one.");
+    for (const QChar c : passPhrase) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            return QStringLiteral("The pass phrase contains a line break, which cannot be "
+                                  "passed to PGP safely. Please choose a pass phrase without one.");
+    }
+    return QString();
 }
 
 QByteArray ComposeBulkScript(BulkMode mode, const QList<QByteArray> &arguments,
                              const QString &passPhrase)
 {
     const QByteArray line = mode == BulkMode::Encrypt ? kEncryptLine : kDecryptLine;
-    const QByteArray pass = passPhrase.toUtf8();
+    // One word for PGP however it is made up; zorvex-cmd hands it over on a pipe.
+    const QByteArray pass = BatchFileArgument(passPhrase).toUtf8();
     QByteArray script("@ECHO OFF\r\n");
     for (const QByteArray &argument : arguments)
         script += line + argument + " -z " + pass + " \r\n";
@@ -105,16 +192,52 @@ QByteArray ComposeBulkScript(BulkMode mode, const QList<QByteArray> &arguments,
 
 BulkLauncher &BulkJobLauncher()
 {
-    static BulkLauncher launcher = [](const QString &batchFile, int showState, QWidget *parent) {
-        // Busy is told by the caller, with the directory job's own words.
-        JobGuard guard(parent, true);
-        if (!guard.acquired())
-            return JobOutcome::Busy;
+    static BulkLauncher launcher = [](const QString &batchFile, int showState,
+                                      QWidget *parent) -> BulkRun {
+        SetJobName(QStringLiteral("Directory run in %1").arg(QDir::currentPath()));
         if (!StartBatchFile(batchFile, showState, parent))
             return JobOutcome::NotStarted;
-        return WaitForJob(parent);
+        const JobOutcome outcome = WaitForJob(parent);
+        return {outcome, outcome == JobOutcome::Finished ? TakeJobResults() : JobResults()};
     };
     return launcher;
+}
+
+QString BulkReport(BulkMode mode, const BulkEntries &entries, const JobResults &results,
+                   bool *everything)
+{
+    const bool encrypt = mode == BulkMode::Encrypt;
+    QList<BulkLeft> left = entries.left + entries.collisions;
+    int done = 0;
+    // The script's engine calls are the entries, in order; the wipe of the batch file follows.
+    for (qsizetype i = 0; i < entries.names.size(); ++i) {
+        const StepResult *step = results.step(int(i) + 1);
+        if (step && step->succeeded()) {
+            ++done;
+            continue;
+        }
+        QString reason = !results.valid ? QStringLiteral("the program could not learn whether PGP "
+                                                         "processed it")
+                         : !step || !step->ended()
+                             ? QStringLiteral("PGP did not report on it")
+                             : QStringLiteral("PGP failed (%1)").arg(step->endText());
+        if (step && !step->tail.isEmpty())
+            reason += QStringLiteral(": ") + step->tail.section(QLatin1Char('\n'), -1);
+        left.append({entries.names.at(i), reason});
+    }
+    *everything = left.isEmpty();
+    const QString count = encrypt ? QStringLiteral("%1 of %2 entries were encrypted.")
+                                  : QStringLiteral("%1 of %2 entries were decrypted.");
+    const int total = int(entries.names.size() + entries.left.size() + entries.collisions.size());
+    if (left.isEmpty())
+        return (encrypt ? QStringLiteral("Bulk encryption is complete.")
+                        : QStringLiteral("Bulk decryption is complete.")) +
+               QStringLiteral("\n\n") + count.arg(done).arg(total);
+    return (encrypt ? QStringLiteral("Bulk encryption has ended, but not every entry was "
+                                     "encrypted.")
+                    : QStringLiteral("Bulk decryption has ended, but not every entry was "
+                                     "decrypted.")) +
+           QStringLiteral("\n\n") + count.arg(done).arg(total) + leftOutNote(left);
 }
 
 JobOutcome RunBulkJob(BulkMode mode, const QString &directory, const QString &passPhrase,
@@ -153,15 +276,34 @@ JobOutcome RunBulkJob(BulkMode mode, const QString &directory, const QString &pa
         return JobOutcome::NotStarted;
     }
 
+    if (const QString problem = BulkPassPhraseProblem(passPhrase); !problem.isEmpty()) {
+        MessageBox::stop(parent, problem);
+        return JobOutcome::NotStarted;
+    }
+
     const BulkEntries entries = ListBulkEntries(mode);
     if (entries.arguments.isEmpty()) {
         MessageBox::information(
             parent, (encrypt ? QStringLiteral("No files to encrypt in this directory")
                              : QStringLiteral("No files to decrypt in this directory")) +
-                        leftOutNote(entries.leftOut));
+                        leftOutNote(entries.left + entries.collisions));
         return JobOutcome::NotStarted;
     }
+    if (!entries.collisions.isEmpty()) {
+        const QString question =
+            QStringLiteral("These entries would be %1 to a name that another entry already has, "
+                           "so PGP would refuse them:\n%2\n\nGo on without them?")
+                .arg(encrypt ? QStringLiteral("encrypted") : QStringLiteral("decrypted"),
+                     listLeft(entries.collisions));
+        if (MessageBox::question(parent, question) != QMessageBox::Yes)
+            return JobOutcome::NotStarted;
+    }
 
+    // Taken in the processed directory before its job files are touched: another instance
+    // may be running a job there.
+    JobGuard guard(parent);
+    if (!guard.acquired())
+        return JobOutcome::Busy;
     if (!WriteJobFile(QString::fromLatin1(kBulkBatchFile),
                       ComposeBulkScript(mode, entries.arguments, passPhrase))) {
         MessageBox::stop(parent, QStringLiteral("Cannot open batch file, aborting"));
@@ -175,20 +317,22 @@ JobOutcome RunBulkJob(BulkMode mode, const QString &directory, const QString &pa
     }
 
     const BulkLauncher &launch = BulkJobLauncher();
-    const JobOutcome outcome =
-        launch ? launch(QString::fromLatin1(kBulkBatchFile), 1, parent) : JobOutcome::NotStarted;
+    const BulkRun run = launch ? launch(QString::fromLatin1(kBulkBatchFile), 1, parent) : BulkRun();
+    const JobOutcome outcome = run.outcome;
     if (outcome != JobOutcome::Finished) {
-        if (outcome == JobOutcome::Busy)
-            MessageBox::information(parent, QStringLiteral("Another PGP job is still running. "
-                                                           "Please wait until it has finished."));
         removeJobFiles();
         return outcome;
     }
 
-    MessageBox::information(parent, (encrypt ? QStringLiteral("Bulk encryption is complete.")
-                                             : QStringLiteral("Bulk decryption is complete.")) +
-                                        leftOutNote(entries.leftOut));
-    return outcome;
+    bool everything = false;
+    const QString report = BulkReport(mode, entries, run.results, &everything);
+    if (everything) {
+        MessageBox::information(parent, report);
+        ShowJobStatus(report.section(QLatin1Char('\n'), -1));
+        return outcome;
+    }
+    MessageBox::show(parent, MessageBox::Icon::Warning, report);
+    return JobOutcome::Failed;
 }
 
 void RunBulkEncryption(CDirectoryCryptDlg *dialog)

@@ -27,6 +27,7 @@ void removeWorkFiles()
 {
     QFile::remove(outputFile());
     QFile::remove(inputFile());
+    ReleaseWorkFiles();
 }
 
 JobOutcome runComposer(QWidget *parent)
@@ -69,7 +70,10 @@ ClipboardResult OnClipboardSubsystem(QWidget *parent, QPlainTextEdit *editor)
     }
 
     const QByteArray text = editor->toPlainText().toUtf8();
+    // Noted before either file exists, so that not even a killed program leaves them behind.
+    TrackWorkFiles({inputFile(), outputFile()});
     if (!WriteJobFile(inputFile(), text)) {
+        ReleaseWorkFiles();
         MessageBox::stop(parent, QStringLiteral("Cannot write the work file cliptxt.txt in %1. "
                                                 "The editor text is unchanged.")
                                      .arg(QDir::currentPath()));
@@ -92,6 +96,16 @@ ClipboardResult OnClipboardSubsystem(QWidget *parent, QPlainTextEdit *editor)
     }
 
     const JobOutcome outcome = runComposer(parent);
+    if (outcome == JobOutcome::Stopped && !ReleaseWorkFiles()) {
+        // PGP may still be reading the one and writing the other; the runner removes both
+        // when the script has ended.
+        MessageBox::information(
+            parent, QStringLiteral("The program no longer waits for PGP. The work files %1 and %2 "
+                                   "in %3 hold your text; they are removed when PGP's script has "
+                                   "ended. The editor text is unchanged.")
+                        .arg(inputFile(), outputFile(), QDir::currentPath()));
+        return ClipboardResult::NotRun;
+    }
     if (outcome != JobOutcome::Finished) {
         if (outcome == JobOutcome::Busy)
             MessageBox::information(parent, QStringLiteral("Another PGP job is still running. "

@@ -17,7 +17,7 @@ QString DecryptJobText(int keepSignature, const QString &inputPath, const QStrin
         script += QStringLiteral("+verbose=2 ");
     if (options.ShowPass)
         script += QStringLiteral("+showpass=on ");
-    script += QLatin1Char('"') + inputPath + QStringLiteral("\" ");
+    script += InputFileArgument(inputPath) + QLatin1Char(' ');
     if (!outputPath.isEmpty())
         script += QStringLiteral("-o ") + BatchFileArgument(outputPath) + QLatin1Char(' ');
     return script;
@@ -40,5 +40,6 @@ JobOutcome ComposeDecryptJob(int keepSignature, const QString &inputPath, const 
     // While another job runs its script stays as it is; the runner refuses this one and says so.
     if (!JobRunning())
         JobScript() = DecryptJobText(keepSignature, inputPath, outputPath, RuntimeOptions());
-    return RunJobScript(QString::fromLatin1(kJobTail), parent);
+    return RunJobScript(QString::fromLatin1(kJobTail), parent,
+                        QStringLiteral("Decryption of %1").arg(inputPath));
 }

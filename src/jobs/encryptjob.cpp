@@ -16,7 +16,7 @@ QString EncryptJobText(const QString &inputFile, const QString &outputFile, int 
             script += QStringLiteral("+verbose=2 ");
         if (options.ShowPass)
             script += QStringLiteral("+showpass=on ");
-        script += QLatin1Char('"') + inputFile + QStringLiteral("\" ");
+        script += InputFileArgument(inputFile) + QLatin1Char(' ');
         return script;
     }
 
@@ -46,11 +46,11 @@ QString EncryptJobText(const QString &inputFile, const QString &outputFile, int 
         script += QStringLiteral("+showpass=on ");
     if (options.KeepBinary)
         script += QStringLiteral("+keepbinary=on ");
-    script += QLatin1Char('"') + inputFile + QStringLiteral("\" ");
+    script += InputFileArgument(inputFile) + QLatin1Char(' ');
     // The recipients always add their blank, so an empty list leaves two blanks in a row.
-    script += recipients + QLatin1Char(' ');
+    script += NameListArguments(recipients) + QLatin1Char(' ');
     if (!userId.isEmpty())
-        script += QStringLiteral("-u ") + userId + QLatin1Char(' ');
+        script += QStringLiteral("-u ") + BatchFileArgument(userId) + QLatin1Char(' ');
     if (!outputFile.isEmpty())
         script += QStringLiteral("-o ") + BatchFileArgument(outputFile) + QLatin1Char(' ');
     return script;
@@ -85,5 +85,8 @@ JobOutcome ComposeEncryptJob(const QString &inputFile, const QString &outputFile
     if (!JobRunning())
         JobScript() = EncryptJobText(inputFile, outputFile, sign, wipe, armour, text, conventional,
                                      recipients, userId, options);
-    return RunJobScript(QString::fromLatin1(kJobTail), parent);
+    const QString job = options.ClearsignOnly ? QStringLiteral("Clear-signing of %1")
+                        : conventional        ? QStringLiteral("Conventional encryption of %1")
+                                              : QStringLiteral("Encryption of %1");
+    return RunJobScript(QString::fromLatin1(kJobTail), parent, job.arg(inputFile));
 }

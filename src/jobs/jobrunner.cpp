@@ -3,6 +3,7 @@
 #include "core/settings.h"
 #include "platform/launcher.h"
 #include "platform/messagebox.h"
+#include "platform/settingsdir.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -17,16 +18,21 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+constexpr auto kWorkFileList = "workfiles";
 
 struct RunnerState
 {
@@ -40,6 +46,11 @@ struct RunnerState
     // A script the user stopped waiting for may still run and would delete the next job's
     // marker: no new job starts while it holds its batch file.
     int abandonedFd = -1;
+    QString jobName;
+    QString resultPath;         // the result file zorvex-cmd reports into
+    QStringList workFiles;      // absolute, of the running job
+    QStringList abandonedFiles; // of the job the user stopped waiting for
+    std::function<void(const QString &)> statusSink;
 };
 
 RunnerState &runner()
@@ -87,6 +98,129 @@ void closeFd(int &fd)
     fd = -1;
 }
 
+QString workFileListPath()
+{
+    return QDir(SettingsDirectory()).absoluteFilePath(QString::fromLatin1(kWorkFileList));
+}
+
+// The list on disk: one "pid path" line a file, the path percent-encoded.
+QList<QPair<qint64, QString>> readWorkFileList()
+{
+    QList<QPair<qint64, QString>> entries;
+    QFile file(workFileListPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return entries;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        const qsizetype blank = line.indexOf(' ');
+        if (blank <= 0)
+            continue;
+        entries.append(
+            {line.left(blank).toLongLong(), QUrl::fromPercentEncoding(line.mid(blank + 1))});
+    }
+    return entries;
+}
+
+void writeWorkFileList(const QList<QPair<qint64, QString>> &entries)
+{
+    const QString path = workFileListPath();
+    if (entries.isEmpty()) {
+        QFile::remove(path);
+        return;
+    }
+    QByteArray bytes;
+    for (const auto &entry : entries)
+        bytes +=
+            QByteArray::number(entry.first) + ' ' + QUrl::toPercentEncoding(entry.second) + '\n';
+    EnsureDirectoryFor(path);
+    WriteJobFile(path, bytes);
+}
+
+// Our own entries of the list on disk follow the files still in our care.
+void syncWorkFileList()
+{
+    const RunnerState &s = runner();
+    const qint64 self = QCoreApplication::applicationPid();
+    QList<QPair<qint64, QString>> entries;
+    for (const auto &entry : readWorkFileList()) {
+        if (entry.first != self)
+            entries.append(entry);
+    }
+    for (const QString &file : s.workFiles + s.abandonedFiles)
+        entries.append({self, file});
+    writeWorkFileList(entries);
+}
+
+// The stopped job's work files go once its script no longer holds its batch file.
+bool abandonedScriptEnded()
+{
+    RunnerState &s = runner();
+    if (s.abandonedFd >= 0 && probeLock(s.abandonedFd) == LockState::Held)
+        return false;
+    closeFd(s.abandonedFd);
+    if (!s.abandonedFiles.isEmpty()) {
+        for (const QString &file : std::as_const(s.abandonedFiles))
+            QFile::remove(file);
+        s.abandonedFiles.clear();
+        syncWorkFileList();
+    }
+    return true;
+}
+
+void watchAbandonedScript()
+{
+    static QPointer<QTimer> timer;
+    if (!timer) {
+        timer = new QTimer(QCoreApplication::instance());
+        timer->setInterval(500);
+        QObject::connect(timer, &QTimer::timeout, [] {
+            if (abandonedScriptEnded())
+                timer->stop();
+        });
+    }
+    if (!abandonedScriptEnded())
+        timer->start();
+}
+
+QString createResultFile()
+{
+    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (dir.isEmpty() || !QFileInfo(dir).isDir())
+        dir = QDir::tempPath();
+    QByteArray path = QFile::encodeName(dir + QStringLiteral("/zorvex-results-XXXXXX"));
+    const int fd = ::mkstemp(path.data());
+    if (fd < 0)
+        return QString();
+    ::fchmod(fd, S_IRUSR | S_IWUSR);
+    ::close(fd);
+    return QFile::decodeName(path);
+}
+
+void removeResultFile()
+{
+    RunnerState &s = runner();
+    if (!s.resultPath.isEmpty())
+        QFile::remove(s.resultPath);
+    s.resultPath.clear();
+}
+
+QString jobName()
+{
+    const QString &name = runner().jobName;
+    return name.isEmpty() ? QStringLiteral("The PGP job") : name;
+}
+
+QString progressText(const JobResults &results)
+{
+    if (!results.valid || results.total < 2 || results.steps.isEmpty())
+        return QString();
+    const StepResult &current = results.steps.last();
+    const int done = results.ended();
+    QString text = QStringLiteral("Steps done: %1 of %2").arg(done).arg(results.total);
+    if (!current.ended() && !current.subject().isEmpty())
+        text += QStringLiteral("\nNow: %1").arg(current.subject());
+    return text;
+}
+
 QString markerPath()
 {
     const RunnerState &s = runner();
@@ -115,20 +249,58 @@ QDialog *makeWaitWindow(QWidget *parent)
     auto *window = new QDialog(parent);
     window->setObjectName(QStringLiteral("jobWaitWindow"));
     window->setWindowTitle(QString::fromUtf8("Zorvex\u00ae 5.0 - Job running"));
+    if (!runner().jobName.isEmpty())
+        window->setWindowTitle(window->windowTitle() + QStringLiteral(": ") + runner().jobName);
     window->setModal(false);
     auto *layout = new QVBoxLayout(window);
     auto *label = new QLabel(QStringLiteral("PGP is running in its terminal window.\n"
                                             "The program carries on when the job has finished."),
                              window);
     label->setObjectName(QStringLiteral("jobWaitLabel"));
+    auto *progress = new QLabel(window);
+    progress->setObjectName(QStringLiteral("jobProgressLabel"));
+    progress->hide();
     auto *stop = new QPushButton(QStringLiteral("Stop Waiting"), window);
     stop->setObjectName(QStringLiteral("stopWaitingButton"));
     stop->setAutoDefault(false);
     layout->addWidget(label);
+    layout->addWidget(progress);
     layout->addWidget(stop);
     QObject::connect(stop, &QPushButton::clicked, window, &QDialog::reject);
     window->show();
     return window;
+}
+
+// The lock that keeps two instances' jobs in one directory apart. Returns the descriptor,
+// -1 when the lock file cannot be used (`why` says so) or -2 when another job holds it.
+int takeDirectoryLock(const QByteArray &path, QString &why)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int fd =
+            ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            why = QString::fromLocal8Bit(std::strerror(errno));
+            return -1;
+        }
+        struct stat held;
+        if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+            ::close(fd);
+            why = QStringLiteral("it is not a regular file");
+            return -1;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            return -2;
+        }
+        // Its holder removes the file before letting go: a lock on a removed file guards
+        // nothing, so take the one that is there now.
+        struct stat now;
+        if (::lstat(path.constData(), &now) == 0 && now.st_dev == held.st_dev &&
+            now.st_ino == held.st_ino)
+            return fd;
+        ::close(fd);
+    }
+    return -2;
 }
 
 } // namespace
@@ -154,16 +326,32 @@ JobGuard::JobGuard(QWidget *parent, bool quiet)
                                        "has finished before you start a new one."));
         return;
     }
-    if (s.abandonedFd >= 0) {
-        if (probeLock(s.abandonedFd) == LockState::Held) {
-            if (!quiet)
-                MessageBox::information(
-                    parent, QStringLiteral("The script of the job you stopped waiting for is "
-                                           "still running. Please finish it or close its "
-                                           "terminal window before you start a new job."));
-            return;
-        }
-        closeFd(s.abandonedFd);
+    if (!abandonedScriptEnded()) {
+        if (!quiet)
+            MessageBox::information(
+                parent, QStringLiteral("The script of the job you stopped waiting for is "
+                                       "still running. Please finish it or close its "
+                                       "terminal window before you start a new job."));
+        return;
+    }
+    m_lockPath =
+        QFile::encodeName(QDir::current().absoluteFilePath(QString::fromLatin1(kJobLockFile)));
+    QString why;
+    m_lockFd = takeDirectoryLock(m_lockPath, why);
+    if (m_lockFd < 0) {
+        if (!quiet)
+            MessageBox::information(
+                parent,
+                m_lockFd == -2
+                    ? QStringLiteral("Another job is running in the folder %1, perhaps in another "
+                                     "window of the program. Please wait until it has finished "
+                                     "before you start a new one.")
+                          .arg(QDir::currentPath())
+                    : QStringLiteral("The job could not be started: the lock file %1 in %2 "
+                                     "cannot be used (%3).")
+                          .arg(QString::fromLatin1(kJobLockFile), QDir::currentPath(), why));
+        m_lockFd = -1;
+        return;
     }
     s.busy = true;
     m_acquired = true;
@@ -173,9 +361,14 @@ JobGuard::~JobGuard()
 {
     if (!m_acquired)
         return;
+    // Removed while still held, so no one can lock the old file after us.
+    ::unlink(m_lockPath.constData());
+    ::close(m_lockFd);
     RunnerState &s = runner();
     s.busy = false;
     s.markerPath.clear();
+    s.jobName.clear();
+    removeResultFile();
     forgetScript();
 }
 
@@ -242,13 +435,37 @@ bool StartBatchFile(const QString &name, int showState, QWidget *parent)
     forgetScript();
     const QString path = QDir::current().absoluteFilePath(name);
     // Opened before the start, so the script's lock is visible even after the file is wiped.
-    s.lockFd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    const LaunchResult launched = LaunchBatchFile(path, showState);
-    if (!launched.started) {
+    s.lockFd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // zorvex-cmd is told which file this is, so a file put in its place later is not run.
+    struct stat info;
+    QString fileId;
+    if (s.lockFd >= 0 && ::fstat(s.lockFd, &info) == 0 && S_ISREG(info.st_mode) &&
+        info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0)
+        fileId = QStringLiteral("%1:%2")
+                     .arg(static_cast<qulonglong>(info.st_dev))
+                     .arg(static_cast<qulonglong>(info.st_ino));
+    if (fileId.isEmpty()) {
         forgetScript();
         QFile::remove(markerPath());
-        MessageBox::stop(parent,
-                         QStringLiteral("The job could not be started.\n%1").arg(launched.error));
+        MessageBox::stop(parent, QStringLiteral("The job could not be started: the batch file %1 "
+                                                "was replaced or changed after it was written.")
+                                     .arg(path));
+        return false;
+    }
+    removeResultFile();
+    s.resultPath = createResultFile();
+    // zorvex-cmd takes --results= first, then --file-id.
+    QStringList options;
+    if (!s.resultPath.isEmpty())
+        options << QStringLiteral("--results=") + s.resultPath;
+    options << QStringLiteral("--file-id") << fileId;
+    const LaunchResult launched = LaunchBatchFile(path, showState, options);
+    if (!launched.started) {
+        forgetScript();
+        removeResultFile();
+        QFile::remove(markerPath());
+        MessageBox::stop(
+            parent, QStringLiteral("%1 could not be started.\n%2").arg(jobName(), launched.error));
         return false;
     }
     s.pid = launched.pid;
@@ -307,26 +524,43 @@ JobOutcome WaitForJob(QWidget *parent)
         QObject::connect(&timer, &QTimer::timeout, &loop, check);
         timer.start();
         QPointer<QDialog> window = makeWaitWindow(parent);
-        if (window)
+        if (window) {
             QObject::connect(window, &QDialog::rejected, &loop,
                              [&] { finish(JobOutcome::Stopped); });
+            // The steps done so far, from the interpreter's result file.
+            auto *progress = window->findChild<QLabel *>(QStringLiteral("jobProgressLabel"));
+            QObject::connect(&timer, &QTimer::timeout, progress, [progress] {
+                const RunnerState &st = runner();
+                if (st.resultPath.isEmpty())
+                    return;
+                QFile file(st.resultPath);
+                if (!file.open(QIODevice::ReadOnly))
+                    return;
+                const QString text = progressText(ParseJobResults(file.readAll()));
+                progress->setText(text);
+                progress->setVisible(!text.isEmpty());
+            });
+        }
         loop.exec();
         delete window.data();
     }
 
     if (outcome == JobOutcome::ScriptEnded) {
         QFile::remove(marker);
-        MessageBox::stop(
-            parent, QStringLiteral("The job's script ended before it had finished, perhaps because "
-                                   "its terminal window was closed. The program no longer waits "
-                                   "for it."));
+        MessageBox::stop(parent,
+                         QStringLiteral("%1 did not finish: its script ended before its last step, "
+                                        "perhaps because its terminal window was closed or PGP was "
+                                        "killed. The program no longer waits for it.")
+                             .arg(jobName()));
     } else if (outcome == JobOutcome::Stopped) {
         QFile::remove(marker);
-        if (s.lockFd >= 0) {
-            closeFd(s.abandonedFd);
-            s.abandonedFd = s.lockFd;
-            s.lockFd = -1;
-        }
+        removeResultFile();
+        closeFd(s.abandonedFd);
+        s.abandonedFd = s.lockFd;
+        s.lockFd = -1;
+        s.abandonedFiles += s.workFiles;
+        s.workFiles.clear();
+        watchAbandonedScript();
     }
     forgetScript();
     return outcome;
@@ -338,11 +572,106 @@ bool DispatchPendingMessage()
     return dispatcher && dispatcher->processEvents(QEventLoop::AllEvents);
 }
 
-JobOutcome RunJobScript(const QString &tail, QWidget *parent)
+void SetJobName(const QString &name)
+{
+    runner().jobName = name;
+}
+
+JobResults TakeJobResults()
+{
+    RunnerState &s = runner();
+    JobResults results;
+    if (s.resultPath.isEmpty())
+        return results;
+    QFile file(s.resultPath);
+    if (file.open(QIODevice::ReadOnly))
+        results = ParseJobResults(file.readAll());
+    removeResultFile();
+    return results;
+}
+
+JobOutcome ReportJobResults(const QString &name, const JobResults &results, QWidget *parent)
+{
+    if (!results.valid) {
+        MessageBox::stop(parent, QStringLiteral("%1 may not have worked: the batch interpreter "
+                                                "did not report how PGP ended. Please check "
+                                                "PGP's messages and the files it should have "
+                                                "written.")
+                                     .arg(name));
+        return JobOutcome::Failed;
+    }
+    const QString failure = JobFailureText(name, results);
+    if (!failure.isEmpty()) {
+        MessageBox::stop(parent, failure);
+        return JobOutcome::Failed;
+    }
+    ShowJobStatus(JobSuccessText(name, results));
+    return JobOutcome::Finished;
+}
+
+void SetJobStatusSink(std::function<void(const QString &)> sink)
+{
+    runner().statusSink = std::move(sink);
+}
+
+void ShowJobStatus(const QString &text)
+{
+    if (runner().statusSink)
+        runner().statusSink(text);
+}
+
+void TrackWorkFiles(const QStringList &names)
+{
+    RunnerState &s = runner();
+    for (const QString &name : names) {
+        const QString path = QDir::current().absoluteFilePath(name);
+        if (!s.workFiles.contains(path))
+            s.workFiles.append(path);
+    }
+    syncWorkFileList();
+}
+
+bool ReleaseWorkFiles()
+{
+    RunnerState &s = runner();
+    if (s.workFiles.isEmpty())
+        return false;
+    s.workFiles.clear();
+    syncWorkFileList();
+    return true;
+}
+
+QStringList RemoveLeftoverWorkFiles(QStringList *notRemoved)
+{
+    const qint64 self = QCoreApplication::applicationPid();
+    QStringList removed;
+    QList<QPair<qint64, QString>> kept;
+    for (const auto &entry : readWorkFileList()) {
+        // A program still running looks after its own files.
+        if (entry.first != self && processAlive(entry.first)) {
+            kept.append(entry);
+            continue;
+        }
+        if (!QFileInfo::exists(entry.second))
+            continue;
+        if (QFile::remove(entry.second)) {
+            removed.append(entry.second);
+        } else {
+            kept.append(entry);
+            if (notRemoved)
+                notRemoved->append(entry.second);
+        }
+    }
+    writeWorkFileList(kept);
+    return removed;
+}
+
+JobOutcome RunJobScript(const QString &tail, QWidget *parent, const QString &name)
 {
     JobGuard guard(parent);
     if (!guard.acquired())
         return JobOutcome::Busy;
+    SetJobName(name);
     JobScript() += tail;
     const QString batch = QDir::current().absoluteFilePath(QString::fromLatin1(kJobBatchFile));
     if (!CreateJobMarker()) {
@@ -360,9 +689,11 @@ JobOutcome RunJobScript(const QString &tail, QWidget *parent)
                         .arg(QString::fromLatin1(kJobBatchFile), QDir::currentPath()));
         return JobOutcome::NotStarted;
     }
-    const JobOutcome outcome =
+    JobOutcome outcome =
         StartBatchFile(batch, 1, parent) ? WaitForJob(parent) : JobOutcome::NotStarted;
     if (RuntimeOptions().DebugMode == 0)
         QFile::remove(batch);
+    if (outcome == JobOutcome::Finished)
+        outcome = ReportJobResults(jobName(), TakeJobResults(), parent);
     return outcome;
 }

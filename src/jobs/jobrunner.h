@@ -1,7 +1,11 @@
 #pragma once
 
+#include "core/jobresult.h"
+
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 class QWidget;
 
@@ -17,7 +21,8 @@ inline constexpr auto kKeyJobTail = "\nDEL zorvex$$.tmp\nPAUSE";
 
 enum class JobOutcome
 {
-    Finished,    // the script ran its DEL line
+    Finished,    // the script ran its DEL line and every engine call succeeded
+    Failed,      // the script ran to its end but an engine call failed (the user was told)
     Busy,        // another job is outstanding: nothing was written or started
     NotStarted,  // the script could not be written or started (the user was told)
     ScriptEnded, // the script ended without deleting the marker (the user was told)
@@ -30,8 +35,11 @@ QString &JobScript();
 
 // Appends the tail, creates the marker, writes zorvex5.bat (each "\n" as CR LF, no line end
 // after the last line), starts it in a terminal, waits, and removes the batch file unless
-// DebugMode is on. Returns after the wait, keeping every window responsive meanwhile.
-JobOutcome RunJobScript(const QString &tail, QWidget *parent = nullptr);
+// DebugMode is on. Returns after the wait, keeping every window responsive meanwhile. The
+// job's name ("Encryption of report.txt") is what the user reads in its messages: a failed
+// engine call is shown in a message box with the engine's words, success in the status bar.
+JobOutcome RunJobScript(const QString &tail, QWidget *parent = nullptr,
+                        const QString &jobName = QString());
 
 // True while a job (of any variant) is outstanding.
 bool JobRunning();
@@ -56,8 +64,10 @@ bool JobRunning();
 // the started process (terminal or zorvex-cmd) still running counts as alive, and a script
 // that never takes the lock is given up after kJobStartGraceMs.
 
-// Claims the one job slot for its lifetime. When another job is outstanding it tells the
-// user (unless quiet) and acquired() is false.
+// Claims the one job slot for its lifetime, and the current directory's job files against
+// other instances of the program: an exclusive flock() on kJobLockFile there, removed again
+// when the guard goes. When another job is outstanding, here or in another instance working
+// in the same directory, it tells the user (unless quiet) and acquired() is false.
 class JobGuard
 {
 public:
@@ -69,7 +79,11 @@ public:
 
 private:
     bool m_acquired = false;
+    int m_lockFd = -1;
+    QByteArray m_lockPath;
 };
+
+inline constexpr auto kJobLockFile = "zorvex5.lck";
 
 // How long a started script may take to show that it runs (a terminal can be slow to open).
 inline constexpr int kJobStartGraceMs = 10000;
@@ -101,6 +115,37 @@ bool StartBatchFile(const QString &name, int showState, QWidget *parent = nullpt
 // "Stop Waiting" in the small window the wait shows (Stopped). The event loop runs meanwhile,
 // woken by a watch on the marker's directory and a short timer; nothing spins.
 JobOutcome WaitForJob(QWidget *parent = nullptr);
+
+// The name of the job now running, for the wait window and the messages of the runner.
+// Cleared when the job's guard ends.
+void SetJobName(const QString &name);
+
+// The engine calls' results of the job just waited for (see jobresult.h), read from the result
+// file that StartBatchFile() handed to zorvex-cmd; the file is removed. Also read while the job
+// runs, for the progress the wait window shows.
+JobResults TakeJobResults();
+
+// Tells the user how a finished script went: a message box naming the job and each failed step
+// with the engine's words (Failed), or the job and its output files in the status bar
+// (Finished). Results that were never reported count as a failure: a job is only called done
+// when the program knows it was.
+JobOutcome ReportJobResults(const QString &jobName, const JobResults &results, QWidget *parent);
+
+// Where success is told: the main window's status bar sets this; without it nothing is shown.
+void SetJobStatusSink(std::function<void(const QString &)> sink);
+void ShowJobStatus(const QString &text);
+
+// Work files that may hold plaintext (the clipboard's cliptxt.txt and cliptxt.asc). Tracked
+// ones are noted in a small list in the settings directory until they are released: when the
+// user stops waiting for the job, the runner removes them once its script has ended, and a
+// program that was killed has them removed at its next start.
+void TrackWorkFiles(const QStringList &names);
+// The caller removes its work files itself: forget them. False when there were none left to
+// forget because the job the user stopped waiting for took them over.
+bool ReleaseWorkFiles();
+// At start-up: removes the work files that a program no longer running left behind and
+// returns their names; those that could not be removed go to notRemoved and stay noted.
+QStringList RemoveLeftoverWorkFiles(QStringList *notRemoved = nullptr);
 
 // Dispatches the pending events of the thread without waiting for one; true if there were.
 bool DispatchPendingMessage();

@@ -2,7 +2,9 @@
 
 #include "core/keynamelist.h"
 #include "core/settings.h"
+#include "jobs/jobarguments.h"
 #include "keys/keyrefresh.h"
+#include "platform/messagebox.h"
 
 namespace {
 
@@ -19,6 +21,33 @@ QString required(const QString &input)
     return input.isEmpty() ? QString() : input + QLatin1Char(' ');
 }
 
+QString jobName(KeyAction action)
+{
+    switch (action) {
+    case KeyAction::GenerateKey:
+        return QStringLiteral("Key generation");
+    case KeyAction::ExtractKey:
+        return QStringLiteral("Key extraction");
+    case KeyAction::AddKey:
+        return QStringLiteral("Adding keys");
+    case KeyAction::RemoveKey:
+        return QStringLiteral("Key removal");
+    case KeyAction::RemoveSignatures:
+        return QStringLiteral("Signature removal");
+    case KeyAction::ViewKeys:
+        return QStringLiteral("Key listing");
+    case KeyAction::ViewFingerprints:
+        return QStringLiteral("Fingerprint listing");
+    case KeyAction::EditKey:
+        return QStringLiteral("Key editing");
+    case KeyAction::SignKey:
+        return QStringLiteral("Key signing");
+    case KeyAction::DeleteOwnKey:
+        return QStringLiteral("Revoking or disabling a key");
+    }
+    return QStringLiteral("The key command");
+}
+
 KeyJobRunner &runner()
 {
     static KeyJobRunner r;
@@ -33,11 +62,16 @@ KeyListRefresher &refresher()
 
 } // namespace
 
-QString KeyJobScript(KeyAction action, const QString &userId, const QString &file,
-                     const QString &keyring, const QString &ownUserId)
+QString KeyJobScript(KeyAction action, const QString &rawUserId, const QString &rawFile,
+                     const QString &rawKeyring, const QString &rawOwnUserId)
 {
+    // Each field reaches PGP as one word, whatever blanks or batch syntax it holds. The
+    // presence rules look at the values as typed.
+    const QString userId = BatchFileArgument(rawUserId);
+    const QString file = FileArgument(rawFile);
+    const QString ownUserId = BatchFileArgument(rawOwnUserId);
     QString s = QStringLiteral("@ECHO OFF\nPGP.EXE ");
-    const QString ring = present(keyring) ? keyring : QString();
+    const QString ring = present(rawKeyring) ? FileArgument(rawKeyring) : QString();
     switch (action) {
     case KeyAction::GenerateKey:
         s += QStringLiteral("-kg");
@@ -46,9 +80,9 @@ QString KeyJobScript(KeyAction action, const QString &userId, const QString &fil
         s += QStringLiteral("-kx");
         s += RuntimeOptions().Armor ? QStringLiteral("a ") : QStringLiteral(" ");
         s += userId;
-        if (present(file))
+        if (present(rawFile))
             s += QLatin1Char(' ') + file + QLatin1Char(' ');
-        else if (present(keyring))
+        else if (present(rawKeyring))
             s += QLatin1Char(' ');
         s += ring;
         break;
@@ -64,19 +98,19 @@ QString KeyJobScript(KeyAction action, const QString &userId, const QString &fil
     case KeyAction::ViewKeys:
     case KeyAction::ViewFingerprints:
         s += action == KeyAction::ViewKeys ? QStringLiteral("-kv ") : QStringLiteral("-kvc ");
-        if (present(userId))
+        if (present(rawUserId))
             s += userId + QLatin1Char(' ');
         s += ring + QStringLiteral("| MORE");
         break;
     case KeyAction::EditKey:
         s += QStringLiteral("-ke ");
-        if (present(userId))
+        if (present(rawUserId))
             s += userId + QLatin1Char(' ');
         s += ring;
         break;
     case KeyAction::SignKey:
         s += QStringLiteral("-ks ") + required(userId);
-        if (present(ownUserId))
+        if (present(rawOwnUserId))
             s += QStringLiteral("-u ") + ownUserId + QLatin1Char(' ');
         s += ring;
         break;
@@ -87,9 +121,37 @@ QString KeyJobScript(KeyAction action, const QString &userId, const QString &fil
     return s;
 }
 
+QString KeyJobProblem(KeyAction action, const QString &userId, const QString &file,
+                      const QString &keyring, const QString &ownUserId)
+{
+    // Only what the command would carry is examined.
+    const bool usesUserId = action != KeyAction::GenerateKey && action != KeyAction::AddKey &&
+                            action != KeyAction::DeleteOwnKey;
+    const bool usesFile = action == KeyAction::AddKey || action == KeyAction::ExtractKey;
+    const bool usesKeyring =
+        action != KeyAction::GenerateKey && action != KeyAction::DeleteOwnKey && present(keyring);
+    const bool usesOwn =
+        action == KeyAction::DeleteOwnKey || (action == KeyAction::SignKey && present(ownUserId));
+    QString problem;
+    if (usesUserId)
+        problem = ArgumentTextProblem(userId, QStringLiteral("user ID"));
+    if (problem.isEmpty() && usesFile)
+        problem = ArgumentTextProblem(file, QStringLiteral("key file name"));
+    if (problem.isEmpty() && usesKeyring)
+        problem = ArgumentTextProblem(keyring, QStringLiteral("keyring name"));
+    if (problem.isEmpty() && usesOwn)
+        problem = ArgumentTextProblem(ownUserId, QStringLiteral("your own user ID"));
+    return problem;
+}
+
 JobOutcome ComposeKeyJob(KeyAction action, const QString &userId, const QString &file,
                          const QString &keyring, const QString &ownUserId, QWidget *parent)
 {
+    const QString problem = KeyJobProblem(action, userId, file, keyring, ownUserId);
+    if (!problem.isEmpty()) {
+        MessageBox::stop(parent, problem);
+        return JobOutcome::NotStarted;
+    }
     // The key window stays usable while another job waits; that job's script must not be
     // overwritten. The runner itself turns the second request down.
     if (!JobRunning())
@@ -97,7 +159,7 @@ JobOutcome ComposeKeyJob(KeyAction action, const QString &userId, const QString 
     const QString tail = QString::fromLatin1(kKeyJobTail);
     if (runner())
         return runner()(tail, parent);
-    return RunJobScript(tail, parent);
+    return RunJobScript(tail, parent, jobName(action));
 }
 
 void SetKeyJobRunner(KeyJobRunner r)

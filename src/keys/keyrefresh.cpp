@@ -24,6 +24,8 @@ JobOutcome RefreshKeyNames(QWidget *parent)
     const QString batch = here.absoluteFilePath(QString::fromLatin1(kRefreshBatchFile));
     const QString listing = here.absoluteFilePath(QString::fromLatin1(kListingFile));
     const bool debug = RuntimeOptions().DebugMode != 0;
+    const QString job = QStringLiteral("Key list refresh");
+    SetJobName(job);
 
     if (!CreateJobMarker()) {
         MessageBox::stop(
@@ -40,12 +42,16 @@ JobOutcome RefreshKeyNames(QWidget *parent)
                         .arg(QString::fromLatin1(kRefreshBatchFile), here.path()));
         return JobOutcome::NotStarted;
     }
-    const JobOutcome outcome =
+    JobOutcome outcome =
         StartBatchFile(batch, 2, parent) ? WaitForJob(parent) : JobOutcome::NotStarted;
+    if (outcome == JobOutcome::Finished)
+        outcome = ReportJobResults(job, TakeJobResults(), parent);
     if (outcome != JobOutcome::Finished) {
-        // The cached names stay as they were; a half-written listing is not parsed.
-        if (!debug)
+        // The cached names stay as they were; a half-written or failed listing is not parsed.
+        if (!debug) {
             QFile::remove(batch);
+            QFile::remove(listing);
+        }
         return outcome;
     }
 

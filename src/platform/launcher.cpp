@@ -50,7 +50,8 @@ QString FindBatchInterpreter()
     return QStandardPaths::findExecutable(name);
 }
 
-LaunchResult LaunchBatchFile(const QString &batchFile, int showState)
+LaunchResult LaunchBatchFile(const QString &batchFile, int showState,
+                             const QStringList &interpreterOptions)
 {
     LaunchResult result;
     const QString interpreter = FindBatchInterpreter();
@@ -68,7 +69,7 @@ LaunchResult LaunchBatchFile(const QString &batchFile, int showState)
     const QString terminalSetting = qEnvironmentVariable("ZORVEX_TERMINAL").trimmed();
     if (terminalSetting == QLatin1String("none")) {
         process.setProgram(interpreter);
-        process.setArguments({script});
+        process.setArguments(interpreterOptions + QStringList{script});
         process.setStandardInputFile(QProcess::nullDevice());
         process.setStandardOutputFile(QProcess::nullDevice());
         result.withoutTerminal = true;
@@ -109,7 +110,7 @@ LaunchResult LaunchBatchFile(const QString &batchFile, int showState)
             if (showState == 2)
                 words << QStringLiteral("-iconic");
         }
-        words << QStringLiteral("-e") << interpreter << script;
+        words << QStringLiteral("-e") << interpreter << interpreterOptions << script;
         process.setProgram(program);
         process.setArguments(words);
     }

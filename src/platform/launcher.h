@@ -29,7 +29,9 @@ QString FindBatchInterpreter();
 // gets "-e" and the command. Show state 2 starts xterm iconified; other terminals ignore it.
 // ZORVEX_TERMINAL=none runs zorvex-cmd as a detached process with no terminal and no
 // input, so PAUSE does not wait and MORE passes its text straight through.
-LaunchResult LaunchBatchFile(const QString &batchFile, int showState);
+// interpreterOptions go to zorvex-cmd before the batch file's name.
+LaunchResult LaunchBatchFile(const QString &batchFile, int showState,
+                             const QStringList &interpreterOptions = {});
 
 // Starts an outside program from its command line split into words (double quotes group),
 // detached, in workingDirectory (the current directory when empty).

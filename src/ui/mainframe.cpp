@@ -7,6 +7,7 @@
 #include "frameactions.h"
 #include "helppopup.h"
 #include "helpwindow.h"
+#include "jobs/jobrunner.h"
 #include "platform/help.h"
 #include "platform/messagebox.h"
 #include "zorvex5doc.h"
@@ -21,6 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -56,6 +58,11 @@ CMainFrame::CMainFrame() : m_mdiArea(new QMdiArea(this)), m_updateTimer(new QTim
 
     buildToolBar();
     buildStatusBar();
+    // How the last job went stays in the status bar until something else is shown there.
+    SetJobStatusSink([frame = QPointer<CMainFrame>(this)](const QString &text) {
+        if (frame)
+            frame->statusBar()->showMessage(text);
+    });
     buildAccelerators();
 
     SetHelpHandler(

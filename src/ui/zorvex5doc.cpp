@@ -7,18 +7,68 @@
 #include "platform/messagebox.h"
 #include "zorvex5view.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <csignal>
+#include <unistd.h>
 
 namespace {
+constexpr auto kMailCopyPrefix = "zorvex5-mail-";
+
 QString &mailProgram()
 {
     static QString program = QStringLiteral("xdg-email");
     return program;
+}
+
+bool processGone(qint64 pid)
+{
+    if (::kill(static_cast<pid_t>(pid), 0) != 0)
+        return true;
+    // Started detached, it is nobody's child here: a zombie counts as gone.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const qsizetype paren = line.lastIndexOf(')');
+    return paren >= 0 && paren + 2 < line.size() && line.at(paren + 2) == 'Z';
+}
+
+// The copy may hold plaintext: it goes as soon as the mail program has taken it, that is
+// when the program that hands it over has exited. Checked now and then by a timer.
+void removeWhenGone(qint64 pid, const QString &dir)
+{
+    auto *timer = new QTimer(QCoreApplication::instance());
+    timer->setInterval(500);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, pid, dir] {
+        if (!processGone(pid))
+            return;
+        QDir(dir).removeRecursively();
+        timer->deleteLater();
+    });
+    timer->start();
+}
+
+// Copies left behind when the program ended before its mail program did. An hour is long
+// enough for any other instance's mail program to have taken its own.
+void removeOldMailCopies()
+{
+    const QDir temp(QDir::tempPath());
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-3600);
+    for (const QFileInfo &info :
+         temp.entryInfoList({QString::fromLatin1(kMailCopyPrefix) + QLatin1Char('*')},
+                            QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        if (!info.isSymLink() && info.ownerId() == ::geteuid() && info.lastModified() < before)
+            QDir(info.absoluteFilePath()).removeRecursively();
+    }
 }
 } // namespace
 
@@ -94,9 +144,11 @@ void CZorvex5Doc::OnFileSendMail(QWidget *parent)
                                     "again."));
         return;
     }
+    removeOldMailCopies();
     // The mail program reads the attachment after we return, so the copy has to outlive this
     // call; it may hold plaintext, hence a private directory and a private file.
-    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/zorvex5-mail-XXXXXX"));
+    QTemporaryDir dir(QDir::tempPath() + QLatin1Char('/') + QString::fromLatin1(kMailCopyPrefix) +
+                      QStringLiteral("XXXXXX"));
     if (!dir.isValid()) {
         MessageBox::stop(parent, tr("The document could not be copied for mailing."));
         return;
@@ -115,9 +167,12 @@ void CZorvex5Doc::OnFileSendMail(QWidget *parent)
         return;
     }
     file.close();
-    if (!LaunchProgram(mailer, {QStringLiteral("--attach"), path}).started) {
+    const LaunchResult launched = LaunchProgram(mailer, {QStringLiteral("--attach"), path});
+    if (!launched.started) {
         dir.remove();
         MessageBox::stop(parent, tr("The mail program could not be started."));
+    } else if (launched.pid > 0) {
+        removeWhenGone(launched.pid, dir.path());
     }
 }
 

@@ -87,6 +87,12 @@ void TestKeyNameList::cachedNamesTrimCutAndFillGaps()
     QCOMPARE(list.count(), 4);
     QCOMPARE(list.item(3)->text(), QStringLiteral("WTFO"));
 
+    // A damaged count lists what is there, not two thousand million entries.
+    State().KeyNameCount = 2147483647u;
+    QCOMPARE(CachedKeyNames(QStringLiteral("ZORVEX 5.INI")).size(), 3);
+    settings.write("[Keys]\r\nKey4000000000=far away\r\nNumbrOfKeys=2147483647\r\n");
+    QCOMPARE(CachedKeyNames(QStringLiteral("ZORVEX 5.INI")), (QStringList{"WTFO", "WTFO"}));
+
     State().KeyNameCount = 0;
     QVERIFY(CachedKeyNames(QStringLiteral("ZORVEX 5.INI")).isEmpty());
 }

@@ -8,7 +8,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using Shown = MessageBox::Shown;
 using Icon = MessageBox::Icon;
@@ -44,6 +46,8 @@ private slots:
     void run();
     void failedLaunchRemovesPassPhraseFile();
     void unwritableBatchFileStops();
+    void reportNamesEveryEntryLeft_data();
+    void reportNamesEveryEntryLeft();
 
 private:
     void launchRecording(JobOutcome outcome);
@@ -76,7 +80,7 @@ void TestBulkJob::cleanup()
     QDir::setCurrent(m_startDir);
     m_target.reset();
     m_home.reset();
-    BulkJobLauncher() = [](const QString &, int, QWidget *) { return JobOutcome::NotStarted; };
+    BulkJobLauncher() = [](const QString &, int, QWidget *) { return BulkRun(); };
 }
 
 void TestBulkJob::launchRecording(JobOutcome outcome)
@@ -97,9 +101,19 @@ void TestBulkJob::launchRecording(JobOutcome outcome)
         const QFileInfo marker(QString::fromLatin1(kJobMarkerFile));
         m_seen.markerPresent = marker.exists() && marker.size() == 0;
         m_seen.markerNotOlder = marker.lastModified() >= QFileInfo(batch).lastModified();
-        if (outcome == JobOutcome::Finished)
-            QFile::remove(QString::fromLatin1(kJobMarkerFile)); // the script's del line
-        return outcome;
+        if (outcome != JobOutcome::Finished)
+            return BulkRun(outcome);
+        QFile::remove(QString::fromLatin1(kJobMarkerFile)); // the script's del line
+        // Every engine call of the script succeeded.
+        QByteArray report("zorvex-results 1\n");
+        int step = 0;
+        for (const QByteArray &line : m_seen.script.split('\n')) {
+            if (!line.contains("PGP.EXE"))
+                continue;
+            const QByteArray n = QByteArray::number(++step);
+            report += "begin " + n + " x\nend " + n + " exit 0 \n";
+        }
+        return BulkRun(outcome, ParseJobResults(report));
     };
 }
 
@@ -157,11 +171,11 @@ void TestBulkJob::scriptBytes_data()
                       "PGP.EXE -cw +batchmode +verbose=0 BUDGET.XLS -z secret \r\n"
                       "del zorvex$$.tmp \r\n"
                       "PGP.EXE -w bulke.bat \r\n");
-    QTest::newRow("decrypt, pass phrase with blanks unquoted")
+    QTest::newRow("decrypt, pass phrase with blanks quoted")
         << int(BulkMode::Decrypt) << QList<QByteArray>{"a.pgp", "\"b c.pgp\""} << "two words  here"
         << QByteArray("@ECHO OFF\r\n"
-                      "PGP.EXE -p +batchmode +verbose=0 a.pgp -z two words  here \r\n"
-                      "PGP.EXE -p +batchmode +verbose=0 \"b c.pgp\" -z two words  here \r\n"
+                      "PGP.EXE -p +batchmode +verbose=0 a.pgp -z \"two words  here\" \r\n"
+                      "PGP.EXE -p +batchmode +verbose=0 \"b c.pgp\" -z \"two words  here\" \r\n"
                       "del zorvex$$.tmp \r\n"
                       "PGP.EXE -w bulke.bat \r\n");
 }
@@ -189,7 +203,7 @@ void TestBulkJob::singleEntryGivesFourLines()
     const QList<QByteArray> lines = script.split('\n');
     QCOMPARE(lines.size(), 5); // four lines and the empty rest after the last CR LF
     QCOMPARE(lines.at(0), QByteArray("@ECHO OFF\r"));
-    QCOMPARE(lines.at(1), QByteArray("PGP.EXE -cw +batchmode +verbose=0 only.txt -z p w \r"));
+    QCOMPARE(lines.at(1), QByteArray("PGP.EXE -cw +batchmode +verbose=0 only.txt -z \"p w\" \r"));
     QCOMPARE(lines.at(2), QByteArray("del zorvex$$.tmp \r"));
     QCOMPARE(lines.at(3), QByteArray("PGP.EXE -w bulke.bat \r"));
     QVERIFY(lines.at(4).isEmpty());
@@ -208,8 +222,13 @@ void TestBulkJob::listingSkipsOwnWorkFilesAndUnsafeNames()
     const BulkEntries entries = ListBulkEntries(BulkMode::Encrypt);
     QList<QByteArray> sorted = entries.arguments;
     std::sort(sorted.begin(), sorted.end());
-    QCOMPARE(sorted, (QList<QByteArray>{"\"with blank.txt\"", ".hidden", "a.txt", "sub"}));
-    QCOMPARE(entries.leftOut, QStringList{QStringLiteral("say \"hi\".txt")});
+    QCOMPARE(sorted, (QList<QByteArray>{"\"with blank.txt\"", ".hidden", "a.txt"}));
+    QList<BulkLeft> left = entries.left;
+    std::sort(left.begin(), left.end(),
+              [](const BulkLeft &a, const BulkLeft &b) { return a.name < b.name; });
+    QCOMPARE(left,
+             (QList<BulkLeft>{{"say \"hi\".txt", "its name cannot be written into the batch file"},
+                              {"sub", "it is a subdirectory"}}));
 }
 
 void TestBulkJob::decryptListsOnlyPgpFiles()
@@ -246,28 +265,35 @@ void TestBulkJob::run_data()
     QTest::newRow("encrypt one file")
         << int(BulkMode::Encrypt) << QStringList{"plan.txt"} << "<target>"
         << "pw"
-        << "pw" << QStringList{encStart, info + "Bulk encryption is complete."}
+        << "pw"
+        << QStringList{encStart,
+                       info + "Bulk encryption is complete.\n\n1 of 1 entries were encrypted."}
         << QByteArray("@ECHO OFF\r\nPGP.EXE -cw +batchmode +verbose=0 plan.txt -z pw \r\n"
                       "del zorvex$$.tmp \r\nPGP.EXE -w bulke.bat \r\n");
     QTest::newRow("trailing slash accepted")
         << int(BulkMode::Decrypt) << QStringList{"plan.pgp", "notes.txt"} << "<target>/"
         << "a b"
-        << "a b" << QStringList{decStart, info + "Bulk decryption is complete."}
-        << QByteArray("@ECHO OFF\r\nPGP.EXE -p +batchmode +verbose=0 plan.pgp -z a b \r\n"
+        << "a b"
+        << QStringList{decStart,
+                       info + "Bulk decryption is complete.\n\n1 of 1 entries were decrypted."}
+        << QByteArray("@ECHO OFF\r\nPGP.EXE -p +batchmode +verbose=0 plan.pgp -z \"a b\" \r\n"
                       "del zorvex$$.tmp \r\nPGP.EXE -w bulke.bat \r\n");
-    QTest::newRow("empty pass phrases are equal")
+    QTest::newRow("empty pass phrases are equal, and refused")
         << int(BulkMode::Encrypt) << QStringList{"x"} << "<target>"
         << ""
-        << "" << QStringList{encStart, info + "Bulk encryption is complete."}
-        << QByteArray("@ECHO OFF\r\nPGP.EXE -cw +batchmode +verbose=0 x -z  \r\n"
-                      "del zorvex$$.tmp \r\nPGP.EXE -w bulke.bat \r\n");
+        << ""
+        << QStringList{encStart, stop + "Please enter a pass phrase. PGP cannot encrypt or "
+                                        "decrypt the files with an empty one."}
+        << QByteArray();
     QTest::newRow("left-out name is reported")
         << int(BulkMode::Encrypt) << QStringList{"x", "q\"uote"} << "<target>"
         << "p"
         << "p"
-        << QStringList{encStart, info + "Bulk encryption is complete.\n\nThese entries were left "
-                                        "out, because their names cannot be written into the "
-                                        "batch file:\nq\"uote"}
+        << QStringList{encStart, QString::number(int(Icon::Warning)) +
+                                     ":Bulk encryption has ended, but not every entry was "
+                                     "encrypted.\n\n1 of 2 entries were encrypted.\n\nThese "
+                                     "entries were left as they were:\nq\"uote: its name cannot be "
+                                     "written into the batch file"}
         << QByteArray("@ECHO OFF\r\nPGP.EXE -cw +batchmode +verbose=0 x -z p \r\n"
                       "del zorvex$$.tmp \r\nPGP.EXE -w bulke.bat \r\n");
     QTest::newRow("pass phrases differ in case")
@@ -333,7 +359,7 @@ void TestBulkJob::run()
             QVERIFY(!QFile::exists(file("bulke.bat")));
         return;
     }
-    QCOMPARE(outcome, JobOutcome::Finished);
+    QVERIFY(outcome == JobOutcome::Finished || outcome == JobOutcome::Failed);
     QCOMPARE(m_seen.calls, 1);
     QCOMPARE(m_seen.batchFile, QStringLiteral("bulke.bat"));
     QCOMPARE(m_seen.showState, 1);
@@ -373,6 +399,74 @@ void TestBulkJob::unwritableBatchFileStops()
     QVERIFY(!QFile::exists(elsewhere));
     QVERIFY(!QFile::exists(file("zorvex$$.tmp")));
     QCOMPARE(QDir::currentPath(), m_home->path());
+}
+
+// Entries the engine would refuse are found before anything is written, the user decides
+// whether to go on without them, and the report names every entry left and why.
+void TestBulkJob::reportNamesEveryEntryLeft_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::newRow("go on without them") << int(QMessageBox::Yes);
+    QTest::newRow("stop") << int(QMessageBox::No);
+}
+
+void TestBulkJob::reportNamesEveryEntryLeft()
+{
+    QFETCH(int, answer);
+    for (const char *name : {"x.txt", "x.md", "ok.txt", "bad.txt", "y.txt", "y.pgp"})
+        touch(QString::fromLatin1(name));
+    QVERIFY(QDir(m_target->path()).mkdir(QStringLiteral("sub")));
+    const QByteArray unreadable = QFile::encodeName(m_target->path()) + "/caf\xe9.txt";
+    const int fd = ::open(unreadable.constData(), O_CREAT | O_WRONLY, 0600);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+    // The engine refuses bad.txt.
+    BulkJobLauncher() = [this](const QString &batch, int, QWidget *) {
+        ++m_seen.calls;
+        QFile f(batch);
+        if (f.open(QIODevice::ReadOnly))
+            m_seen.script = f.readAll();
+        QFile::remove(QString::fromLatin1(kJobMarkerFile));
+        QByteArray report("zorvex-results 1\n");
+        int step = 0;
+        for (const QByteArray &line : m_seen.script.split('\n')) {
+            if (!line.contains("PGP.EXE -cw"))
+                continue;
+            const QByteArray n = QByteArray::number(++step);
+            report +=
+                "begin " + n + " x\nend " + n +
+                (line.contains("bad.txt") ? " exit 3 Cannot%20read%20'bad.txt'.\n" : " exit 0 \n");
+        }
+        return BulkRun(JobOutcome::Finished, ParseJobResults(report));
+    };
+    MessageBox::setNextAnswer(QMessageBox::Ok); // the starting message
+    MessageBox::setNextAnswer(QMessageBox::StandardButton(answer));
+
+    const JobOutcome outcome = RunBulkJob(BulkMode::Encrypt, m_target->path(), "pw", "pw", nullptr);
+
+    const QString question = MessageBox::shown().at(1).text;
+    QVERIFY(question.contains("x.txt: its output name x.pgp is taken by another entry"));
+    QVERIFY(question.contains("x.md: its output name x.pgp is taken by another entry"));
+    QVERIFY(question.contains("y.txt: its output name y.pgp is taken by another entry"));
+    QVERIFY(question.contains("y.pgp: its output name y.pgp is its own name"));
+    if (answer == QMessageBox::No) {
+        QCOMPARE(outcome, JobOutcome::NotStarted);
+        QCOMPARE(m_seen.calls, 0);
+        QVERIFY(!QFile::exists(file("bulke.bat")));
+        return;
+    }
+    QCOMPARE(outcome, JobOutcome::Failed);
+    QVERIFY(!m_seen.script.contains("x.txt") && !m_seen.script.contains("sub"));
+    const Shown report = MessageBox::shown().last();
+    QCOMPARE(report.icon, Icon::Warning);
+    QVERIFY2(report.text.contains("1 of 8 entries were encrypted."), qPrintable(report.text));
+    for (const QString &line :
+         {QStringLiteral("x.txt: its output name x.pgp is taken by another entry"),
+          QStringLiteral("sub: it is a subdirectory"),
+          QString::fromUtf8("caf\ufffd.txt: its name cannot be read"),
+          QStringLiteral("bad.txt: PGP failed (exit code 3): Cannot read 'bad.txt'.")})
+        QVERIFY2(report.text.contains(line), qPrintable(line));
+    QVERIFY(!report.text.contains(QLatin1String("complete")));
 }
 
 QTEST_GUILESS_MAIN(TestBulkJob)

@@ -422,7 +422,8 @@ void TestClipboardJob::unwritableWorkFileKeepsText()
 void TestClipboardJob::failedJobKeepsText()
 {
     for (const JobOutcome outcome :
-         {JobOutcome::NotStarted, JobOutcome::ScriptEnded, JobOutcome::Stopped, JobOutcome::Busy}) {
+         {JobOutcome::NotStarted, JobOutcome::Failed, JobOutcome::ScriptEnded, JobOutcome::Stopped,
+          JobOutcome::Busy}) {
         recordComposers(outcome);
         m_result = QByteArray("partial");
         QPlainTextEdit editor;

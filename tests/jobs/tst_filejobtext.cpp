@@ -1,4 +1,5 @@
 #include "core/settings.h"
+#include "jobs/bulkjob.h"
 #include "jobs/decryptjob.h"
 #include "jobs/encryptjob.h"
 #include "jobs/jobarguments.h"
@@ -45,6 +46,8 @@ private slots:
     void fileArgument_data();
     void fileArgument();
     void problems();
+    void valuesReachPgpWhole_data();
+    void valuesReachPgpWhole();
     void composeEncryptWritesScriptWithTail();
     void composeDecryptWritesScriptWithTail();
     void refusedNameWritesNothing();
@@ -265,6 +268,61 @@ void TestFileJobText::problems()
     QVERIFY(DecryptJobProblem("a b.pgp", "c d.txt").isEmpty());
     QVERIFY(!DecryptJobProblem(quoted, "").isEmpty());
     QVERIFY(!DecryptJobProblem("a.pgp", quoted).isEmpty());
+}
+
+void TestFileJobText::valuesReachPgpWhole_data()
+{
+    // Each row composes in _data(): what the composer wrote, and what it must write. Refused
+    // values compose to "refused: " and the start of the message.
+    QTest::addColumn<QString>("composed");
+    QTest::addColumn<QString>("expected");
+    const RuntimeOptionsRecord plain;
+    auto encrypt = [&](const QString &in, const QString &out, const QString &to,
+                       const QString &from) {
+        const QString problem = EncryptJobProblem(in, out, to, from, plain);
+        return problem.isEmpty() ? EncryptJobText(in, out, 0, 0, 0, 0, 0, to, from, plain)
+                                 : QStringLiteral("refused: ") + problem.left(20);
+    };
+    auto bulk = [](const QString &pass) {
+        const QString problem = BulkPassPhraseProblem(pass);
+        return problem.isEmpty()
+                   ? QString::fromUtf8(ComposeBulkScript(BulkMode::Encrypt, {"a"}, pass))
+                         .section(QLatin1String("\r\n"), 1, 1)
+                   : QStringLiteral("refused: ") + problem.left(20);
+    };
+    const QString head = QStringLiteral("@ECHO OFF\nPGP.EXE - \"a\" ");
+
+    QTest::newRow("sender is one -u value") << encrypt("a", "", "", "Alice Rsa <alice@example.org>")
+                                            << head + " -u \"Alice Rsa <alice@example.org>\" ";
+    QTest::newRow("recipients split at blanks, each whole")
+        << encrypt("a", "", "bob > victim.txt  0x0000ABCD a|b", "")
+        << head + "bob \">\" victim.txt  0x0000ABCD \"a|b\" ";
+    QTest::newRow("input beginning with a dash")
+        << encrypt("-rf", "", "", "") << "@ECHO OFF\nPGP.EXE - \"./-rf\"  ";
+    QTest::newRow("input beginning with a plus")
+        << encrypt("+batchmode", "", "", "") << "@ECHO OFF\nPGP.EXE - \"./+batchmode\"  ";
+    QTest::newRow("decryption input too")
+        << DecryptJobText(0, "-x.pgp", "", plain) << "@ECHO OFF\nPGP.EXE  \"./-x.pgp\" ";
+    QTest::newRow("sender with a quote")
+        << encrypt("a", "", "", "a\"b") << "refused: The sender ID contai";
+    QTest::newRow("recipient with a line break")
+        << encrypt("a", "", "alice\nPGP.EXE -w x", "") << "refused: The recipient list c";
+    QTest::newRow("pass phrase of words and syntax")
+        << bulk("correct horse>battery|staple")
+        << "PGP.EXE -cw +batchmode +verbose=0 a -z \"correct horse>battery|staple\" ";
+    QTest::newRow("plain pass phrase unchanged")
+        << bulk("TopSecret") << "PGP.EXE -cw +batchmode +verbose=0 a -z TopSecret ";
+    QTest::newRow("empty pass phrase") << bulk("") << "refused: Please enter a pass ";
+    QTest::newRow("pass phrase with a quote") << bulk("a\"b") << "refused: The pass phrase cont";
+    QTest::newRow("pass phrase with a line break")
+        << bulk("a\r\nDEL x") << "refused: The pass phrase cont";
+}
+
+void TestFileJobText::valuesReachPgpWhole()
+{
+    QFETCH(QString, composed);
+    QFETCH(QString, expected);
+    QCOMPARE(composed, expected);
 }
 
 void TestFileJobText::composeEncryptWritesScriptWithTail()

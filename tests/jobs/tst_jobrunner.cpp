@@ -9,6 +9,10 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 class TestJobRunner : public QObject
 {
     Q_OBJECT
@@ -24,6 +28,7 @@ private slots:
     void waitEndsWhenTheScriptDies();
     void userStopsWaiting();
     void secondJobIsRefused();
+    void anotherInstanceInTheSameDirectoryIsRefused();
     void notStarted_data();
     void notStarted();
     void bareWaitEndsOnTheMarker();
@@ -141,8 +146,7 @@ void TestJobRunner::waitEndsWhenTheScriptDies()
     QVERIFY2(timer.elapsed() < 2500, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(MessageBox::shown().size(), 1);
     QCOMPARE(MessageBox::shown().first().icon, MessageBox::Icon::Stop);
-    QVERIFY(
-        MessageBox::shown().first().text.contains(QLatin1String("ended before it had finished")));
+    QVERIFY(MessageBox::shown().first().text.contains(QLatin1String("did not finish")));
     QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobMarkerFile))));
     QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobBatchFile))));
 }
@@ -205,6 +209,26 @@ void TestJobRunner::secondJobIsRefused()
     QVERIFY(
         MessageBox::shown().first().text.contains(QLatin1String("Another job is still running")));
     QCOMPARE(log(), QByteArray("first\n=====\n"));
+}
+
+void TestJobRunner::anotherInstanceInTheSameDirectoryIsRefused()
+{
+    // Another instance's job holds the directory's lock on a file of its own.
+    const QByteArray lock = QFile::encodeName(file(QString::fromLatin1(kJobLockFile)));
+    const int other = ::open(lock.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    QVERIFY(other >= 0 && ::flock(other, LOCK_EX | LOCK_NB) == 0);
+    JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE mine ");
+    QCOMPARE(RunJobScript(QString::fromLatin1(kJobTail)), JobOutcome::Busy);
+    QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobBatchFile))));
+    QVERIFY(!QFile::exists(file(QString::fromLatin1(kJobMarkerFile))));
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QVERIFY(MessageBox::shown().first().text.contains(QLatin1String("another window")));
+
+    ::close(other); // that job has ended
+    JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE mine ");
+    QCOMPARE(RunJobScript(QString::fromLatin1(kJobTail)), JobOutcome::Finished);
+    QCOMPARE(log(), QByteArray("mine\n=====\n"));
+    QVERIFY(!QFile::exists(QFile::decodeName(lock))); // nothing left behind
 }
 
 void TestJobRunner::notStarted_data()

@@ -1,5 +1,6 @@
 #include "core/settings.h"
 #include "keys/keyjob.h"
+#include "platform/messagebox.h"
 
 #include <QtTest>
 
@@ -148,11 +149,30 @@ void TestKeyJob::commandLine_data()
                                              << ""
                                              << "Bob"
                                              << "PGP.EXE -ks -u Bob ";
-    QTest::newRow("blanks are not quoted") << A::RemoveKey << false << "Jane Example"
-                                           << ""
-                                           << ""
-                                           << ""
-                                           << "PGP.EXE -kr Jane Example ";
+    // Every field is one word for PGP.
+    QTest::newRow("user ID with blanks") << A::RemoveKey << false << "Jane Example"
+                                         << ""
+                                         << ""
+                                         << ""
+                                         << "PGP.EXE -kr \"Jane Example\" ";
+    QTest::newRow("key file with a blank, keyring with a dash")
+        << A::AddKey << false << ""
+        << "my keys.asc"
+        << "-ring.pgp"
+        << ""
+        << "PGP.EXE -ka \"my keys.asc\" ./-ring.pgp";
+    QTest::newRow("redirection and pipe signs stay plain")
+        << A::ViewKeys << false << "bob > victim.txt"
+        << ""
+        << "a|b"
+        << ""
+        << "PGP.EXE -kv \"bob > victim.txt\" \"a|b\"| MORE";
+    QTest::newRow("own user ID as one -u value")
+        << A::SignKey << false << "Jane"
+        << ""
+        << ""
+        << "Alice Rsa <alice@example.org>"
+        << "PGP.EXE -ks Jane -u \"Alice Rsa <alice@example.org>\" ";
 }
 
 void TestKeyJob::commandLine()
@@ -183,6 +203,21 @@ void TestKeyJob::scriptHasPauseTailAndRunsOnce()
     QCOMPARE(runs, 1);
     QCOMPARE(JobScript(),
              QStringLiteral("@ECHO OFF\nPGP.EXE -ka keys.asc \nDEL zorvex$$.tmp\nPAUSE"));
+
+    // A pasted line break would start a command of its own: refused, nothing runs. A field
+    // the command does not use is not looked at.
+    MessageBox::setTestMode(true);
+    MessageBox::clearShown();
+    QCOMPARE(ComposeKeyJob(KeyAction::RemoveKey, QStringLiteral("alice\nPGP.EXE -w victim2.txt"),
+                           {}, {}, {}),
+             JobOutcome::NotStarted);
+    QCOMPARE(ComposeKeyJob(KeyAction::AddKey, {}, QStringLiteral("k\".asc"), {}, {}),
+             JobOutcome::NotStarted);
+    QCOMPARE(ComposeKeyJob(KeyAction::GenerateKey, QStringLiteral("a\nb"), {}, {}, {}),
+             JobOutcome::Finished);
+    QCOMPARE(runs, 2);
+    QCOMPARE(MessageBox::shown().size(), 2);
+    QVERIFY(MessageBox::shown().first().text.contains(QLatin1String("line break")));
 }
 
 void TestKeyJob::armorChangesOnlyExtraction()

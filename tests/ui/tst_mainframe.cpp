@@ -28,12 +28,14 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QtTest>
 #include <functional>
 #include <memory>
+#include <utime.h>
 
 namespace {
 // Stands in for the application object at the end of the route.
@@ -722,6 +724,29 @@ void TestMainFrame::sendWithoutMailProgramSaysSo()
     QCOMPARE(copy.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
              QFileDevice::Permissions());
     QDir(QFileInfo(copy).absolutePath()).removeRecursively();
+
+    // For real: the copy goes once the mail program has exited, and so does one left behind
+    // by an earlier run.
+    QTemporaryDir temp;
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    QVERIFY(QDir(temp.path()).mkdir(QStringLiteral("zorvex5-mail-old")));
+    const QByteArray old = QFile::encodeName(temp.filePath(QStringLiteral("zorvex5-mail-old")));
+    const struct utimbuf longAgo
+    {
+        0, 0
+    };
+    QVERIFY(::utime(old.constData(), &longAgo) == 0);
+    SetProgramLaunchHook(nullptr);
+    SetMailProgramForTests(QStringLiteral("true"));
+    m_frame->executeCommand(Cmd::FileSend);
+    if (savedTmp.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", savedTmp);
+    QDir tempDir(temp.path());
+    QCOMPARE(tempDir.entryList({QStringLiteral("zorvex5-mail-*")}, QDir::Dirs).size(), 1);
+    QTRY_VERIFY(tempDir.entryList({QStringLiteral("zorvex5-mail-*")}, QDir::Dirs).isEmpty());
     Q_UNUSED(view);
 }
 

@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 class TestZorvexCmd : public QObject
@@ -25,9 +26,14 @@ private slots:
     void unknownCommandReportedAndSkipped();
     void engineExitStatusStopsNothing();
     void holdsTheBatchFileLockWhileRunning();
+    void passPhraseTravelsOnAPipe_data();
+    void passPhraseTravelsOnAPipe();
+    void plantedTargetsRefused();
+    void runsOnlyTheFileTheProgramWrote();
 
 private:
-    QString run(const QByteArray &script, const QStringList &env = {});
+    QString run(const QByteArray &script, const QStringList &env = {},
+                const QStringList &options = {});
     QList<QStringList> calls() const;
     QString path(const QString &name) const { return m_dir->filePath(name); }
 
@@ -40,7 +46,8 @@ void TestZorvexCmd::init()
     QVERIFY(m_dir->isValid());
 }
 
-QString TestZorvexCmd::run(const QByteArray &script, const QStringList &env)
+QString TestZorvexCmd::run(const QByteArray &script, const QStringList &env,
+                           const QStringList &options)
 {
     QFile bat(path(QStringLiteral("t.bat")));
     if (!bat.open(QIODevice::WriteOnly | QIODevice::Truncate) || bat.write(script) != script.size())
@@ -56,7 +63,7 @@ QString TestZorvexCmd::run(const QByteArray &script, const QStringList &env)
     p.setWorkingDirectory(m_dir->path());
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(qEnvironmentVariable("ZORVEX_TOOLS_DIR") + QStringLiteral("/zorvex-cmd"),
-            {QStringLiteral("t.bat")});
+            options + QStringList{QStringLiteral("t.bat")});
     p.closeWriteChannel();
     if (!p.waitForFinished(10000))
         return QStringLiteral("timeout");
@@ -218,6 +225,80 @@ void TestZorvexCmd::holdsTheBatchFileLockWhileRunning()
     QVERIFY(p.waitForFinished(5000));
     QVERIFY(!held());
     ::close(fd);
+}
+
+void TestZorvexCmd::passPhraseTravelsOnAPipe_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("directory job line")
+        << QByteArray("PGP.EXE -cw +batchmode +verbose=0 a.txt -z \"two  words>x\" ")
+        << QStringList{"-cw", "+batchmode", "+verbose=0", "a.txt", "PGPPASSFD two  words>x"};
+    QTest::newRow("joined group") << QByteArray("PGP.EXE -cz secret a.txt")
+                                  << QStringList{"-c", "a.txt", "PGPPASSFD secret"};
+    QTest::newRow("value in the group")
+        << QByteArray("PGP.EXE a.pgp -zsecret") << QStringList{"a.pgp", "PGPPASSFD secret"};
+    QTest::newRow("-u takes the next word")
+        << QByteArray("PGP.EXE -u -z a -Z pw") << QStringList{"-u", "-z", "a", "PGPPASSFD pw"};
+    QTest::newRow("file names and settings carry none")
+        << QByteArray("PGP.EXE +z=1 z -- -z") << QStringList{"+z=1", "z", "--", "-z"};
+}
+
+void TestZorvexCmd::passPhraseTravelsOnAPipe()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QStringList, args);
+    run("@ECHO OFF\r\n" + line + "\r\n");
+    QCOMPARE(calls(), QList<QStringList>{args});
+}
+
+void TestZorvexCmd::plantedTargetsRefused()
+{
+    QFile victim(path(QStringLiteral("victim")));
+    QVERIFY(victim.open(QIODevice::WriteOnly));
+    victim.write("precious");
+    victim.close();
+    QVERIFY(QFile::link(victim.fileName(), path(QStringLiteral("keys.$$$"))));
+    QVERIFY(::mkfifo(QFile::encodeName(path(QStringLiteral("fifo"))).constData(), 0600) == 0);
+    QVERIFY(::link(QFile::encodeName(victim.fileName()).constData(),
+                   QFile::encodeName(path(QStringLiteral("second"))).constData()) == 0);
+    const QString out = run("@ECHO OFF\r\nPGP.EXE -kv > keys.$$$\r\nPGP.EXE -kv >> fifo\r\n"
+                            "PGP.EXE -kv > second\r\nDEL log");
+    QVERIFY2(out.contains(QLatin1String("keys.$$$ is a symbolic link")), qPrintable(out));
+    QVERIFY(out.contains(QLatin1String("fifo is not a regular file")));
+    QVERIFY(out.contains(QLatin1String("second has another name")));
+    QVERIFY(victim.open(QIODevice::ReadOnly));
+    QCOMPARE(victim.readAll(), QByteArray("precious"));
+    QVERIFY(!QFile::exists(path(QStringLiteral("log")))); // no engine ran
+}
+
+void TestZorvexCmd::runsOnlyTheFileTheProgramWrote()
+{
+    auto idOf = [this](const char *name) {
+        struct stat st;
+        if (::stat(QFile::encodeName(path(QString::fromLatin1(name))).constData(), &st) != 0)
+            return QString();
+        return QStringLiteral("%1:%2").arg(st.st_dev).arg(st.st_ino);
+    };
+    QFile(path(QStringLiteral("other"))).open(QIODevice::WriteOnly);
+    run("PGP.EXE first");
+    const QString written = idOf("t.bat");
+    QVERIFY(QFile::remove(path(QStringLiteral("log"))));
+
+    // Another file in the place of the one the program wrote.
+    QString out = run("PGP.EXE planted", {}, {QStringLiteral("--file-id"), idOf("other")});
+    QVERIFY2(out.contains(QLatin1String("not the file the program wrote")), qPrintable(out));
+    QVERIFY(calls().isEmpty());
+
+    // Writable by others: anyone could have changed it.
+    QVERIFY(::chmod(QFile::encodeName(path(QStringLiteral("t.bat"))).constData(), 0666) == 0);
+    out = run("PGP.EXE planted", {}, {QStringLiteral("--file-id"), written});
+    QVERIFY2(out.contains(QLatin1String("can be changed by other users")), qPrintable(out));
+    QVERIFY(calls().isEmpty());
+
+    QVERIFY(::chmod(QFile::encodeName(path(QStringLiteral("t.bat"))).constData(), 0600) == 0);
+    run("PGP.EXE own", {}, {QStringLiteral("--file-id"), written});
+    QCOMPARE(calls(), QList<QStringList>{{"own"}});
 }
 
 QTEST_GUILESS_MAIN(TestZorvexCmd)

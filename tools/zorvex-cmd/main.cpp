@@ -9,6 +9,9 @@
 // marker file is still there the script died before its DEL line.
 
 #include "batchline.h"
+#include "passphrase.h"
+#include "safefiles.h"
+#include "stepresults.h"
 
 #include <cerrno>
 #include <climits>
@@ -81,19 +84,23 @@ void runEngine(const BatchCommand &cmd)
     const std::string program = enginePath();
     std::vector<std::string> args = cmd.words;
     args[0] = program;
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    const std::optional<std::string> passphrase = TakePassphrase(rest);
+    args.resize(1);
+    args.insert(args.end(), rest.begin(), rest.end());
     std::vector<char *> argv;
     for (std::string &a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
+    EngineStep step(cmd.words);
 
     int outFd = -1;
     if (cmd.redirected) {
-        // Output files can hold plaintext or key material: owner only.
-        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (cmd.append ? O_APPEND : O_TRUNC);
-        outFd = open(cmd.redirectTarget.c_str(), flags, 0600);
+        std::string refused;
+        outFd = OpenRedirectTarget(cmd.redirectTarget, cmd.append, refused);
         if (outFd < 0) {
-            say({"The system cannot open the file ", cmd.redirectTarget, ": ", std::strerror(errno),
-                 "\n"});
+            say({refused, "\n"});
+            step.notStarted(refused);
             errorLevel = 1;
             return;
         }
@@ -124,19 +131,39 @@ void runEngine(const BatchCommand &cmd)
         posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
     else if (pipeFds[1] >= 0)
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    step.redirectErrors(&actions);
+    const int passFd = passphrase ? PassphrasePipe(*passphrase) : -1;
+    std::vector<std::string> env;
+    std::vector<char *> envp;
+    if (passFd >= 0) {
+        // dup2 onto itself clears close-on-exec in the engine only.
+        posix_spawn_file_actions_adddup2(&actions, passFd, passFd);
+        env = EnvironmentWithPassFd(passFd);
+        for (std::string &e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+    }
     pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int rc = passphrase && passFd < 0
+                       ? errno
+                       : posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(),
+                                      passFd >= 0 ? envp.data() : environ);
     posix_spawn_file_actions_destroy(&actions);
+    if (passFd >= 0)
+        close(passFd);
     if (outFd >= 0)
         close(outFd);
     if (pipeFds[1] >= 0)
         close(pipeFds[1]);
 
     if (rc != 0) {
-        say({"'", cmd.words[0], "' could not be run (", program, ": ", std::strerror(rc), ")\n"});
+        const std::string why =
+            "'" + cmd.words[0] + "' could not be run (" + program + ": " + std::strerror(rc) + ")";
+        say({why, "\n"});
+        step.notStarted(why);
         errorLevel = 9009;
     } else {
-        errorLevel = waitFor(pid);
+        errorLevel = step.wait(pid);
     }
     if (morePid > 0)
         waitFor(morePid);
@@ -200,6 +227,13 @@ void pause()
     say({"\n"});
 }
 
+// A terminal would otherwise close before the user could read why nothing ran.
+void holdTerminal()
+{
+    if (isatty(STDIN_FILENO))
+        pause();
+}
+
 void echo(const BatchCommand &cmd)
 {
     // "ECHO OFF" / "ECHO ON" switch; "ECHO" alone reports; anything else is printed.
@@ -255,13 +289,29 @@ void runLine(const std::string &line)
 
 int main(int argc, char **argv)
 {
+    KeepSecretsOutOfCoreDumps();
+    const char *resultsPath = TakeResultsOption(argc, argv);
+    // "--file-id DEVICE:INODE" names the file the program wrote; nothing else is run.
+    std::string expectedId;
+    if (argc == 4 && std::strcmp(argv[1], "--file-id") == 0) {
+        expectedId = argv[2];
+        argv += 2;
+        argc -= 2;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: zorvex-cmd BATCHFILE\n");
+        std::fprintf(stderr,
+                     "usage: zorvex-cmd [--results=FILE] [--file-id DEVICE:INODE] BATCHFILE\n");
         return 2;
     }
-    const int fd = open(argv[1], O_RDONLY | O_CLOEXEC);
+    OpenStepResults(resultsPath);
+    std::string refused;
+    const int fd = OpenBatchFile(argv[1], expectedId, refused);
     if (fd < 0) {
-        std::fprintf(stderr, "zorvex-cmd: cannot open %s: %s\n", argv[1], std::strerror(errno));
+        const std::string message = "zorvex-cmd runs nothing: " + refused + ".";
+        say({message, "\n"});
+        // The program learns why through the result file, as for an engine that never ran.
+        EngineStep(std::vector<std::string>{argv[1]}).notStarted(message);
+        holdTerminal();
         return 1;
     }
     // Held until exit; the program watches it to tell a running script from a dead one.
@@ -278,7 +328,10 @@ int main(int argc, char **argv)
             break;
         text.append(buf, static_cast<size_t>(n));
     }
-    for (const std::string &line : SplitBatchLines(text))
+    const std::vector<std::string> lines = SplitBatchLines(text);
+    CountEngineSteps(lines);
+    for (const std::string &line : lines)
         runLine(line);
+    HoldIfStepsFailed();
     return errorLevel == 0 ? 0 : 1;
 }

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// What the engine calls of a job came to, as zorvex-cmd reports them in the result file the
+// program hands it (zorvex-cmd --results=FILE). The file is a line a record, fields separated
+// by one blank, text fields with control characters, blanks and '%' written as %XX:
+//
+//     zorvex-results 1
+//     total N
+//     begin I COMMAND
+//     end I exit|signal|unstarted VALUE TAIL
+//
+// Only the bytes are shared with the interpreter; this side is a plain reader.
+
+struct StepResult
+{
+    enum class End
+    {
+        Running,   // begun, no end recorded (yet)
+        Exited,    // value is the exit code
+        Signalled, // value is the signal
+        NotStarted // the engine never ran
+    };
+
+    int index = 0;
+    QString command; // as written in the script, the pass phrase masked
+    End end = End::Running;
+    int value = 0;
+    QString tail; // the last lines the engine printed, or the interpreter's own words
+
+    bool succeeded() const { return end == End::Exited && value == 0; }
+    bool ended() const { return end != End::Running; }
+    // "exit code 2", "ended by signal 9", "could not be started".
+    QString endText() const;
+    // The first argument that is not an option: the file (or user ID) the call works on.
+    QString subject() const;
+};
+
+struct JobResults
+{
+    bool valid = false; // the interpreter wrote its header: it reported what happened
+    int total = 0;
+    QList<StepResult> steps;
+
+    int ended() const;
+    const StepResult *step(int index) const;
+    // Steps that ended without success, in order.
+    QList<const StepResult *> failures() const;
+    // Output files the engine named in its messages ("Ciphertext file: x.pgp" and the like).
+    QStringList outputFiles() const;
+};
+
+JobResults ParseJobResults(const QByteArray &bytes);
+
+// %XX back to bytes.
+QByteArray UnescapeResultField(const QByteArray &field);
+
+// The message box text for a job that did not work: names the job and each failed step with
+// the engine's own words. Empty when every step succeeded.
+QString JobFailureText(const QString &jobName, const JobResults &results);
+
+// The status bar text for a job that worked.
+QString JobSuccessText(const QString &jobName, const JobResults &results);

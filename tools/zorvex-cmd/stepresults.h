@@ -1,0 +1,70 @@
+#pragma once
+
+#include <spawn.h>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <vector>
+
+// What each engine call of a script came to, handed back to the program through a result file
+// the program created (owner only) and named with --results=PATH. The program only reads it,
+// so the format is all the two sides share. One record a line, fields separated by one blank,
+// text fields with every byte at or below the blank, '%' and DEL written as %XX:
+//
+//     zorvex-results 1
+//     total N                    the script's engine calls
+//     begin I COMMAND            call I (from 1) starts; the pass phrase after -z masked
+//     end I exit CODE TAIL       call I ended with its exit code
+//     end I signal N TAIL        call I was killed by signal N
+//     end I unstarted 0 TAIL     call I never ran
+//
+// TAIL is the last lines the engine wrote to standard error (or our own words when it never
+// ran). Each record is written in one write() as soon as it is known, so a reader never sees
+// half a line, and the program can show progress while the script runs.
+
+// Removes "--results=PATH" from the front of the arguments; returns PATH or nullptr.
+const char *TakeResultsOption(int &argc, char **argv);
+
+// Opens the result file: only an existing regular file of our own user, never through a link.
+// Without one (no option, or a file refused) everything below still works, minus the records.
+void OpenStepResults(const char *path);
+
+// How many lines of the script call the engine; written as the "total" record.
+void CountEngineSteps(const std::vector<std::string> &lines);
+
+// One engine call: construct before starting it, route its standard error through
+// redirectErrors(), then report its end with exactly one of wait() or notStarted().
+class EngineStep
+{
+public:
+    explicit EngineStep(const std::vector<std::string> &words);
+    ~EngineStep();
+    EngineStep(const EngineStep &) = delete;
+    EngineStep &operator=(const EngineStep &) = delete;
+
+    // Sends the engine's standard error into a pipe we copy to ours, keeping the last lines.
+    void redirectErrors(posix_spawn_file_actions_t *actions);
+    // Waits for the engine while copying its messages; returns its error level.
+    int wait(pid_t pid);
+    // The engine never ran; the message is ours, already said on the terminal.
+    void notStarted(const std::string &message);
+
+private:
+    void finish(const std::string &kind, int value);
+
+    int m_index;
+    std::string m_command;
+    int m_pipe[2] = {-1, -1};
+    std::string m_output; // the tail of what the engine wrote
+    bool m_finished = false;
+};
+
+// After the script's last line: when an engine call failed, repeats what went wrong and keeps
+// the terminal open until a key is pressed (not when there is no terminal to read from).
+void HoldIfStepsFailed();
+
+// The last lines of text, at most maxLines of them and maxBytes long, without empty lines.
+std::string LastLines(std::string_view text, size_t maxLines, size_t maxBytes);
+
+// The escaping of the record fields.
+std::string EscapeResultField(std::string_view text);
