@@ -938,6 +938,7 @@ void Soak::runJob(long index)
         QThread::msleep(3);
     }
     watcher.finish();
+    RemoveLeftoverWorkFiles(); // as the next start does
     if (fault == StopWaiting ? m_stopClicked
         : fault == EngineKill || fault == EngineTerm || fault == EngineHup || fault == CmdKilled ||
                 fault == MarkerRemoved
