@@ -49,4 +49,4 @@ ctest --preset dev -j "$jobs"
 
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
-ctest --preset asan -j "$jobs" --label-exclude desktop
+ctest --preset asan -j "$jobs" --label-exclude 'desktop|soak'
