@@ -1,8 +1,10 @@
 #include "common.h"
+
 #include "printable.h"
 
 #include <csignal>
 #include <cstdio>
+#include <sstream>
 
 namespace zpgp {
 
@@ -82,6 +84,20 @@ std::string FailureText(const GpgResult &r)
 {
     const std::string m = r.lastMessage();
     return m.empty() ? "gpg failed" : m;
+}
+
+std::vector<std::string> Words(const std::string &text)
+{
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    for (std::string w; in >> w;)
+        words.push_back(w);
+    return words;
+}
+
+std::string ShortId(const std::string &keyId)
+{
+    return keyId.size() > 8 ? keyId.substr(keyId.size() - 8) : keyId;
 }
 
 } // namespace zpgp

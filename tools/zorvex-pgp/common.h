@@ -73,4 +73,10 @@ std::string ResolveKeyName(const Context &cx, const std::string &name);
 // gpg's last message, for the one line a failure reports.
 std::string FailureText(const GpgResult &r);
 
+// The blank-separated words of a status line's argument.
+std::vector<std::string> Words(const std::string &text);
+
+// PGP 2.6 showed key IDs as their last 8 hex digits.
+std::string ShortId(const std::string &keyId);
+
 } // namespace zpgp

@@ -12,20 +12,6 @@ namespace zpgp {
 
 namespace {
 
-std::vector<std::string> Words(const std::string &text)
-{
-    std::vector<std::string> words;
-    std::istringstream in(text);
-    for (std::string w; in >> w;)
-        words.push_back(w);
-    return words;
-}
-
-std::string ShortId(const std::string &hex)
-{
-    return hex.size() > 8 ? hex.substr(hex.size() - 8) : hex;
-}
-
 // IMPORT_OK's reason bits: what a known key gained.
 std::string Gains(long bits)
 {

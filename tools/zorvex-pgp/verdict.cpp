@@ -8,21 +8,6 @@ namespace zpgp {
 
 namespace {
 
-std::vector<std::string> Words(const std::string &text)
-{
-    std::vector<std::string> words;
-    std::istringstream in(text);
-    for (std::string w; in >> w;)
-        words.push_back(w);
-    return words;
-}
-
-// PGP 2.6 showed key IDs as their last 8 hex digits.
-std::string ShortId(const std::string &keyId)
-{
-    return keyId.size() > 8 ? keyId.substr(keyId.size() - 8) : keyId;
-}
-
 // "<key id> <user id>" as GOODSIG and its kin give it.
 std::string UserIdOf(const std::string &arg)
 {
