@@ -144,8 +144,11 @@ JobResults ParseJobResults(const QByteArray &bytes)
         const QList<QByteArray> f = line.split(' ');
         if (f.value(0) == "zorvex-results") {
             results.valid = true;
+            results.version = f.value(1).toInt();
         } else if (!results.valid) {
             break;
+        } else if (f.value(0) == "del" && f.size() >= 2) {
+            results.deleted.append(text(f.at(1)));
         } else if (f.value(0) == "total" && f.size() >= 2) {
             results.total = f.at(1).toInt();
         } else if (f.value(0) == "begin" && f.size() >= 3) {

@@ -9,10 +9,11 @@
 // program hands it (zorvex-cmd --results=FILE). The file is a line a record, fields separated
 // by one blank, text fields with control characters, blanks and '%' written as %XX:
 //
-//     zorvex-results 1
+//     zorvex-results VERSION
 //     total N
 //     begin I COMMAND
 //     end I exit|signal|unstarted VALUE TAIL
+//     del NAME                  (from version 2: a DEL line deleted the file NAME)
 //
 // Only the bytes are shared with the interpreter; this side is a plain reader.
 
@@ -43,8 +44,13 @@ struct StepResult
 struct JobResults
 {
     bool valid = false; // the interpreter wrote its header: it reported what happened
+    int version = 0;
     int total = 0;
     QList<StepResult> steps;
+    QStringList deleted; // by the script's DEL lines, as named there
+
+    // Whether the records say which files the script deleted; older interpreters did not.
+    bool reportsDeletions() const { return valid && version >= 2; }
 
     int ended() const;
     const StepResult *step(int index) const;

@@ -229,6 +229,22 @@ QString markerPath()
                : s.markerPath;
 }
 
+// Whether the marker, now gone, went by the script's own DEL line. zorvex-cmd records each
+// file its DEL lines delete, right after deleting it; until that record is read the marker
+// counts as taken by someone else. Without such records (no result file, an interpreter that
+// does not report deletions) the marker's going is all there is to know.
+bool markerDeletedByScript(const QString &marker)
+{
+    const RunnerState &s = runner();
+    if (s.resultPath.isEmpty())
+        return true;
+    QFile file(s.resultPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    const JobResults results = ParseJobResults(file.readAll());
+    return !results.reportsDeletions() || results.deleted.contains(QFileInfo(marker).fileName());
+}
+
 void forgetScript()
 {
     RunnerState &s = runner();
@@ -478,7 +494,18 @@ JobOutcome WaitForJob(QWidget *parent)
 {
     RunnerState &s = runner();
     const QString marker = markerPath();
-    if (!QFileInfo::exists(marker))
+    // Set when the marker went without the script's DEL line: someone else removed it, and
+    // whatever the job wrote so far is no result.
+    bool markerTaken = false;
+    auto markerGone = [&] {
+        if (QFileInfo::exists(marker))
+            return false;
+        if (markerDeletedByScript(marker))
+            return true;
+        markerTaken = true;
+        return false;
+    };
+    if (markerGone())
         return JobOutcome::Finished;
 
     QEventLoop loop;
@@ -494,7 +521,7 @@ JobOutcome WaitForJob(QWidget *parent)
     auto check = [&] {
         if (done)
             return;
-        if (!QFileInfo::exists(marker))
+        if (markerGone())
             return finish(JobOutcome::Finished);
         if (s.lockFd < 0)
             return; // nothing known about the script: only the marker or the user ends this
@@ -506,7 +533,7 @@ JobOutcome WaitForJob(QWidget *parent)
         if (lock != LockState::Free)
             return;
         // The interpreter deletes the marker before it lets go of the lock, so look again.
-        if (!QFileInfo::exists(marker))
+        if (markerGone())
             return finish(JobOutcome::Finished);
         const bool launcherGone = !processAlive(s.pid);
         if (s.lockSeen ||
@@ -545,7 +572,13 @@ JobOutcome WaitForJob(QWidget *parent)
         delete window.data();
     }
 
-    if (outcome == JobOutcome::ScriptEnded) {
+    if (outcome == JobOutcome::ScriptEnded && markerTaken) {
+        MessageBox::stop(parent,
+                         QStringLiteral("%1 did not finish properly: its marker file %2 was "
+                                        "removed before the job ended, so the files it wrote may "
+                                        "be incomplete and are not used. Please run it again.")
+                             .arg(jobName(), marker));
+    } else if (outcome == JobOutcome::ScriptEnded) {
         QFile::remove(marker);
         MessageBox::stop(parent,
                          QStringLiteral("%1 did not finish: its script ended before its last step, "

@@ -110,8 +110,10 @@ bool CreateJobMarker();
 // the user, removes the marker and returns false.
 bool StartBatchFile(const QString &name, int showState, QWidget *parent = nullptr);
 
-// Returns when the marker is gone (Finished), when the script ended without deleting it
-// (ScriptEnded, the user was told, the stale marker removed), or when the user pressed
+// Returns when the script's DEL line deleted the marker (Finished), when the script ended
+// without deleting it (ScriptEnded, the user was told, the stale marker removed; also when
+// someone else removed the marker meanwhile: the script is waited for all the same, since
+// what it wrote so far is no result), or when the user pressed
 // "Stop Waiting" in the small window the wait shows (Stopped). The event loop runs meanwhile,
 // woken by a watch on the marker's directory and a short timer; nothing spins.
 JobOutcome WaitForJob(QWidget *parent = nullptr);

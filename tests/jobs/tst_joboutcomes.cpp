@@ -31,6 +31,7 @@ private slots:
     void failingEngineIsReported_data();
     void failingEngineIsReported();
     void successNamesTheOutput();
+    void markerRemovedByOthersIsNoSuccess();
     void stoppedClipboardJobLeavesNoPlaintext();
     void leftoversOfAKilledProgramGoAtStart();
 
@@ -228,6 +229,26 @@ void TestJobOutcomes::successNamesTheOutput()
              JobOutcome::Finished);
     QCOMPARE(status, QStringList{QStringLiteral("Decryption of report.pgp done: wrote report.")});
     QVERIFY(MessageBox::shown().isEmpty());
+}
+
+// The engine itself removes the marker while the script still has its DEL line to run: the
+// listing it leaves behind is not taken for the keyring, and the user hears why.
+void TestJobOutcomes::markerRemovedByOthersIsNoSuccess()
+{
+    m_work->settings().write("[Keys]\r\nNumbrOfKeys=1\r\nKey1=1024/0000ABCD Jane\r\n");
+    qputenv("FAKE_PGP_UNLINK", kJobMarkerFile);
+    const JobOutcome outcome = RefreshKeyNames(nullptr);
+    QVERIFY(outcome != JobOutcome::Finished);
+    QVERIFY(m_work->settings().read().contains("Key1=1024/0000ABCD Jane"));
+    QVERIFY(!MessageBox::shown().isEmpty());
+    const QString text = MessageBox::shown().last().text;
+    QVERIFY2(text.contains(QLatin1String("Key list refresh")) &&
+                 text.contains(QLatin1String("was removed before the job ended")),
+             qPrintable(text));
+
+    // The same job whose own DEL line removes the marker is done.
+    qunsetenv("FAKE_PGP_UNLINK");
+    QCOMPARE(RefreshKeyNames(nullptr), JobOutcome::Finished);
 }
 
 void TestJobOutcomes::stoppedClipboardJobLeavesNoPlaintext()

@@ -201,6 +201,8 @@ void deleteFiles(const BatchCommand &cmd)
         if (unlink(name.c_str()) != 0) {
             say({"Cannot delete ", name, ": ", std::strerror(errno), "\n"});
             errorLevel = 1;
+        } else {
+            RecordDeletion(name);
         }
     }
 }

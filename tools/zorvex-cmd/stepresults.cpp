@@ -180,7 +180,7 @@ void OpenStepResults(const char *path)
     }
     fcntl(fd, F_SETFL, O_APPEND);
     results().fd = fd;
-    record("zorvex-results 1");
+    record("zorvex-results 2");
 }
 
 void CountEngineSteps(const std::vector<std::string> &lines)
@@ -302,6 +302,11 @@ void EngineStep::finish(const std::string &kind, int value)
            EscapeResultField(tail));
     if (kind != "exit" || value != 0)
         results().failures.push_back({m_command, statusText(kind, value), tail});
+}
+
+void RecordDeletion(const std::string &name)
+{
+    record("del " + EscapeResultField(name));
 }
 
 void HoldIfStepsFailed()

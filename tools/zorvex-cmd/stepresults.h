@@ -11,12 +11,13 @@
 // so the format is all the two sides share. One record a line, fields separated by one blank,
 // text fields with every byte at or below the blank, '%' and DEL written as %XX:
 //
-//     zorvex-results 1
+//     zorvex-results 2
 //     total N                    the script's engine calls
 //     begin I COMMAND            call I (from 1) starts; the pass phrase after -z masked
 //     end I exit CODE TAIL       call I ended with its exit code
 //     end I signal N TAIL        call I was killed by signal N
 //     end I unstarted 0 TAIL     call I never ran
+//     del NAME                   a DEL line deleted the file NAME (new in version 2)
 //
 // TAIL is the last lines the engine wrote to standard error (or our own words when it never
 // ran). Each record is written in one write() as soon as it is known, so a reader never sees
@@ -58,6 +59,10 @@ private:
     std::string m_output; // the tail of what the engine wrote
     bool m_finished = false;
 };
+
+// A DEL line deleted the file: the program learns from it that its marker file went by the
+// script's own hand, not someone else's.
+void RecordDeletion(const std::string &name);
 
 // After the script's last line: when an engine call failed, repeats what went wrong and keeps
 // the terminal open until a key is pressed (not when there is no terminal to read from).
