@@ -107,6 +107,11 @@ private slots:
         QTest::newRow("two signatures") << sig + sig << int(SignatureLayout::Detached);
         QTest::newRow("signature first") << sig + literal << int(SignatureLayout::Leading);
         QTest::newRow("literal only") << literal << int(SignatureLayout::None);
+        // Data in partial body chunks, and the packets after it still read.
+        QTest::newRow("partial lengths") << sig + QByteArray("\xcb\xe1"
+                                                             "b\x00\x04\x00\x00\x00\x00",
+                                                             9)
+                                         << int(SignatureLayout::Leading);
         QTest::newRow("armoured detached")
             << QByteArray("-----BEGIN PGP SIGNATURE-----\n\niAMEAAA=\n=abcd\n-----END PGP "
                           "SIGNATURE-----\n")

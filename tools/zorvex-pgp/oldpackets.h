@@ -3,6 +3,8 @@
 // form that GnuPG 1.4 no longer writes itself. Plain functions on bytes, no processes.
 #pragma once
 
+#include "packets.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,10 +31,6 @@ struct PacketFacts
     // Public-key encrypted data without integrity check, as PGP 2.x and version 3 keys make it.
     bool oldPublicKey() const;
 };
-
-// The binary packets of `data`: armoured blocks are decoded and joined (the signature of a
-// clear-signed text included); binary data comes back as it is. Damaged armour ends early.
-std::string Dearmor(std::string_view data);
 
 // Reads the packets of `data` (binary or armoured); stops quietly at anything malformed.
 PacketFacts ReadPacketFacts(std::string_view data);

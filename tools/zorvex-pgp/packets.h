@@ -1,28 +1,32 @@
-// A look at the packets at the start of an OpenPGP file, without gpg: enough to tell a detached
-// signature from a message that begins with its signature, and to name the keys gpg skips.
+// The one reader of OpenPGP data without gpg: radix-64 armour undone and packets taken apart,
+// enough to tell a detached signature from a message that begins with its signature, to name the
+// keys gpg skips, and for the PGP 2.x checks built on it.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace zpgp {
 
-struct PacketInfo
+// The binary packets of `data`: armoured blocks are decoded and joined (the signature of a
+// clear-signed text included, its checksum not checked); binary data comes back as it is.
+// Damaged armour ends early.
+std::string Dearmor(std::string_view data);
+
+struct Packet
 {
+    bool cut = false; // the data ended before the length the header gave
     int tag = 0;
-    std::size_t bodyOffset = 0; // into the de-armoured data
-    std::size_t bodyLength = 0; // to the end of the data when the length is not given
-    bool lengthKnown = true;
+    std::size_t start = 0; // first byte of the header
+    std::size_t end = 0;   // one past the body
+    std::string body;      // partial body chunks joined
 };
 
-// The binary form: radix-64 armour decoded (its checksum not checked), binary data as it is.
-std::string Unarmor(std::string_view data);
-
-// The packet headers of `data`, at most `limit` of them; stops at the first damaged header.
-std::vector<PacketInfo> ScanPackets(std::string_view data, std::size_t limit);
+// The packet at `pos`, moving `pos` past it; false, with `pos` left alone, when the data ends or
+// holds no packet header there.
+bool NextPacket(std::string_view data, std::size_t &pos, Packet &p);
 
 enum class SignatureLayout
 {
