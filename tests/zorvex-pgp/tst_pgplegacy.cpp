@@ -218,7 +218,7 @@ private slots:
             << QStringList{"idea-conv.pgp", "-z", "idea pass"} << 0 << QByteArray();
         QTest::newRow("IDEA conventional, wrong pass phrase")
             << QStringList{"idea-conv.pgp", "-z", "wrong"} << 32
-            << QByteArray("the pass phrase may be wrong");
+            << QByteArray("pass phrase");
         QTest::newRow("MD5 signed") << QStringList{"md5-signed.pgp"} << 0
                                     << QByteArray("Good signature from user \"Olga Oldkey");
         QTest::newRow("MD5 clear-signed") << QStringList{"md5-clear.asc"} << 0

@@ -9,6 +9,7 @@
 // marker file is still there the script died before its DEL line.
 
 #include "batchline.h"
+#include "enginetemps.h"
 #include "passphrase.h"
 #include "safefiles.h"
 #include "stepresults.h"
@@ -164,6 +165,7 @@ void runEngine(const BatchCommand &cmd)
         errorLevel = 9009;
     } else {
         errorLevel = step.wait(pid);
+        RemoveEngineTemps();
     }
     if (morePid > 0)
         waitFor(morePid);
@@ -332,8 +334,10 @@ int main(int argc, char **argv)
     }
     const std::vector<std::string> lines = SplitBatchLines(text);
     CountEngineSteps(lines);
+    StartEngineTempList();
     for (const std::string &line : lines)
         runLine(line);
+    EndEngineTempList();
     HoldIfStepsFailed();
     return errorLevel == 0 ? 0 : 1;
 }

@@ -3,7 +3,10 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <string>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -96,6 +99,33 @@ bool Interrupted()
     return g_interrupted != 0;
 }
 
+namespace {
+
+// zorvex-cmd removes, after we end, the temporary outputs named in its list: the one way to
+// clean up after a SIGKILL, which no handler sees.
+void NoteForBatchInterpreter(const std::string &path)
+{
+    const char *list = std::getenv("ZORVEX_PGP_TEMPS");
+    if (!list || !*list)
+        return;
+    std::string line = path;
+    if (line.empty() || line[0] != '/') {
+        char cwd[PATH_MAX];
+        if (!getcwd(cwd, sizeof cwd))
+            return;
+        line = std::string(cwd) + "/" + line;
+    }
+    line += '\n';
+    const int fd = open(list, O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    if (write(fd, line.data(), line.size()) < 0) {
+    }
+    close(fd);
+}
+
+} // namespace
+
 bool RememberTemp(const std::string &path)
 {
     if (path.size() >= PATH_MAX)
@@ -104,6 +134,7 @@ bool RememberTemp(const std::string &path)
         if (!g_used[i]) {
             std::memcpy(g_paths[i], path.c_str(), path.size() + 1);
             g_used[i] = 1;
+            NoteForBatchInterpreter(path);
             return true;
         }
     }

@@ -214,8 +214,8 @@ int DoKeyAdd(Context &cx)
         Fail(kInvalidFile, "'" + a[0] + "' holds no keys.");
     if (!r.has("IMPORT_RES") || (r.exitCode != 0 && !r.has("IMPORT_OK")))
         Fail(kKeyError, "Adding keys from '" + a[0] + "' failed: " + FailureText(r) + ".");
-    const int code = ReportImport(cx, r, a[0], old.added);
-    return old.code != kOk ? old.code : code;
+    // Success when anything at all was added, by either GnuPG.
+    return ReportImport(cx, r, a[0], old.added);
 }
 
 int DoKeyRemove(Context &cx)

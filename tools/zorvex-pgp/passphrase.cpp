@@ -123,7 +123,9 @@ GpgResult TryPassphrase(Context &cx, const GpgCall &base, const std::string &pas
     call.passphrase = passphrase;
     if (!passphrase.empty()) {
         ForgetCachedPassphrases(cx);
-        call.args.insert(call.args.begin(), "--no-symkey-cache");
+        // GnuPG 1.4 (call.program set) keeps no cache and does not know the option.
+        if (call.program.empty())
+            call.args.insert(call.args.begin(), "--no-symkey-cache");
         cx.passphraseTried = true;
     }
     return Run(cx, call);

@@ -189,14 +189,15 @@ void DecryptFailure(const Context &cx, const GpgResult &r, const std::string &in
         Fail(kFileError, "Cannot write the plaintext of '" + input + "' to '" + output +
                              "': " + why + "; nothing written.");
     }
-    if (IdeaMessage(r))
-        Fail(code, cannot + "it was encrypted with IDEA by PGP 2.x, a cipher GnuPG 2 does not use "
-                            "for messages without integrity protection.");
     if (encrypted && BadPassphrase(r)) {
         if (cx.passphraseTried)
             Fail(code, cannot + "bad pass phrase.");
         Fail(code, cannot + "a pass phrase is needed and none was given (use -z).");
     }
+    // Reached only without gpg1, or after gpg1 too turned the message down.
+    if (IdeaMessage(r))
+        Fail(code, cannot + "it was encrypted with IDEA by PGP 2.x, a cipher GnuPG 2 does not use "
+                            "for messages without integrity protection.");
     if (!symmetric && r.has("NO_SECKEY") && !r.has("DECRYPTION_OKAY"))
         Fail(kPublicDecrypt,
              cannot + "you do not have the secret key needed to decrypt this file.");
