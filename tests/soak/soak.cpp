@@ -764,7 +764,8 @@ void Soak::runJob(long index)
             outputs.append({output, "the engine must refuse to write over its input"});
         }
         if (fault == ReadOnlyInput)
-            ::chmod(QFile::encodeName(full(name)).constData(), 0444);
+            // Read-only for its owner; no more readable by others than it was.
+            ::chmod(QFile::encodeName(full(name)).constData(), 0400);
         options.SigIntact = kind == EncPub ? 1 : 0;
         const QString input = at(name);
         const QString outArg = out.isEmpty() ? QString() : at(out);
@@ -853,7 +854,7 @@ void Soak::runJob(long index)
                 keeps.append({path, taken});
         }
         if (fault == ReadOnlyInput && !keeps.isEmpty())
-            ::chmod(QFile::encodeName(keeps.first().path).constData(), 0444);
+            ::chmod(QFile::encodeName(keeps.first().path).constData(), 0400);
         typed = fault == WrongPass ? rng.secret() : dirPass;
         dirConfirm = rng.chance(4) ? typed + QLatin1Char('x') : typed;
         const BulkMode mode = kind == DirEnc ? BulkMode::Encrypt : BulkMode::Decrypt;
