@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -160,8 +161,14 @@ GpgResult RunGpg(const GpgCall &call)
     {
         // The handlers must know this gpg from its first moment, to stop it when the run ends.
         SignalsHeld held;
+        const pid_t engine = ::getpid();
         pid = ::fork();
         if (pid == 0) {
+            // gpg goes with us: a gpg outliving a killed engine would write its output after
+            // the temporary file was cleaned up.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != engine)
+                ::_exit(127);
             ResetSignalsForChild();
             ::dup2(statusPipe[1], kStatusFd);
             if (call.passphrase)
