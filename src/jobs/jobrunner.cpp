@@ -1,6 +1,9 @@
 #include "jobrunner.h"
 
 #include "core/settings.h"
+#include "jobs/joblock.h"
+#include "jobs/waitwindow.h"
+#include "jobs/workfilelist.h"
 #include "platform/launcher.h"
 #include "platform/messagebox.h"
 #include "platform/settingsdir.h"
@@ -16,10 +19,7 @@
 #include <QFileSystemWatcher>
 #include <QLabel>
 #include <QPointer>
-#include <QPushButton>
 #include <QTimer>
-#include <QUrl>
-#include <QVBoxLayout>
 
 #include <cerrno>
 #include <csignal>
@@ -31,8 +31,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr auto kWorkFileList = "workfiles";
 
 struct RunnerState
 {
@@ -79,18 +77,6 @@ LockState probeLock(int fd)
 
 // A detached process is reaped by whoever adopted it, which may never happen in a
 // container: a zombie counts as gone.
-bool processAlive(qint64 pid)
-{
-    if (pid <= 0)
-        return false;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return ::kill(static_cast<pid_t>(pid), 0) == 0;
-    const QByteArray line = stat.readAll();
-    const qsizetype paren = line.lastIndexOf(')');
-    return paren < 0 || paren + 2 >= line.size() || line.at(paren + 2) != 'Z';
-}
-
 void closeFd(int &fd)
 {
     if (fd >= 0)
@@ -98,56 +84,11 @@ void closeFd(int &fd)
     fd = -1;
 }
 
-QString workFileListPath()
-{
-    return QDir(SettingsDirectory()).absoluteFilePath(QString::fromLatin1(kWorkFileList));
-}
-
-// The list on disk: one "pid path" line a file, the path percent-encoded.
-QList<QPair<qint64, QString>> readWorkFileList()
-{
-    QList<QPair<qint64, QString>> entries;
-    QFile file(workFileListPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return entries;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        const qsizetype blank = line.indexOf(' ');
-        if (blank <= 0)
-            continue;
-        entries.append(
-            {line.left(blank).toLongLong(), QUrl::fromPercentEncoding(line.mid(blank + 1))});
-    }
-    return entries;
-}
-
-void writeWorkFileList(const QList<QPair<qint64, QString>> &entries)
-{
-    const QString path = workFileListPath();
-    if (entries.isEmpty()) {
-        QFile::remove(path);
-        return;
-    }
-    QByteArray bytes;
-    for (const auto &entry : entries)
-        bytes +=
-            QByteArray::number(entry.first) + ' ' + QUrl::toPercentEncoding(entry.second) + '\n';
-    EnsureDirectoryFor(path);
-    WriteJobFile(path, bytes);
-}
-
 // Our own entries of the list on disk follow the files still in our care.
 void syncWorkFileList()
 {
     const RunnerState &s = runner();
-    const qint64 self = QCoreApplication::applicationPid();
-    QList<QPair<qint64, QString>> entries;
-    for (const auto &entry : readWorkFileList()) {
-        if (entry.first != self)
-            entries.append(entry);
-    }
-    for (const QString &file : s.workFiles + s.abandonedFiles)
-        entries.append({self, file});
-    writeWorkFileList(entries);
+    SetOwnWorkFiles(s.workFiles + s.abandonedFiles);
 }
 
 // The stopped job's work files go once its script no longer holds its batch file.
@@ -255,70 +196,6 @@ void forgetScript()
 }
 
 // The small modeless window that says a job is running and lets the user stop waiting.
-QDialog *makeWaitWindow(QWidget *parent)
-{
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
-        return nullptr;
-    // Under a modal dialog (the one whose OK started the job) only its children take input.
-    if (QWidget *modal = QApplication::activeModalWidget())
-        parent = modal;
-    auto *window = new QDialog(parent);
-    window->setObjectName(QStringLiteral("jobWaitWindow"));
-    window->setWindowTitle(QString::fromUtf8("Zorvex\u00ae 5.0 - Job running"));
-    if (!runner().jobName.isEmpty())
-        window->setWindowTitle(window->windowTitle() + QStringLiteral(": ") + runner().jobName);
-    window->setModal(false);
-    auto *layout = new QVBoxLayout(window);
-    auto *label = new QLabel(QStringLiteral("PGP is running in its terminal window.\n"
-                                            "The program carries on when the job has finished."),
-                             window);
-    label->setObjectName(QStringLiteral("jobWaitLabel"));
-    auto *progress = new QLabel(window);
-    progress->setObjectName(QStringLiteral("jobProgressLabel"));
-    progress->hide();
-    auto *stop = new QPushButton(QStringLiteral("Stop Waiting"), window);
-    stop->setObjectName(QStringLiteral("stopWaitingButton"));
-    stop->setAutoDefault(false);
-    layout->addWidget(label);
-    layout->addWidget(progress);
-    layout->addWidget(stop);
-    QObject::connect(stop, &QPushButton::clicked, window, &QDialog::reject);
-    window->show();
-    return window;
-}
-
-// The lock that keeps two instances' jobs in one directory apart. Returns the descriptor,
-// -1 when the lock file cannot be used (`why` says so) or -2 when another job holds it.
-int takeDirectoryLock(const QByteArray &path, QString &why)
-{
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const int fd =
-            ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            why = QString::fromLocal8Bit(std::strerror(errno));
-            return -1;
-        }
-        struct stat held;
-        if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
-            ::close(fd);
-            why = QStringLiteral("it is not a regular file");
-            return -1;
-        }
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            ::close(fd);
-            return -2;
-        }
-        // Its holder removes the file before letting go: a lock on a removed file guards
-        // nothing, so take the one that is there now.
-        struct stat now;
-        if (::lstat(path.constData(), &now) == 0 && now.st_dev == held.st_dev &&
-            now.st_ino == held.st_ino)
-            return fd;
-        ::close(fd);
-    }
-    return -2;
-}
-
 } // namespace
 
 QString &JobScript()
@@ -353,7 +230,7 @@ JobGuard::JobGuard(QWidget *parent, bool quiet)
     m_lockPath =
         QFile::encodeName(QDir::current().absoluteFilePath(QString::fromLatin1(kJobLockFile)));
     QString why;
-    m_lockFd = takeDirectoryLock(m_lockPath, why);
+    m_lockFd = TakeDirectoryLock(m_lockPath, why);
     if (m_lockFd < 0) {
         if (!quiet)
             MessageBox::information(
@@ -535,7 +412,7 @@ JobOutcome WaitForJob(QWidget *parent)
         // The interpreter deletes the marker before it lets go of the lock, so look again.
         if (markerGone())
             return finish(JobOutcome::Finished);
-        const bool launcherGone = !processAlive(s.pid);
+        const bool launcherGone = !ProcessAlive(s.pid);
         if (s.lockSeen ||
             (launcherGone && (s.withoutTerminal || s.started.elapsed() > kJobStartGraceMs)))
             finish(JobOutcome::ScriptEnded);
@@ -550,7 +427,7 @@ JobOutcome WaitForJob(QWidget *parent)
         timer.setInterval(kJobLivenessIntervalMs);
         QObject::connect(&timer, &QTimer::timeout, &loop, check);
         timer.start();
-        QPointer<QDialog> window = makeWaitWindow(parent);
+        QPointer<QDialog> window = MakeWaitWindow(parent, runner().jobName);
         if (window) {
             QObject::connect(window, &QDialog::rejected, &loop,
                              [&] { finish(JobOutcome::Stopped); });
@@ -672,31 +549,6 @@ bool ReleaseWorkFiles()
     s.workFiles.clear();
     syncWorkFileList();
     return true;
-}
-
-QStringList RemoveLeftoverWorkFiles(QStringList *notRemoved)
-{
-    const qint64 self = QCoreApplication::applicationPid();
-    QStringList removed;
-    QList<QPair<qint64, QString>> kept;
-    for (const auto &entry : readWorkFileList()) {
-        // A program still running looks after its own files.
-        if (entry.first != self && processAlive(entry.first)) {
-            kept.append(entry);
-            continue;
-        }
-        if (!QFileInfo::exists(entry.second))
-            continue;
-        if (QFile::remove(entry.second)) {
-            removed.append(entry.second);
-        } else {
-            kept.append(entry);
-            if (notRemoved)
-                notRemoved->append(entry.second);
-        }
-    }
-    writeWorkFileList(kept);
-    return removed;
 }
 
 JobOutcome RunJobScript(const QString &tail, QWidget *parent, const QString &name)
