@@ -326,9 +326,6 @@ JobOutcome RunBulkJob(BulkMode mode, const QString &directory, const QString &pa
 
     bool everything = false;
     const QString report = BulkReport(mode, entries, run.results, &everything);
-    // The script's last line wipes bulke.bat; should that step have been killed, the pass
-    // phrase in it must not stay behind either.
-    QFile::remove(QString::fromLatin1(kBulkBatchFile));
     if (everything) {
         MessageBox::information(parent, report);
         ShowJobStatus(report.section(QLatin1Char('\n'), -1));
