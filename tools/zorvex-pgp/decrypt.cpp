@@ -25,14 +25,18 @@ int DoVerifyDetached(Context &cx, const std::string &sig, const std::string &dat
     call.args = BaseArgs(cx);
     call.args.insert(call.args.end(), {"--verify", "--", sig, data});
     GpgResult r = Run(cx, call);
-    if (RetryWithGpg1(cx, r, sig))
+    const bool viaGpg1 = RetryWithGpg1(cx, r, sig);
+    if (viaGpg1)
         r = VerifyWithGpg1(cx, sig, data);
     if (!HasSignatureVerdict(r)) {
         if (r.has("NODATA") && !r.has("NEWSIG"))
             Fail(kFileError, "'" + sig + "' holds no signature.");
-        Fail(kSignatureCheck, "'" + sig + "' is not a detached signature of '" + data +
-                                  "': " + FailureText(r) + ".");
+        const std::string why =
+            "'" + sig + "' is not a detached signature of '" + data + "': " + FailureText(r) + ".";
+        Fail(kSignatureCheck, viaGpg1 ? WithGpg1Note(why) : why);
     }
+    if (viaGpg1)
+        Say(Gpg1Note(sig));
     Say("File '" + sig + "' is a detached signature of '" + data + "'.");
     const int code = ReportSignatures(r, sig);
     if (code == kOk && r.exitCode != 0)
@@ -203,24 +207,42 @@ int DoDecrypt(Context &cx)
     call.sink = &sink;
     GpgResult r;
     int writeError = 0;
-    if (DecryptWithGpg1First(cx, input)) {
+    bool viaGpg1 = DecryptWithGpg1First(cx, input);
+    if (viaGpg1) {
         r = DecryptWithGpg1(cx, input, out.temp());
     } else {
         r = RunWithSecretKey(cx, call, true);
         writeError = sink.finish();
         // PGP 2.x material that GnuPG 2 turned down is read again by gpg1, into the same file.
-        if (RetryWithGpg1(cx, r, input)) {
+        viaGpg1 = RetryWithGpg1(cx, r, input);
+        if (viaGpg1) {
             writeError = 0;
             r = DecryptWithGpg1(cx, input, out.temp());
         }
     }
 
-    if (!DataComplete(r))
-        DecryptFailure(cx, r, input, out.finalName());
+    if (!DataComplete(r)) {
+        try {
+            DecryptFailure(cx, r, input, out.finalName());
+        } catch (Failure &f) {
+            // Still one line: the reason, then which program read the message.
+            if (viaGpg1)
+                f.message = WithGpg1Note(f.message);
+            throw;
+        }
+    }
+    const std::string stored = StoredName(r);
+    const bool eyesOnly = stored == "_CONSOLE" && !o.keepSignature;
+    // A plaintext that could not be written ends the run with that one line; the signature
+    // report would only bury it.
+    if (writeError != 0 && !eyesOnly)
+        Fail(kFileError, "Cannot write output file '" + out.finalName() +
+                             "': " + std::strerror(writeError) + "; nothing written.");
+    if (viaGpg1)
+        Say(Gpg1Note(input));
     const int sigResult = ReportSignatures(r, input);
 
-    const std::string stored = StoredName(r);
-    if (stored == "_CONSOLE" && !o.keepSignature) {
+    if (eyesOnly) {
         // For your eyes only: shown as it came, nothing written. Should gpg have named it only
         // after the text, what went to the file is shown from there.
         if (!sink.toConsole()) {
@@ -230,9 +252,6 @@ int DoDecrypt(Context &cx)
         out.discard();
         return sigResult;
     }
-    if (writeError != 0)
-        Fail(kFileError, "Cannot write output file '" + out.finalName() +
-                             "': " + std::strerror(writeError) + "; nothing written.");
     if (restore) {
         const std::string safe = SafeStoredName(stored);
         std::string name = safe.empty() ? BaseName(planned) : safe;

@@ -95,19 +95,23 @@ std::vector<ListedKey> ListLegacy(const Context &cx, const std::vector<std::stri
     return keys;
 }
 
-void Announce(const std::string &input)
+// The version 3 key with this 16-digit key ID is in the legacy ring.
+bool LegacyHasKey(const Context &cx, const std::string &keyId)
 {
-    Say("'" + input + "' uses PGP 2.x algorithms (IDEA, MD5); GnuPG 1.4 reads it.");
+    if (keyId.size() != 16 || !LegacyRingInUse() || !HaveGpg1())
+        return false;
+    for (const ListedKey &k : ListLegacy(cx, {keyId}, false)) {
+        if (k.keyId == keyId)
+            return true;
+    }
+    return false;
 }
 
-std::string ErrsigHashAlgorithm(const GpgResult &r)
+// Signature first, then the data, nothing missing: how PGP 2.x wrote a signed message.
+bool WholeOldOrderMessage(const std::string &input)
 {
-    // "ERRSIG <keyid> <pkalgo> <hashalgo> ..."
-    const std::string a = r.arg("ERRSIG");
-    const auto s1 = a.find(' ');
-    const auto s2 = s1 == std::string::npos ? s1 : a.find(' ', s1 + 1);
-    const auto s3 = s2 == std::string::npos ? s2 : a.find(' ', s2 + 1);
-    return s2 == std::string::npos ? std::string() : a.substr(s2 + 1, s3 - s2 - 1);
+    const std::string head = ReadWholeFile(input, 1 << 16);
+    return ClassifySignature(head) == SignatureLayout::Leading && !ReadPacketFacts(head).cut;
 }
 
 [[noreturn]] void OldSignFailure(const LegacyCryptJob &job, const GpgResult &r)
@@ -335,33 +339,42 @@ bool DecryptWithGpg1First(const Context &cx, const std::string &input)
         if (!HaveGpg1())
             Fail(kConventionalDecrypt,
                  "'" + input + "' is a PGP 2.x message (IDEA): install gnupg1 to read it.");
-        Announce(input);
         return true;
     }
     if (facts.recipients.empty() || !LegacyRingInUse() || !HaveGpg1())
         return false;
     for (const ListedKey &k : ListLegacy(cx, {}, true)) {
         for (const std::string &id : facts.recipients) {
-            if (k.keyId == id) {
-                Announce(input);
+            if (k.keyId == id)
                 return true;
-            }
         }
     }
     return false;
 }
 
-bool RetryWithGpg1(const Context &, const GpgResult &r, const std::string &input)
+bool RetryWithGpg1(const Context &cx, const GpgResult &r, const std::string &input)
 {
-    // An MD5 signature, or the PGP 2.x order (signature before the data) GnuPG 2 cannot follow.
-    const bool md5 = ErrsigHashAlgorithm(r) == "1";
-    const bool oldOrder =
-        r.exitCode != 0 && r.has("PLAINTEXT") && !r.has("NEWSIG") && !r.has("BEGIN_DECRYPTION");
-    if (md5 || oldOrder) {
+    // ERRSIG <keyid> <pkalgo> <hashalgo> <class> <time> <rc> [<fingerprint>]: the fingerprint
+    // is "-" when GnuPG 2 does not have the key (older versions leave it out and say rc 9).
+    const std::vector<std::string> errsig = Words(r.arg("ERRSIG"));
+    const bool md5 = errsig.size() > 2 && errsig[2] == "1";
+    const bool keyInGpg2 =
+        errsig.size() > 6 ? errsig[6] != "-" : errsig.size() > 5 && errsig[5] != "9";
+    // An MD5 signature by a key GnuPG 2 holds is today's key with an old digest: gpg1 could
+    // not check it either, as it has no such key, so GnuPG 2's verdict stands.
+    if (md5 && !keyInGpg2) {
         if (!HaveGpg1())
             Fail(kSignatureCheck,
                  "'" + input + "' has a PGP 2.x signature (MD5): install gnupg1 to check it.");
-        Announce(input);
+        return LegacyHasKey(cx, errsig[0]);
+    }
+    // The PGP 2.x order (signature before the data) that GnuPG 2 did not follow; a message cut
+    // short fails the same way in GnuPG 2 and must not be read a second time.
+    if (r.exitCode != 0 && r.has("PLAINTEXT") && !r.has("NEWSIG") && !r.has("BEGIN_DECRYPTION") &&
+        WholeOldOrderMessage(input)) {
+        if (!HaveGpg1())
+            Fail(kSignatureCheck,
+                 "'" + input + "' has a PGP 2.x signature (MD5): install gnupg1 to check it.");
         return true;
     }
     if (r.has("NO_SECKEY") && !r.has("DECRYPTION_OKAY") && !HaveGpg1() &&
@@ -369,6 +382,16 @@ bool RetryWithGpg1(const Context &, const GpgResult &r, const std::string &input
         Fail(kPublicDecrypt,
              "'" + input + "' looks like a PGP 2.x message (IDEA): install gnupg1 to read it.");
     return false;
+}
+
+std::string Gpg1Note(const std::string &input)
+{
+    return "'" + input + "' uses PGP 2.x algorithms (IDEA, MD5); GnuPG 1.4 reads it.";
+}
+
+std::string WithGpg1Note(const std::string &message)
+{
+    return message + " It uses PGP 2.x algorithms (IDEA, MD5), read through GnuPG 1.4.";
 }
 
 GpgResult DecryptWithGpg1(Context &cx, const std::string &input, const std::string &outTemp)

@@ -51,8 +51,13 @@ int RevokeLegacyKey(Context &cx, const ListedKey &key, const std::vector<std::st
 
 // Decrypting: true when the message is PGP 2.x and gpg1 should read it (before GnuPG 2 is
 // tried, or after GnuPG 2 reported what it cannot do). Without gpg1 they end the run saying so.
+// Material that only looks old (an MD5 signature by a key in the GnuPG 2 ring, a cut message)
+// keeps GnuPG 2's verdict: gpg1 has none of those keys.
 bool DecryptWithGpg1First(const Context &cx, const std::string &input);
 bool RetryWithGpg1(const Context &cx, const GpgResult &r, const std::string &input);
+// The line that says gpg1 read `input`; a failure instead carries it in its one line.
+std::string Gpg1Note(const std::string &input);
+std::string WithGpg1Note(const std::string &message);
 GpgResult DecryptWithGpg1(Context &cx, const std::string &input, const std::string &outTemp);
 GpgResult VerifyWithGpg1(Context &cx, const std::string &sig, const std::string &data);
 

@@ -39,11 +39,13 @@ std::string UncheckableReason(const std::vector<std::string> &w)
     const std::string id = w.size() > 1 ? ShortId(w[1]) : "?";
     const long rc = w.size() > 6 ? std::strtol(w[6].c_str(), nullptr, 10) : 0;
     const int digest = w.size() > 3 ? std::atoi(w[3].c_str()) : 0;
-    if (rc == 9)
+    // The fingerprint is "-" when the key is not there, whatever else went wrong.
+    if (rc == 9 || (w.size() > 7 && w[7] == "-"))
         return "Key matching expected Key ID " + id +
                " not found on the key ring.\nWARNING: Can't find the right public key-- can't "
                "check signature integrity.";
-    if (rc == 5 || rc == 149)
+    // A clear-signed text announcing MD5 is "general error" to GnuPG 2, for the same reason.
+    if (rc == 5 || rc == 149 || (rc == 1 && digest == 1))
         return "WARNING: Signature by key ID " + id + " uses the " +
                (digest == 1 ? std::string("MD5") : "digest algorithm " + std::to_string(digest)) +
                " message digest, which GnuPG no longer accepts-- can't check signature "
