@@ -169,6 +169,19 @@ class TestPgpEngine : public QObject
                   ReadFile(peer("letter.sig")) + ReadFile(peer("literal.pgp")));
         // PGP 2.x conventional encryption: one old-style encrypted packet, IDEA implied.
         WriteFile(peer("idea.pgp"), "\xa4\x28" + QByteArray(40, '\x5a'));
+        // IDEA without integrity check to today's key: only GnuPG 1.4 still writes it.
+        if (!QStandardPaths::findExecutable(QStringLiteral("gpg1")).isEmpty()) {
+            QVERIFY(QDir(m_peer.path()).mkdir(QStringLiteral("g1")));
+            const QStringList g1{"--homedir", peer("g1"), "--batch", "--trust-model", "always"};
+            const QString alicePub =
+                qEnvironmentVariable("ZORVEX_SOURCE_DIR") + "/tests/fixtures/alice.pub.asc";
+            QCOMPARE(exec(QStringLiteral("gpg1"), g1 + QStringList{"--import", alicePub}).code, 0);
+            QCOMPARE(exec(QStringLiteral("gpg1"),
+                          g1 + QStringList{"--cipher-algo", "IDEA", "--disable-mdc", "-r", kAlice,
+                                           "-e", "-o", peer("idea-v4.pgp"), peer("letter.txt")})
+                         .code,
+                     0);
+        }
         m_peerReady = true;
     }
 
@@ -392,6 +405,9 @@ private slots:
                                          << QByteArray("Good signature from user") << "leading";
         QTest::newRow("PGP 2.x IDEA")
             << false << QStringList{"idea.pgp", "-z", "x"} << 32 << QByteArray() << QString();
+        QTest::newRow("IDEA to today's key")
+            << false << QStringList{"idea-v4.pgp", "-z", "alice pass"} << 31
+            << QByteArray("encrypted with IDEA by PGP 2.x") << QString();
         QTest::newRow("expired recipient")
             << true << QStringList{"-e", "letter.txt", "expy@example.org"} << 21
             << QByteArray("the key of 'expy@example.org' has expired") << QString();
@@ -407,6 +423,8 @@ private slots:
         QFETCH(QByteArray, said);
         QFETCH(QString, output);
         makePeerMessages();
+        if (args.first() == QLatin1String("idea-v4.pgp") && !QFile::exists(peer(args.first())))
+            QSKIP("gpg1 (Debian package gnupg1) is not installed to make this message");
         for (const QString &a : args) {
             if (QFile::exists(peer(a)) && !a.isEmpty())
                 QVERIFY(QFile::copy(peer(a), work(a)));
