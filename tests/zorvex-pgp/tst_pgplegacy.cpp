@@ -204,6 +204,16 @@ private slots:
                                 "\n            Key fingerprint = 91 1F 77 16 D5 4E 44 76  66 BD "
                                 "68 09 F9 08 CE 4C\n1 matching key found."),
                  r.out.constData());
+
+        // A key ring named for -ka gets the key itself; a GnuPG 2 key box cannot hold it.
+        r = pgp({"-ka", "olga.pub.pgp", "old"});
+        QVERIFY2(r.err.contains("added to the key ring '" + work("old.pgp").toUtf8() + "'"),
+                 r.err.constData());
+        QVERIFY(pgp({"-kv", "olga", "old"}).out.contains(kOlgaLine.toUtf8()));
+        QCOMPARE(pgp({"-ka", m_fixtures + "../alice.pub.asc", "box"}).code, 0);
+        r = pgp({"-ka", "olga.pub.pgp", "box"});
+        QCOMPARE(r.code, 10);
+        QVERIFY2(r.err.contains("(a GnuPG 2 key box) cannot hold; not added"), r.err.constData());
     }
 
     // Material made outside the program, read through GnuPG 1.4 with one line saying so.
@@ -217,8 +227,7 @@ private slots:
         QTest::newRow("IDEA conventional")
             << QStringList{"idea-conv.pgp", "-z", "idea pass"} << 0 << QByteArray();
         QTest::newRow("IDEA conventional, wrong pass phrase")
-            << QStringList{"idea-conv.pgp", "-z", "wrong"} << 32
-            << QByteArray("pass phrase");
+            << QStringList{"idea-conv.pgp", "-z", "wrong"} << 32 << QByteArray("pass phrase");
         QTest::newRow("MD5 signed") << QStringList{"md5-signed.pgp"} << 0
                                     << QByteArray("Good signature from user \"Olga Oldkey");
         QTest::newRow("MD5 clear-signed") << QStringList{"md5-clear.asc"} << 0

@@ -46,6 +46,13 @@ bool LegacyRingInUse()
     return ::stat((LegacyHome() + "/pubring.gpg").c_str(), &st) == 0 && st.st_size > 0;
 }
 
+// GnuPG 2's key box format: "KBXf" in its first blob's header.
+bool IsKeybox(const std::string &path)
+{
+    const std::string head = ReadWholeFile(path, 12);
+    return head.size() >= 12 && head.compare(8, 4, "KBXf") == 0;
+}
+
 void MakePrivateDir(const std::string &dir)
 {
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
@@ -235,22 +242,42 @@ LegacyAdd AddLegacyKeys(Context &cx, const std::string &file)
         result.code = kKeyError;
         return result;
     }
+    // A named ring gets them itself, unless GnuPG 2 made it a key box, which gpg1 cannot write.
+    const std::string ring = cx.keyring ? *cx.keyring : LegacyHome() + "/pubring.gpg";
+    if (cx.keyring && IsKeybox(ring)) {
+        Say("'" + file + "' holds " + (one ? "a PGP 2.x key" : "PGP 2.x keys") +
+            " (version 3), which the key ring '" + ring +
+            "' (a GnuPG 2 key box) cannot hold; not added. Add " + (one ? "it" : "them") +
+            " without naming a key ring, or to a new one.");
+        result.code = kKeyError;
+        return result;
+    }
+    const bool ringExisted = Exists(ring);
     EnsureLegacyHome();
     // The keys go through a private scratch file: a secret ring must never be readable by others.
     OutputFile scratch(LegacyHome() + "/import");
     WriteFile(scratch.temp(), split.oldKeys);
     GpgCall call = LegacyCall(cx);
+    // Secret halves stay in the legacy home, as GnuPG 2 keeps them with its agent.
+    if (cx.keyring)
+        call.args.insert(call.args.end(), {"--no-default-keyring", "--keyring", ring,
+                                           "--secret-keyring", LegacyHome() + "/secring.gpg"});
     call.args.insert(call.args.end(), {"--import", "--", scratch.temp()});
     const GpgResult r = Run(cx, call);
     if (!r.has("IMPORT_OK")) {
+        // gpg1 creates a named ring before it reads a key; a failure leaves none behind.
+        struct stat st
+        {
+        };
+        if (cx.keyring && !ringExisted && ::stat(ring.c_str(), &st) == 0 && st.st_size == 0)
+            ::unlink(ring.c_str());
         Say("Adding the PGP 2.x keys (version 3) from '" + file + "' failed: " + FailureText(r) +
             ".");
         result.code = kKeyError;
         return result;
     }
     Say(std::string(one ? "A PGP 2.x key (version 3)" : "PGP 2.x keys (version 3)") + " from '" +
-        file + "' added to the key ring '" + LegacyHome() +
-        "/pubring.gpg' (gpg1: " + r.arg("IMPORT_RES") + ").");
+        file + "' added to the key ring '" + ring + "' (gpg1: " + r.arg("IMPORT_RES") + ").");
     result.added = true;
     return result;
 }
