@@ -272,6 +272,11 @@ private slots:
             << "plan.asc" << QByteArray("signature uses MD5");
         QTest::newRow("-sb") << QStringList{"-sb", "IN", "-u", "olga", "-z", "olga pass"}
                              << "plan.sig" << QByteArray("signature uses MD5");
+        // One pass phrase, as PGP 2.6 took it, for the key and the conventional encryption.
+        QTest::newRow("-cs") << QStringList{"-cs", "IN", "-u", "olga", "-z", "olga pass"}
+                             << "plan.pgp" << QByteArray("message uses IDEA and MD5");
+        QTest::newRow("-esb") << QStringList{"-esb", "IN", "olga", "-u", "olga", "-z", "olga pass"}
+                              << "plan.sig" << QByteArray("message uses IDEA and MD5");
     }
     void writeOldMessages()
     {
@@ -293,8 +298,20 @@ private slots:
         const zpgp::PacketFacts facts = zpgp::ReadPacketFacts(ReadFile(work(output)).toStdString());
         if (args[0].startsWith("-e"))
             QVERIFY(facts.oldPublicKey());
+        if (args[0].startsWith("-c"))
+            QVERIFY(facts.oldConventional());
         if (output.endsWith(".sig")) {
-            QCOMPARE(gpg1({"--verify", work(output), work("plan.txt")}).code, 0);
+            QString sig = work(output);
+            if (args[0].startsWith("-e")) {
+                // Only the detached signature was encrypted.
+                QFile::remove(work("plain.sig"));
+                QCOMPARE(
+                    gpg1({"--passphrase", "olga pass", "-o", work("plain.sig"), "--decrypt", sig})
+                        .code,
+                    0);
+                sig = work("plain.sig");
+            }
+            QCOMPARE(gpg1({"--verify", sig, work("plan.txt")}).code, 0);
             return;
         }
         r = gpg1({"--passphrase", "olga pass", "--decrypt", work(output)});

@@ -153,6 +153,30 @@ std::string OldSignedMessage(Context &cx, const LegacyCryptJob &job, const GpgCa
                                                                ReadWholeFile(job.input, SIZE_MAX));
 }
 
+// gpg1 encrypts `input` into `outTemp`, to the recipients or, for -c, with a pass phrase.
+void OldEncrypt(Context &cx, const LegacyCryptJob &job, GpgCall call, const std::string &input,
+                const std::string &outTemp)
+{
+    const Options &o = cx.o;
+    if (o.armor)
+        call.args.push_back("--armor");
+    if (o.conventional) {
+        // No session key packet: PGP 2.x takes the MD5 of the pass phrase as the IDEA key.
+        call.args.insert(call.args.end(),
+                         {"--s2k-mode", "0", "--s2k-digest-algo", "MD5", "--symmetric"});
+        call.passphrase = ConventionalPassphrase(cx);
+    } else {
+        call.args.push_back("--encrypt");
+        for (const std::string &r : job.recipients)
+            call.args.insert(call.args.end(), {"--recipient", r});
+    }
+    call.args.insert(call.args.end(), {"--output", outTemp, "--", input});
+    const GpgResult r = Run(cx, call);
+    if (r.exitCode != 0 || !r.has("END_ENCRYPTION"))
+        Fail(o.conventional ? kConventionalError : kEncryptError,
+             "Encrypting '" + job.input + "' failed: " + FailureText(r) + ".");
+}
+
 } // namespace
 
 std::string Gpg1Program()
@@ -494,24 +518,22 @@ bool LegacyCrypt(Context &cx, const LegacyCryptJob &job, const std::string &outT
         Fail(o.encrypt ? kEncryptError : kSignError,
              "A PGP 2.x key (version 3) cannot be used together with newer keys in one "
              "message; use them separately.");
-    if (o.conventional || (o.detach && o.encrypt))
-        Fail(o.encrypt ? kEncryptError : kConventionalError,
-             "Conventional encryption and encrypted signatures are not possible with a PGP 2.x "
-             "key (version 3).");
-    const char *algorithms = !o.encrypt ? "MD5" : o.sign && !o.detach ? "IDEA and MD5" : "IDEA";
+    // PGP 2.x had no message that opens both with a pass phrase and with a key.
+    if (o.conventional && o.encrypt)
+        Fail(kEncryptError, "A PGP 2.x key (version 3) cannot be used in a message that is "
+                            "encrypted both conventionally and to public keys.");
+    const bool encrypted = o.encrypt || o.conventional;
+    const char *algorithms = !encrypted ? "MD5" : o.sign ? "IDEA and MD5" : "IDEA";
     Say("WARNING: '" + oldName + "' is a PGP 2.x key (version 3): the " +
-        (o.encrypt ? "message" : "signature") + " uses " + algorithms +
+        (encrypted ? "message" : "signature") + " uses " + algorithms +
         ", weaker than today's algorithms, so that PGP 2.x can read it.");
 
     GpgCall base = LegacyCall(cx);
     base.args.insert(base.args.end(), kOldFormat.begin(), kOldFormat.end());
     if (job.signer)
         base.args.insert(base.args.end(), {"--local-user", *job.signer});
-    std::vector<std::string> recipientArgs;
-    for (const std::string &r : job.recipients)
-        recipientArgs.insert(recipientArgs.end(), {"--recipient", r});
 
-    if (job.clearsign || o.detach) {
+    if (job.clearsign || (o.detach && !encrypted)) {
         GpgCall call = base;
         if (o.armor || job.clearsign)
             call.args.push_back("--armor");
@@ -524,40 +546,43 @@ bool LegacyCrypt(Context &cx, const LegacyCryptJob &job, const std::string &outT
             OldSignFailure(job, r);
         return true;
     }
+    if (o.detach) {
+        // -esb, -cb: only the detached signature is encrypted, under the name it would have.
+        OutputFile sig(outTemp + ".sig");
+        GpgCall call = base;
+        if (job.text)
+            call.args.push_back("--textmode");
+        call.args.insert(call.args.end(),
+                         {"--detach-sign", "--output", sig.temp(), "--", job.input});
+        const GpgResult r = RunWithSecretKey(cx, call, false);
+        if (r.exitCode != 0 || !r.has("SIG_CREATED"))
+            OldSignFailure(job, r);
+        GpgCall enc = base;
+        enc.args.insert(enc.args.end(),
+                        {"--set-filename", BaseName(DefaultOutputName(job.input, ".sig"))});
+        OldEncrypt(cx, job, enc, sig.temp(), outTemp);
+        return true;
+    }
     if (o.sign) {
         const std::string signedMessage = OldSignedMessage(cx, job, base, outTemp + ".sig");
-        if (!o.encrypt) {
+        if (!encrypted) {
             WriteFile(outTemp, o.armor ? Armor(signedMessage, "MESSAGE") : signedMessage);
             return true;
         }
         OutputFile plain(outTemp + ".signed");
         WriteFile(plain.temp(), signedMessage);
-        GpgCall call = base;
-        if (o.armor)
-            call.args.push_back("--armor");
         // The signed message is already packets: gpg1 only compresses and encrypts it.
-        call.args.push_back("--no-literal");
-        call.args.push_back("--encrypt");
-        call.args.insert(call.args.end(), recipientArgs.begin(), recipientArgs.end());
-        call.args.insert(call.args.end(), {"--output", outTemp, "--", plain.temp()});
-        const GpgResult r = Run(cx, call);
-        if (r.exitCode != 0 || !r.has("END_ENCRYPTION"))
-            Fail(kEncryptError, "Encrypting '" + job.input + "' failed: " + FailureText(r) + ".");
+        GpgCall enc = base;
+        enc.args.push_back("--no-literal");
+        OldEncrypt(cx, job, enc, plain.temp(), outTemp);
         return true;
     }
-    GpgCall call = base;
-    if (o.armor)
-        call.args.push_back("--armor");
+    GpgCall enc = base;
     if (job.text)
-        call.args.push_back("--textmode");
+        enc.args.push_back("--textmode");
     if (o.eyesOnly)
-        call.args.insert(call.args.end(), {"--for-your-eyes-only", "--set-filename", "_CONSOLE"});
-    call.args.push_back("--encrypt");
-    call.args.insert(call.args.end(), recipientArgs.begin(), recipientArgs.end());
-    call.args.insert(call.args.end(), {"--output", outTemp, "--", job.input});
-    const GpgResult r = Run(cx, call);
-    if (r.exitCode != 0 || !r.has("END_ENCRYPTION"))
-        Fail(kEncryptError, "Encrypting '" + job.input + "' failed: " + FailureText(r) + ".");
+        enc.args.insert(enc.args.end(), {"--for-your-eyes-only", "--set-filename", "_CONSOLE"});
+    OldEncrypt(cx, job, enc, job.input, outTemp);
     return true;
 }
 
