@@ -62,12 +62,6 @@ qsizetype extensionDot(const QString &name)
     return dot <= 0 ? -1 : dot;
 }
 
-void removeJobFiles()
-{
-    // bulke.bat holds the pass phrase; PGP did not get to wipe it.
-    QFile::remove(QString::fromLatin1(kBulkBatchFile));
-    QFile::remove(QString::fromLatin1(kJobMarkerFile));
-}
 } // namespace
 
 QByteArray BulkEntryArgument(const QString &name)
@@ -197,7 +191,9 @@ BulkLauncher &BulkJobLauncher()
         SetJobName(QStringLiteral("Directory run in %1").arg(QDir::currentPath()));
         if (!StartBatchFile(batchFile, showState, parent))
             return JobOutcome::NotStarted;
-        const JobOutcome outcome = WaitForJob(parent);
+        // Until the wipe of the batch file is over too: only then is it known whether the
+        // pass phrase is still on disk.
+        const JobOutcome outcome = WaitForJob(parent, true);
         return {outcome, outcome == JobOutcome::Finished ? TakeJobResults() : JobResults()};
     };
     return launcher;
@@ -309,7 +305,11 @@ JobOutcome RunBulkJob(BulkMode mode, const QString &directory, const QString &pa
         MessageBox::stop(parent, QStringLiteral("Cannot open batch file, aborting"));
         return JobOutcome::NotStarted;
     }
+    // Noted like the clipboard's work files: a script the user stops waiting for, or a killed
+    // program, still has it removed in the end.
+    TrackWorkFiles({QString::fromLatin1(kBulkBatchFile)});
     if (!CreateJobMarker()) {
+        ReleaseWorkFiles();
         QFile::remove(QString::fromLatin1(kBulkBatchFile));
         MessageBox::stop(parent,
                          QStringLiteral("Cannot create the marker file zorvex$$.tmp, aborting"));
@@ -319,8 +319,12 @@ JobOutcome RunBulkJob(BulkMode mode, const QString &directory, const QString &pa
     const BulkLauncher &launch = BulkJobLauncher();
     const BulkRun run = launch ? launch(QString::fromLatin1(kBulkBatchFile), 1, parent) : BulkRun();
     const JobOutcome outcome = run.outcome;
+    // bulke.bat holds the pass phrase and is still there when PGP did not get to wipe it. A
+    // script the user stopped waiting for may still run: the runner took it over then.
+    if (ReleaseWorkFiles() || outcome != JobOutcome::Stopped)
+        QFile::remove(QString::fromLatin1(kBulkBatchFile));
     if (outcome != JobOutcome::Finished) {
-        removeJobFiles();
+        QFile::remove(QString::fromLatin1(kJobMarkerFile));
         return outcome;
     }
 

@@ -44,6 +44,11 @@ struct RunnerState
     // A script the user stopped waiting for may still run and would delete the next job's
     // marker: no new job starts while it holds its batch file.
     int abandonedFd = -1;
+    // The directory lock of that job, held until its script has ended, so that no instance
+    // starts a job in its directory meanwhile.
+    int abandonedLockFd = -1;
+    QByteArray abandonedLockPath;
+    bool handOverLock = false; // set by a stopped wait for the guard that ends next
     QString jobName;
     QString resultPath;         // the result file zorvex-cmd reports into
     QStringList workFiles;      // absolute, of the running job
@@ -98,6 +103,11 @@ bool abandonedScriptEnded()
     if (s.abandonedFd >= 0 && probeLock(s.abandonedFd) == LockState::Held)
         return false;
     closeFd(s.abandonedFd);
+    if (s.abandonedLockFd >= 0) {
+        ::unlink(s.abandonedLockPath.constData());
+        closeFd(s.abandonedLockFd);
+        s.abandonedLockPath.clear();
+    }
     if (!s.abandonedFiles.isEmpty()) {
         for (const QString &file : std::as_const(s.abandonedFiles))
             QFile::remove(file);
@@ -186,6 +196,18 @@ bool markerDeletedByScript(const QString &marker)
     return !results.reportsDeletions() || results.deleted.contains(QFileInfo(marker).fileName());
 }
 
+bool allStepsEnded()
+{
+    const RunnerState &s = runner();
+    if (s.resultPath.isEmpty())
+        return false;
+    QFile file(s.resultPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const JobResults results = ParseJobResults(file.readAll());
+    return results.valid && results.total > 0 && results.ended() >= results.total;
+}
+
 void forgetScript()
 {
     RunnerState &s = runner();
@@ -254,10 +276,18 @@ JobGuard::~JobGuard()
 {
     if (!m_acquired)
         return;
-    // Removed while still held, so no one can lock the old file after us.
-    ::unlink(m_lockPath.constData());
-    ::close(m_lockFd);
     RunnerState &s = runner();
+    if (s.handOverLock && s.abandonedLockFd < 0) {
+        // The script the user stopped waiting for still works in this directory.
+        s.abandonedLockFd = m_lockFd;
+        s.abandonedLockPath = m_lockPath;
+        watchAbandonedScript();
+    } else {
+        // Removed while still held, so no one can lock the old file after us.
+        ::unlink(m_lockPath.constData());
+        ::close(m_lockFd);
+    }
+    s.handOverLock = false;
     s.busy = false;
     s.markerPath.clear();
     s.jobName.clear();
@@ -367,10 +397,12 @@ bool StartBatchFile(const QString &name, int showState, QWidget *parent)
     return true;
 }
 
-JobOutcome WaitForJob(QWidget *parent)
+JobOutcome WaitForJob(QWidget *parent, bool untilScriptEnds)
 {
     RunnerState &s = runner();
     const QString marker = markerPath();
+    // The marker went by the script's DEL line, and lines may follow it.
+    bool markerDone = false;
     // Set when the marker went without the script's DEL line: someone else removed it, and
     // whatever the job wrote so far is no result.
     bool markerTaken = false;
@@ -382,7 +414,7 @@ JobOutcome WaitForJob(QWidget *parent)
         markerTaken = true;
         return false;
     };
-    if (markerGone())
+    if (markerGone() && (!untilScriptEnds || s.lockFd < 0))
         return JobOutcome::Finished;
 
     QEventLoop loop;
@@ -398,19 +430,24 @@ JobOutcome WaitForJob(QWidget *parent)
     auto check = [&] {
         if (done)
             return;
-        if (markerGone())
+        markerDone = markerDone || markerGone();
+        if (markerDone && (!untilScriptEnds || s.lockFd < 0))
             return finish(JobOutcome::Finished);
         if (s.lockFd < 0)
             return; // nothing known about the script: only the marker or the user ends this
         const LockState lock = probeLock(s.lockFd);
         if (lock == LockState::Held) {
             s.lockSeen = true;
+            // Every engine call reported its end: what remains (a key press after a failure)
+            // is the user's, not the job's.
+            if (markerDone && allStepsEnded())
+                finish(JobOutcome::Finished);
             return;
         }
         if (lock != LockState::Free)
             return;
         // The interpreter deletes the marker before it lets go of the lock, so look again.
-        if (markerGone())
+        if (markerDone || markerGone())
             return finish(JobOutcome::Finished);
         const bool launcherGone = !ProcessAlive(s.pid);
         if (s.lockSeen ||
@@ -465,6 +502,7 @@ JobOutcome WaitForJob(QWidget *parent)
     } else if (outcome == JobOutcome::Stopped) {
         QFile::remove(marker);
         removeResultFile();
+        s.handOverLock = true;
         closeFd(s.abandonedFd);
         s.abandonedFd = s.lockFd;
         s.lockFd = -1;

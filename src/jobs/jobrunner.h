@@ -116,7 +116,11 @@ bool StartBatchFile(const QString &name, int showState, QWidget *parent = nullpt
 // what it wrote so far is no result), or when the user pressed
 // "Stop Waiting" in the small window the wait shows (Stopped). The event loop runs meanwhile,
 // woken by a watch on the marker's directory and a short timer; nothing spins.
-JobOutcome WaitForJob(QWidget *parent = nullptr);
+// With untilScriptEnds, Finished also waits for the lines after the DEL line: until the script
+// has ended or every engine call of it has reported its end.
+// A stopped script keeps the directory's lock file held (the JobGuard hands it over) and the
+// job's work files until it ends.
+JobOutcome WaitForJob(QWidget *parent = nullptr, bool untilScriptEnds = false);
 
 // The name of the job now running, for the wait window and the messages of the runner.
 // Cleared when the job's guard ends.

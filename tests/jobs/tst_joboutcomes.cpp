@@ -16,6 +16,10 @@
 #include <QProcess>
 #include <QPushButton>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 // How a job ends reaches the user: the interpreter's result file, a failing engine's words in
 // a message box for every kind of job, and plaintext work files that never outlive a job.
 class TestJobOutcomes : public QObject
@@ -33,6 +37,7 @@ private slots:
     void successNamesTheOutput();
     void markerRemovedByOthersIsNoSuccess();
     void stoppedClipboardJobLeavesNoPlaintext();
+    void directoryJobLeavesNoPassPhrase();
     void leftoversOfAKilledProgramGoAtStart();
 
 private:
@@ -279,6 +284,36 @@ void TestJobOutcomes::stoppedClipboardJobLeavesNoPlaintext()
     QVERIFY(!QFile::exists(file("cliptxt.asc")));
     QVERIFY(!QFile::exists(file("cliptxt.txt")));
     QVERIFY(!QFile::exists(m_work->settings().path(QStringLiteral("workfiles"))));
+}
+
+// bulke.bat holds the pass phrase. This engine never wipes it, and its wipe call even crashes:
+// the program removes it once the script is over, also when the user stopped waiting for it,
+// and the directory stays locked against other instances until then.
+void TestJobOutcomes::directoryJobLeavesNoPassPhrase()
+{
+    QVERIFY(QDir(m_work->path()).mkdir(QStringLiteral("dir")));
+    touch(QStringLiteral("dir/x.txt"));
+    qputenv("FAKE_PGP_FAIL_ON", "bulke.bat");
+    qputenv("FAKE_PGP_CRASH", "1");
+    QCOMPARE(RunBulkJob(BulkMode::Encrypt, file("dir"), "pw", "pw", nullptr), JobOutcome::Finished);
+    QVERIFY(!QFile::exists(file("dir/bulke.bat")));
+
+    qunsetenv("FAKE_PGP_CRASH");
+    qputenv("FAKE_PGP_SLEEP_MS", "1500");
+    QTimer::singleShot(300, this, [&] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == QLatin1String("jobWaitWindow") && w->isVisible())
+                w->findChild<QPushButton *>(QStringLiteral("stopWaitingButton"))->click();
+        }
+    });
+    QCOMPARE(RunBulkJob(BulkMode::Encrypt, file("dir"), "pw", "pw", nullptr), JobOutcome::Stopped);
+    const int other = ::open(QFile::encodeName(file("dir/zorvex5.lck")).constData(), O_RDWR);
+    const bool lockHeld = other >= 0 && ::flock(other, LOCK_EX | LOCK_NB) != 0;
+    ::close(other);
+    QVERIFY(lockHeld);
+    QTRY_VERIFY_WITH_TIMEOUT(JobGuard(nullptr, true).acquired(), 10000);
+    QVERIFY(!QFile::exists(file("dir/bulke.bat")));
+    QVERIFY(!QFile::exists(file("dir/zorvex5.lck")));
 }
 
 void TestJobOutcomes::leftoversOfAKilledProgramGoAtStart()

@@ -27,7 +27,6 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 extern char **environ;
@@ -212,22 +211,7 @@ void deleteFiles(const BatchCommand &cmd)
 void pause()
 {
     say({"Press any key to continue . . . "});
-    if (isatty(STDIN_FILENO)) {
-        termios saved;
-        const bool haveTerm = tcgetattr(STDIN_FILENO, &saved) == 0;
-        if (haveTerm) {
-            termios raw = saved;
-            raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-            raw.c_cc[VMIN] = 1;
-            raw.c_cc[VTIME] = 0;
-            tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-        }
-        char key;
-        while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
-        }
-        if (haveTerm)
-            tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-    }
+    WaitForKey();
     say({"\n"});
 }
 

@@ -89,7 +89,9 @@ std::string statusText(const std::string &kind, int value)
     return "could not be started";
 }
 
-void waitForKey()
+} // namespace
+
+void WaitForKey()
 {
     if (!isatty(STDIN_FILENO))
         return;
@@ -108,8 +110,6 @@ void waitForKey()
     if (haveTerm)
         tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
-
-} // namespace
 
 std::string EscapeResultField(std::string_view text)
 {
@@ -333,7 +333,7 @@ void HoldIfStepsFailed()
     text += "\nPress any key to close";
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
-    waitForKey();
+    WaitForKey();
     std::fputs("\n", stdout);
     std::fflush(stdout);
 }

@@ -23,6 +23,9 @@
 // ran). Each record is written in one write() as soon as it is known, so a reader never sees
 // half a line, and the program can show progress while the script runs.
 
+// Waits for one key press on a terminal (not echoed); returns at once without one.
+void WaitForKey();
+
 // Removes "--results=PATH" from the front of the arguments; returns PATH or nullptr.
 const char *TakeResultsOption(int &argc, char **argv);
 

@@ -92,6 +92,18 @@ void InstallSignalHandlers()
     for (int s : kEnding)
         install(s);
     ::signal(SIGPIPE, SIG_IGN);
+
+    // A batch interpreter that was killed is a terminal closed under us: an engine left running
+    // would write its output after the program had cleaned up the job's work files.
+    const pid_t parent = ::getppid();
+    struct sigaction hup
+    {
+    };
+    if (::sigaction(SIGHUP, nullptr, &hup) == 0 && hup.sa_handler != SIG_IGN) {
+        ::prctl(PR_SET_PDEATHSIG, SIGHUP);
+        if (::getppid() != parent)
+            ::raise(SIGHUP);
+    }
 }
 
 bool Interrupted()

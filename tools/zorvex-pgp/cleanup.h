@@ -16,7 +16,8 @@ namespace zpgp {
 // No core files, and no other process of this user may inspect this one.
 void DisableCoreDumps();
 
-// A signal this process was started ignoring (nohup, a background job) stays ignored.
+// A signal this process was started ignoring (nohup, a background job) stays ignored. The end
+// of the parent process (the batch interpreter killed) comes as SIGHUP.
 void InstallSignalHandlers();
 
 // Set once SIGINT or SIGTERM arrived.

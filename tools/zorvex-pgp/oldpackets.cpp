@@ -163,7 +163,9 @@ std::string Armor(std::string_view binary, std::string_view kind)
     const std::uint32_t crc = Crc24(binary);
     const char sum[3] = {static_cast<char>(crc >> 16), static_cast<char>((crc >> 8) & 0xff),
                          static_cast<char>(crc & 0xff)};
-    out += "=" + encode(std::string_view(sum, 3)) + "\n";
+    out += '=';
+    out += encode(std::string_view(sum, 3));
+    out += '\n';
     out += "-----END PGP " + std::string(kind) + "-----\n";
     return out;
 }
