@@ -182,8 +182,9 @@ QString markerPath()
 
 // Whether the marker, now gone, went by the script's own DEL line. zorvex-cmd records each
 // file its DEL lines delete, right after deleting it; until that record is read the marker
-// counts as taken by someone else. Without such records (no result file, an interpreter that
-// does not report deletions) the marker's going is all there is to know.
+// counts as taken by someone else. An empty result file means the interpreter has not even
+// begun, so no line of the script can have run. Without such records (no result file, an
+// interpreter that does not report deletions) the marker's going is all there is to know.
 bool markerDeletedByScript(const QString &marker)
 {
     const RunnerState &s = runner();
@@ -193,6 +194,8 @@ bool markerDeletedByScript(const QString &marker)
     if (!file.open(QIODevice::ReadOnly))
         return true;
     const JobResults results = ParseJobResults(file.readAll());
+    if (!results.valid)
+        return false;
     return !results.reportsDeletions() || results.deleted.contains(QFileInfo(marker).fileName());
 }
 

@@ -648,6 +648,31 @@ private slots:
         QVERIFY(::kill(gpgPid, 0) != 0);
     }
 
+    // A key listing that may lack keys fails: the program must not take it for the key ring.
+    void incompleteKeyListingFails_data()
+    {
+        QTest::addColumn<QString>("shell");
+        QTest::addColumn<QByteArray>("said");
+        QTest::newRow("written onto a full disk")
+            << "trap '' XFSZ; ulimit -f 0; exec \"$0\" \"$@\" > keys.out"
+            << QByteArray("Cannot write the key listing");
+        QTest::newRow("gpg failed midway")
+            << "ZORVEX_GPG=./failgpg exec \"$0\" \"$@\"" << QByteArray("could not be read in full");
+    }
+    void incompleteKeyListingFails()
+    {
+        QFETCH(QString, shell);
+        QFETCH(QByteArray, said);
+        WriteFile(work("failgpg"),
+                  "#!/bin/sh\necho \"gpg: can't allocate lock for 'pubring.kbx'\" >&2\n"
+                  "exit 2\n");
+        QFile::setPermissions(work("failgpg"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const Run r = exec(QStringLiteral("/bin/sh"), {"-c", shell, m_tool, "+batchmode", "-kv"});
+        QCOMPARE(r.code, 3);
+        QVERIFY2(r.err.contains(said), r.err.constData());
+    }
+
     void controlCharactersInStoredName()
     {
         WriteFile(work("x.txt"), "named\n");

@@ -48,7 +48,7 @@ GpgResult Run(const Context &cx, GpgCall call)
 }
 
 std::vector<ListedKey> ListKeys(const Context &cx, const std::vector<std::string> &names,
-                                bool secret)
+                                bool secret, std::string *problem)
 {
     GpgCall call;
     call.args = BaseArgs(cx);
@@ -59,7 +59,13 @@ std::vector<ListedKey> ListKeys(const Context &cx, const std::vector<std::string
                                        secret ? "--list-secret-keys" : "--list-keys", "--"});
     call.args.insert(call.args.end(), names.begin(), names.end());
     call.captureOutput = true;
-    return ParseColonListing(Run(cx, call).output);
+    const GpgResult r = Run(cx, call);
+    // Names gpg does not know end it with an error too; for a whole key ring it is one.
+    if (problem && r.exitCode != 0)
+        *problem = r.signal != 0             ? "gpg ended by signal " + std::to_string(r.signal)
+                   : r.lastMessage().empty() ? "gpg failed"
+                                             : r.lastMessage();
+    return ParseColonListing(r.output);
 }
 
 std::string ResolveKeyName(const Context &cx, const std::string &name)

@@ -63,9 +63,10 @@ std::vector<std::string> BaseArgs(const Context &cx, bool batch = true);
 // Runs gpg; a gpg that cannot start or an interrupt ends the run.
 GpgResult Run(const Context &cx, GpgCall call);
 
-// The keys matching `names` (every key when there are none), secret keys when asked.
+// The keys matching `names` (every key when there are none), secret keys when asked. When gpg
+// ended with an error, `problem` (if given) says why; what it listed is returned all the same.
 std::vector<ListedKey> ListKeys(const Context &cx, const std::vector<std::string> &names,
-                                bool secret = false);
+                                bool secret = false, std::string *problem = nullptr);
 
 // A "0x" + 8 hex digit ID becomes the one fingerprint it names; several matches are refused.
 std::string ResolveKeyName(const Context &cx, const std::string &name);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <ftw.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -153,23 +154,32 @@ bool IsTextFile(const std::string &path)
 // ---- output files -------------------------------------------------------------------------
 
 // The temporary file is registered before it exists and until it is gone, so that a signal
-// ending the run removes it too.
+// ending the run removes it too. Its name is made here rather than by mkstemp() so that it is
+// also in the batch interpreter's list before it exists: a SIGKILL, which no handler sees, may
+// come at any moment. Twelve random letters and digits make a name no one else has.
 OutputFile::OutputFile(const std::string &finalName) : m_final(finalName)
 {
-    std::string pattern = DirectoryOf(finalName) + "/.zorvex-pgp-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char random[12];
+    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
+        Fail(kFileError, "Cannot create output file '" + finalName + "': no random numbers.");
+    std::string name = DirectoryOf(finalName) + "/.zorvex-pgp-";
+    for (unsigned char r : random)
+        name += kLetters[r % (sizeof kLetters - 1)];
     SignalsHeld held;
-    const int fd = ::mkstemp(buf.data());
-    if (fd < 0)
-        Fail(kFileError,
-             "Cannot create output file '" + finalName + "': " + std::strerror(errno) + ".");
-    ::close(fd);
-    if (!RememberTemp(buf.data())) {
-        ::unlink(buf.data());
+    if (!RememberTemp(name))
         Fail(kFileError, "Cannot create output file '" + finalName + "': name too long.");
+    const int fd =
+        ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0) {
+        const int error = errno;
+        ForgetTemp(name);
+        Fail(kFileError,
+             "Cannot create output file '" + finalName + "': " + std::strerror(error) + ".");
     }
-    m_temp = buf.data();
+    ::close(fd);
+    m_temp = name;
 }
 
 OutputFile::~OutputFile()

@@ -130,7 +130,8 @@ int DoKeyView(Context &cx)
     std::vector<std::string> names(a.begin(), a.end());
     if (!names.empty() && names[0].empty())
         names.clear();
-    auto keys = ListKeys(cx, names);
+    std::string problem;
+    auto keys = ListKeys(cx, names, false, &problem);
     AppendLegacyKeys(cx, names, keys);
     if (!names.empty() && IsShortKeyId(names[0])) {
         std::vector<ListedKey> exact;
@@ -139,13 +140,20 @@ int DoKeyView(Context &cx)
         keys = std::move(exact);
     }
     const std::string listing = FormatKeyListing(keys, KeyringName(cx), cx.o.fingerprints);
-    std::fwrite(listing.data(), 1, listing.size(), stdout);
-    if (std::fflush(stdout) != 0)
-        Fail(kFileError,
-             "Cannot write the key listing: " + std::string(std::strerror(errno)) + ".");
+    // A short write (a full disk under a redirection) may leave nothing for fflush to report.
+    errno = 0;
+    const bool whole = std::fwrite(listing.data(), 1, listing.size(), stdout) == listing.size();
+    if (!whole || std::fflush(stdout) != 0 || std::ferror(stdout))
+        Fail(kFileError, "Cannot write the key listing: " +
+                             std::string(errno != 0 ? std::strerror(errno) : "short write") + ".");
     if (!names.empty() && keys.empty()) {
         Say("No key matching '" + names[0] + "' found.");
         return kNoMatch;
+    }
+    // What was shown may lack keys: a listing taken for the whole key ring would lose them.
+    if (names.empty() && !problem.empty()) {
+        Say("The key ring could not be read in full: " + problem + ".");
+        return kFileError;
     }
     return kOk;
 }
