@@ -15,6 +15,40 @@
 
 namespace engine {
 
+// How a process ended: its exit code (-1 when it crashed, hung or never started) and output.
+struct ProcessRun
+{
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs a program in `dir` with `input` on its standard input, and waits (two minutes at most).
+inline ProcessRun
+runProcess(const QString &program, const QStringList &args, const QString &dir,
+           const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
+           const QByteArray &input = {})
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(dir);
+    p.start(program, args);
+    ProcessRun r;
+    if (!p.waitForStarted(10000))
+        return r;
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
 inline QString fixtureDir()
 {
     return qEnvironmentVariable("ZORVEX_SOURCE_DIR") + QStringLiteral("/tests/fixtures");

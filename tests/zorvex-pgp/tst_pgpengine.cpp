@@ -4,6 +4,7 @@
 // a short path (gpg-agent's socket path is length-limited), stopped again in cleanupTestCase.
 // Questions are answered through standard input, which zorvex-pgp reads when it has no terminal.
 #include "core/keynamelist.h"
+#include "enginesupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,12 +19,7 @@
 
 namespace {
 
-struct Run
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = engine::ProcessRun;
 
 // Fixture fingerprints.
 const QString kAlice = QStringLiteral("CF9DEEE97B4EEA9C696F120A635176BC32459C31");
@@ -71,24 +67,8 @@ class TestPgpEngine : public QObject
     Run exec(const QString &program, const QStringList &args, const QByteArray &input = {},
              const QProcessEnvironment *extra = nullptr)
     {
-        QProcess p;
-        p.setProcessEnvironment(extra ? *extra : env());
-        p.setWorkingDirectory(m_work ? m_work->path() : QDir::tempPath());
-        p.start(program, args);
-        Run r;
-        if (!p.waitForStarted(10000))
-            return r;
-        p.write(input);
-        p.closeWriteChannel();
-        if (!p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = p.readAllStandardOutput();
-        r.err = p.readAllStandardError();
-        return r;
+        return engine::runProcess(program, args, m_work ? m_work->path() : QDir::tempPath(),
+                                  extra ? *extra : env(), input);
     }
     Run pgp(const QStringList &args, const QByteArray &input = {})
     {

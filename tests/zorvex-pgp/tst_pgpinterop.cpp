@@ -9,33 +9,13 @@
 
 namespace {
 
-struct Result
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Result = engine::ProcessRun;
 
 const QByteArray kText = "hello peers\n";
 
 Result Execute(const QString &program, const QStringList &args, const QString &dir)
 {
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start(program, args);
-    Result r;
-    if (!p.waitForStarted(10000))
-        return r;
-    p.closeWriteChannel();
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return engine::runProcess(program, args, dir);
 }
 
 QByteArray ReadAll(const QString &path)

@@ -1,6 +1,7 @@
 // zorvex-pgp with PGP 2.x material: a version 3 key pair, IDEA messages and MD5 signatures made
 // outside the program (tests/fixtures/legacy, see the README there), read and written through
 // GnuPG 1.4; and without GnuPG 1.4, every such case says what to install.
+#include "enginesupport.h"
 #include "oldpackets.h"
 
 #include <QDir>
@@ -11,12 +12,7 @@
 
 namespace {
 
-struct Run
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = engine::ProcessRun;
 
 QByteArray ReadFile(const QString &path)
 {
@@ -48,24 +44,7 @@ class TestPgpLegacy : public QObject
         e.remove(QStringLiteral("PGPPASSFD"));
         if (!withGpg1)
             e.insert(QStringLiteral("ZORVEX_GPG1"), QStringLiteral("/nonexistent/gpg1"));
-        QProcess p;
-        p.setProcessEnvironment(e);
-        p.setWorkingDirectory(m_work.path());
-        p.start(program, args);
-        Run r;
-        if (!p.waitForStarted(10000))
-            return r;
-        p.write(input);
-        p.closeWriteChannel();
-        if (!p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = p.readAllStandardOutput();
-        r.err = p.readAllStandardError();
-        return r;
+        return engine::runProcess(program, args, m_work.path(), e, input);
     }
     Run pgp(const QStringList &args, const QByteArray &input = {})
     {
