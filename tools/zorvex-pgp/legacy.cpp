@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -306,6 +307,40 @@ LegacyAdd AddLegacyKeys(Context &cx, const std::string &file)
     return result;
 }
 
+namespace {
+
+// Whether a key ring holds a version 2 or 3 key. A binary ring (the usual kind, and large ones
+// are binary) is looked through in place, packet header by packet header.
+bool RingHoldsOldKeys(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    void *map = MAP_FAILED;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        map = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    ::close(fd);
+    if (map == MAP_FAILED)
+        return false;
+    const std::string_view data(static_cast<const char *>(map),
+                                static_cast<std::size_t>(st.st_size));
+    bool found = false;
+    if (static_cast<unsigned char>(data[0]) & 0x80) {
+        std::size_t pos = 0;
+        Packet p;
+        while (!found && NextPacket(data, pos, p))
+            found =
+                (p.tag == 5 || p.tag == 6) && !p.body.empty() && (p.body[0] == 2 || p.body[0] == 3);
+    } else {
+        found = !FindOldKeys(data).empty();
+    }
+    ::munmap(map, static_cast<std::size_t>(st.st_size));
+    return found;
+}
+
+} // namespace
+
 void AppendLegacyKeys(const Context &cx, const std::vector<std::string> &names,
                       std::vector<ListedKey> &keys)
 {
@@ -318,8 +353,13 @@ void AppendLegacyKeys(const Context &cx, const std::vector<std::string> &names,
                 "' are not listed: install gnupg1 to use them.");
         return;
     }
-    if (named)
+    if (named) {
+        // gpg1 checks every signature of a ring it reads, which takes many times as long as the
+        // listing itself: only a ring that holds version 3 keys is worth it.
+        if (!RingHoldsOldKeys(*cx.keyring))
+            return;
         EnsureLegacyHome(); // gpg1 wants its home even for a ring elsewhere
+    }
     for (ListedKey &k : ListLegacy(cx, names, false, named))
         keys.push_back(std::move(k));
 }
