@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -180,6 +181,18 @@ QString markerPath()
                : s.markerPath;
 }
 
+// What zorvex-cmd has reported so far; nothing when there is no result file to read.
+std::optional<JobResults> readResults()
+{
+    const RunnerState &s = runner();
+    if (s.resultPath.isEmpty())
+        return std::nullopt;
+    QFile file(s.resultPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return ParseJobResults(file.readAll());
+}
+
 // Whether the marker, now gone, went by the script's own DEL line. zorvex-cmd records each
 // file its DEL lines delete, right after deleting it; until that record is read the marker
 // counts as taken by someone else. An empty result file means the interpreter has not even
@@ -187,28 +200,18 @@ QString markerPath()
 // interpreter that does not report deletions) the marker's going is all there is to know.
 bool markerDeletedByScript(const QString &marker)
 {
-    const RunnerState &s = runner();
-    if (s.resultPath.isEmpty())
+    const std::optional<JobResults> results = readResults();
+    if (!results)
         return true;
-    QFile file(s.resultPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return true;
-    const JobResults results = ParseJobResults(file.readAll());
-    if (!results.valid)
+    if (!results->valid)
         return false;
-    return !results.reportsDeletions() || results.deleted.contains(QFileInfo(marker).fileName());
+    return !results->reportsDeletions() || results->deleted.contains(QFileInfo(marker).fileName());
 }
 
 bool allStepsEnded()
 {
-    const RunnerState &s = runner();
-    if (s.resultPath.isEmpty())
-        return false;
-    QFile file(s.resultPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const JobResults results = ParseJobResults(file.readAll());
-    return results.valid && results.total > 0 && results.ended() >= results.total;
+    const std::optional<JobResults> results = readResults();
+    return results && results->valid && results->total > 0 && results->ended() >= results->total;
 }
 
 void forgetScript()
@@ -474,13 +477,10 @@ JobOutcome WaitForJob(QWidget *parent, bool untilScriptEnds)
             // The steps done so far, from the interpreter's result file.
             auto *progress = window->findChild<QLabel *>(QStringLiteral("jobProgressLabel"));
             QObject::connect(&timer, &QTimer::timeout, progress, [progress] {
-                const RunnerState &st = runner();
-                if (st.resultPath.isEmpty())
+                const std::optional<JobResults> results = readResults();
+                if (!results)
                     return;
-                QFile file(st.resultPath);
-                if (!file.open(QIODevice::ReadOnly))
-                    return;
-                const QString text = progressText(ParseJobResults(file.readAll()));
+                const QString text = progressText(*results);
                 progress->setText(text);
                 progress->setVisible(!text.isEmpty());
             });
@@ -530,13 +530,7 @@ void SetJobName(const QString &name)
 
 JobResults TakeJobResults()
 {
-    RunnerState &s = runner();
-    JobResults results;
-    if (s.resultPath.isEmpty())
-        return results;
-    QFile file(s.resultPath);
-    if (file.open(QIODevice::ReadOnly))
-        results = ParseJobResults(file.readAll());
+    const JobResults results = readResults().value_or(JobResults());
     removeResultFile();
     return results;
 }

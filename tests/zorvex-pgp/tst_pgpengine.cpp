@@ -80,6 +80,12 @@ class TestPgpEngine : public QObject
                     QStringList{"--batch", "--pinentry-mode", "loopback"} + args, input);
     }
     QString work(const QString &name) const { return m_work->path() + QLatin1Char('/') + name; }
+    // A stand-in for gpg (or any program) in the work directory, for ZORVEX_GPG.
+    void writeScript(const QString &name, const QByteArray &text)
+    {
+        WriteFile(work(name), text);
+        QFile::setPermissions(work(name), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
     QString peer(const QString &name) const { return m_peer.path() + QLatin1Char('/') + name; }
     QProcessEnvironment peerEnv() const
     {
@@ -584,14 +590,12 @@ private slots:
     {
         QFETCH(int, signal);
         // Key listings (the pass phrase check asks for the secret keys) answer at once.
-        WriteFile(work("slowgpg"), "#!/bin/sh\n"
-                                   "case \" $* \" in *' --list-secret-keys '*) exit 0;; esac\n"
-                                   "echo '[GNUPG:] PLAINTEXT 62 0 secret.txt' >&3\n"
-                                   "echo 'the whole plaintext'\n"
-                                   "echo $$ > gpg.pid\n"
-                                   "exec sleep 300\n");
-        QFile::setPermissions(work("slowgpg"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        writeScript("slowgpg", "#!/bin/sh\n"
+                               "case \" $* \" in *' --list-secret-keys '*) exit 0;; esac\n"
+                               "echo '[GNUPG:] PLAINTEXT 62 0 secret.txt' >&3\n"
+                               "echo 'the whole plaintext'\n"
+                               "echo $$ > gpg.pid\n"
+                               "exec sleep 300\n");
         WriteFile(work("secret.pgp"), "ciphertext\n");
         QProcessEnvironment e = env();
         e.insert(QStringLiteral("ZORVEX_GPG"), work("slowgpg"));
@@ -643,11 +647,9 @@ private slots:
     {
         QFETCH(QString, shell);
         QFETCH(QByteArray, said);
-        WriteFile(work("failgpg"),
-                  "#!/bin/sh\necho \"gpg: can't allocate lock for 'pubring.kbx'\" >&2\n"
-                  "exit 2\n");
-        QFile::setPermissions(work("failgpg"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        writeScript("failgpg",
+                    "#!/bin/sh\necho \"gpg: can't allocate lock for 'pubring.kbx'\" >&2\n"
+                    "exit 2\n");
         const Run r = exec(QStringLiteral("/bin/sh"), {"-c", shell, m_tool, "+batchmode", "-kv"});
         QCOMPARE(r.code, 3);
         QVERIFY2(r.err.contains(said), r.err.constData());
@@ -941,16 +943,14 @@ private slots:
     {
         // Real keys with colliding short IDs cannot be made in a test, so a stand-in for gpg
         // (ZORVEX_GPG) lists two keys sharing 0x22223333.
-        WriteFile(work("fakegpg"), "#!/bin/sh\ncat <<'EOF'\n"
-                                   "pub:u:2048:1:1111111122223333:1796693054:::u:::scESC:\n"
-                                   "fpr:::::::::00000000000000000000000000001111111122223333:\n"
-                                   "uid:u::::1::x::First Key <a@example.org>:\n"
-                                   "pub:u:2048:1:4444444422223333:1796693054:::u:::scESC:\n"
-                                   "fpr:::::::::00000000000000000000000000004444444422223333:\n"
-                                   "uid:u::::1::x::Second Key <b@example.org>:\n"
-                                   "EOF\n");
-        QFile::setPermissions(work("fakegpg"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        writeScript("fakegpg", "#!/bin/sh\ncat <<'EOF'\n"
+                               "pub:u:2048:1:1111111122223333:1796693054:::u:::scESC:\n"
+                               "fpr:::::::::00000000000000000000000000001111111122223333:\n"
+                               "uid:u::::1::x::First Key <a@example.org>:\n"
+                               "pub:u:2048:1:4444444422223333:1796693054:::u:::scESC:\n"
+                               "fpr:::::::::00000000000000000000000000004444444422223333:\n"
+                               "uid:u::::1::x::Second Key <b@example.org>:\n"
+                               "EOF\n");
         WriteFile(work("data.txt"), "data\n");
         QProcessEnvironment e = env();
         e.insert(QStringLiteral("ZORVEX_GPG"), work("fakegpg"));
