@@ -33,18 +33,24 @@
 
 namespace {
 
+// A started script as the program follows it (see the notes above WaitForJob in the header).
+struct ScriptWatch
+{
+    int lockFd = -1; // our descriptor on the script's batch file
+    qint64 pid = 0;  // the started terminal, or zorvex-cmd itself
+    bool withoutTerminal = false;
+    bool lockSeen = false;
+    QElapsedTimer started;
+};
+
 struct RunnerState
 {
     bool busy = false;
     QString markerPath; // absolute, fixed when the marker is created
-    int lockFd = -1;    // our descriptor on the running script's batch file
-    qint64 pid = 0;     // the started terminal, or zorvex-cmd itself
-    bool withoutTerminal = false;
-    bool lockSeen = false;
-    QElapsedTimer started;
-    // A script the user stopped waiting for may still run and would delete the next job's
-    // marker: no new job starts while it holds its batch file.
-    int abandonedFd = -1;
+    ScriptWatch script; // of the job being waited for
+    // A script the user stopped waiting for may still run (or not even have begun) and would
+    // delete the next job's marker: no new job starts until it has ended.
+    ScriptWatch abandoned;
     // The directory lock of that job, held until its script has ended, so that no instance
     // starts a job in its directory meanwhile.
     int abandonedLockFd = -1;
@@ -81,13 +87,31 @@ LockState probeLock(int fd)
     return errno == EWOULDBLOCK ? LockState::Held : LockState::Unknown;
 }
 
-// A detached process is reaped by whoever adopted it, which may never happen in a
-// container: a zombie counts as gone.
 void closeFd(int &fd)
 {
     if (fd >= 0)
         ::close(fd);
     fd = -1;
+}
+
+// Whether the script has ended: its lock was seen held and is free again, or it never took the
+// lock and the process started for it is gone (at once without a terminal; with one, after the
+// grace a terminal may need to open). Nothing known about the lock counts as running.
+bool scriptEnded(ScriptWatch &w)
+{
+    const LockState lock = probeLock(w.lockFd);
+    if (lock == LockState::Held)
+        w.lockSeen = true;
+    if (lock != LockState::Free)
+        return false;
+    return w.lockSeen ||
+           (!ProcessAlive(w.pid) && (w.withoutTerminal || w.started.elapsed() > kJobStartGraceMs));
+}
+
+void forgetScript(ScriptWatch &w)
+{
+    closeFd(w.lockFd);
+    w = ScriptWatch();
 }
 
 // Our own entries of the list on disk follow the files still in our care.
@@ -101,9 +125,9 @@ void syncWorkFileList()
 bool abandonedScriptEnded()
 {
     RunnerState &s = runner();
-    if (s.abandonedFd >= 0 && probeLock(s.abandonedFd) == LockState::Held)
+    if (s.abandoned.lockFd >= 0 && !scriptEnded(s.abandoned))
         return false;
-    closeFd(s.abandonedFd);
+    forgetScript(s.abandoned);
     if (s.abandonedLockFd >= 0) {
         ::unlink(s.abandonedLockPath.constData());
         closeFd(s.abandonedLockFd);
@@ -214,15 +238,6 @@ bool allStepsEnded()
     return results && results->valid && results->total > 0 && results->ended() >= results->total;
 }
 
-void forgetScript()
-{
-    RunnerState &s = runner();
-    closeFd(s.lockFd);
-    s.pid = 0;
-    s.lockSeen = false;
-    s.withoutTerminal = false;
-}
-
 // The small modeless window that says a job is running and lets the user stop waiting.
 } // namespace
 
@@ -298,7 +313,7 @@ JobGuard::~JobGuard()
     s.markerPath.clear();
     s.jobName.clear();
     removeResultFile();
-    forgetScript();
+    forgetScript(s.script);
 }
 
 QByteArray TextModeBytes(const QString &text)
@@ -361,20 +376,21 @@ bool CreateJobMarker()
 bool StartBatchFile(const QString &name, int showState, QWidget *parent)
 {
     RunnerState &s = runner();
-    forgetScript();
+    forgetScript(s.script);
     const QString path = QDir::current().absoluteFilePath(name);
     // Opened before the start, so the script's lock is visible even after the file is wiped.
-    s.lockFd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    s.script.lockFd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     // zorvex-cmd is told which file this is, so a file put in its place later is not run.
     struct stat info;
     QString fileId;
-    if (s.lockFd >= 0 && ::fstat(s.lockFd, &info) == 0 && S_ISREG(info.st_mode) &&
+    if (s.script.lockFd >= 0 && ::fstat(s.script.lockFd, &info) == 0 && S_ISREG(info.st_mode) &&
         info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0)
         fileId = QStringLiteral("%1:%2")
                      .arg(static_cast<qulonglong>(info.st_dev))
                      .arg(static_cast<qulonglong>(info.st_ino));
     if (fileId.isEmpty()) {
-        forgetScript();
+        forgetScript(s.script);
         QFile::remove(markerPath());
         MessageBox::stop(parent, QStringLiteral("The job could not be started: the batch file %1 "
                                                 "was replaced or changed after it was written.")
@@ -390,16 +406,16 @@ bool StartBatchFile(const QString &name, int showState, QWidget *parent)
     options << QStringLiteral("--file-id") << fileId;
     const LaunchResult launched = LaunchBatchFile(path, showState, options);
     if (!launched.started) {
-        forgetScript();
+        forgetScript(s.script);
         removeResultFile();
         QFile::remove(markerPath());
         MessageBox::stop(
             parent, QStringLiteral("%1 could not be started.\n%2").arg(jobName(), launched.error));
         return false;
     }
-    s.pid = launched.pid;
-    s.withoutTerminal = launched.withoutTerminal;
-    s.started.start();
+    s.script.pid = launched.pid;
+    s.script.withoutTerminal = launched.withoutTerminal;
+    s.script.started.start();
     return true;
 }
 
@@ -420,7 +436,7 @@ JobOutcome WaitForJob(QWidget *parent, bool untilScriptEnds)
         markerTaken = true;
         return false;
     };
-    if (markerGone() && (!untilScriptEnds || s.lockFd < 0))
+    if (markerGone() && (!untilScriptEnds || s.script.lockFd < 0))
         return JobOutcome::Finished;
 
     QEventLoop loop;
@@ -437,28 +453,21 @@ JobOutcome WaitForJob(QWidget *parent, bool untilScriptEnds)
         if (done)
             return;
         markerDone = markerDone || markerGone();
-        if (markerDone && (!untilScriptEnds || s.lockFd < 0))
+        if (markerDone && (!untilScriptEnds || s.script.lockFd < 0))
             return finish(JobOutcome::Finished);
-        if (s.lockFd < 0)
+        if (s.script.lockFd < 0)
             return; // nothing known about the script: only the marker or the user ends this
-        const LockState lock = probeLock(s.lockFd);
-        if (lock == LockState::Held) {
-            s.lockSeen = true;
+        if (!scriptEnded(s.script)) {
             // Every engine call reported its end: what remains (a key press after a failure)
             // is the user's, not the job's.
             if (markerDone && allStepsEnded())
                 finish(JobOutcome::Finished);
             return;
         }
-        if (lock != LockState::Free)
-            return;
         // The interpreter deletes the marker before it lets go of the lock, so look again.
         if (markerDone || markerGone())
             return finish(JobOutcome::Finished);
-        const bool launcherGone = !ProcessAlive(s.pid);
-        if (s.lockSeen ||
-            (launcherGone && (s.withoutTerminal || s.started.elapsed() > kJobStartGraceMs)))
-            finish(JobOutcome::ScriptEnded);
+        finish(JobOutcome::ScriptEnded);
     };
 
     check();
@@ -506,14 +515,14 @@ JobOutcome WaitForJob(QWidget *parent, bool untilScriptEnds)
         QFile::remove(marker);
         removeResultFile();
         s.handOverLock = true;
-        closeFd(s.abandonedFd);
-        s.abandonedFd = s.lockFd;
-        s.lockFd = -1;
+        forgetScript(s.abandoned);
+        s.abandoned = s.script;
+        s.script.lockFd = -1;
         s.abandonedFiles += s.workFiles;
         s.workFiles.clear();
         watchAbandonedScript();
     }
-    forgetScript();
+    forgetScript(s.script);
     return outcome;
 }
 

@@ -27,6 +27,7 @@ private slots:
     void staleMarkerAndOldFileModes();
     void waitEndsWhenTheScriptDies();
     void userStopsWaiting();
+    void stoppedBeforeTheScriptBegan();
     void secondJobIsRefused();
     void anotherInstanceInTheSameDirectoryIsRefused();
     void notStarted_data();
@@ -182,6 +183,34 @@ void TestJobRunner::userStopsWaiting()
     qunsetenv("FAKE_PGP_SLEEP_MS");
     QCOMPARE(RunJobScript(QString::fromLatin1(kJobTail)), JobOutcome::Finished);
     QVERIFY(log().endsWith("-kv\n=====\n"));
+}
+
+// The user stops waiting while the terminal is still opening: the script has not taken its
+// lock yet, but it may run (if it opened its batch file in time), and its DEL line would take
+// the next job's marker. It counts as running until the process started for it is gone.
+void TestJobRunner::stoppedBeforeTheScriptBegan()
+{
+    QFile slow(file(QStringLiteral("slowterm")));
+    QVERIFY(slow.open(QIODevice::WriteOnly));
+    slow.write("#!/bin/sh\nshift\nsleep 1\nexec \"$@\"\n");
+    slow.close();
+    QVERIFY(slow.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QByteArray terminal = qgetenv("ZORVEX_TERMINAL");
+    qputenv("ZORVEX_TERMINAL", QFile::encodeName(slow.fileName()));
+    JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE -kg ");
+    QTimer::singleShot(100, this, [] {
+        if (QPushButton *stop = stopButton())
+            stop->click();
+    });
+    const JobOutcome stopped = RunJobScript(QString::fromLatin1(kJobTail));
+    qputenv("ZORVEX_TERMINAL", terminal);
+    QCOMPARE(stopped, JobOutcome::Stopped);
+
+    JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE -kv ");
+    QCOMPARE(RunJobScript(QString::fromLatin1(kJobTail)), JobOutcome::Busy);
+    QTRY_VERIFY_WITH_TIMEOUT(JobGuard(nullptr, true).acquired(), 10000);
+    JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE -kv ");
+    QCOMPARE(RunJobScript(QString::fromLatin1(kJobTail)), JobOutcome::Finished);
 }
 
 void TestJobRunner::secondJobIsRefused()
