@@ -49,6 +49,15 @@ int RemoveLegacyKey(Context &cx, const ListedKey &key, bool withSecret);
 // gpg1 revokes a version 3 key only through a revocation certificate, made on the terminal.
 int RevokeLegacyKey(Context &cx, const ListedKey &key, const std::vector<std::string> &given);
 
+// Shared by the key ring and the message halves of the legacy code.
+bool LegacyRingInUse();
+std::vector<ListedKey> ListLegacy(const Context &cx, const std::vector<std::string> &names,
+                                  bool secret, bool namedRing = false);
+// The version 3 key with this 16-digit key ID is in the legacy ring.
+bool LegacyHasKey(const Context &cx, const std::string &keyId);
+// Writes `data` over an existing file without following a link.
+void WriteFile(const std::string &path, const std::string &data);
+
 // Decrypting: true when the message is PGP 2.x and gpg1 should read it (before GnuPG 2 is
 // tried, or after GnuPG 2 reported what it cannot do). Without gpg1 they end the run saying so.
 // Material that only looks old (an MD5 signature by a key in the GnuPG 2 ring, a cut message)
