@@ -5,7 +5,8 @@
 //   decrypt.cpp      decrypting and checking signatures
 //   files.cpp        -w FILE (with the file helpers every command uses)
 //   keycommands.cpp  every -k command
-//   legacy.cpp       PGP 2.x keys and messages, handed to GnuPG 1.4 from the commands above
+//   legacy.cpp       PGP 2.x keys (the legacy ring), handed to GnuPG 1.4 from the commands above
+//   legacycrypt.cpp  PGP 2.x messages, the same way
 #pragma once
 
 #include "common.h"
