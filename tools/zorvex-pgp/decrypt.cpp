@@ -225,8 +225,11 @@ int DoDecrypt(Context &cx)
         try {
             DecryptFailure(cx, r, input, out.finalName());
         } catch (Failure &f) {
-            // Still one line: the reason, then which program read the message.
-            if (viaGpg1)
+            // Still one line: the reason, then which program read the message. A bad signature
+            // keeps its two lines as every other path gives them.
+            if (viaGpg1 && f.code == kSignatureCheck)
+                Say(Gpg1Note(input));
+            else if (viaGpg1)
                 f.message = WithGpg1Note(f.message);
             throw;
         }

@@ -79,6 +79,7 @@ struct LegacyCryptJob
     bool clearsign = false;
     std::vector<std::string> recipients;
     std::optional<std::string> signer;
+    std::string output; // the name the user knows the output by
 };
 bool LegacyCrypt(Context &cx, const LegacyCryptJob &job, const std::string &outTemp);
 
