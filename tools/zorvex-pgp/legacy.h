@@ -7,6 +7,7 @@
 #pragma once
 
 #include "common.h"
+#include "importreport.h"
 
 #include <optional>
 #include <string>
@@ -33,7 +34,8 @@ GpgCall LegacyEditCall(const Context &cx, const std::optional<std::string> &pass
 struct LegacyAdd
 {
     bool onlyOld = false; // nothing left for GnuPG 2
-    bool added = false;   // version 3 keys went into the legacy ring
+    bool added = false;   // gpg1 took the version 3 keys, and each was reported
+    ImportTally tally;    // what became of them, for the count line
     int code = kOk;       // the run's exit code, once GnuPG 2 is done with the rest
 };
 LegacyAdd AddLegacyKeys(Context &cx, const std::string &file);

@@ -208,11 +208,17 @@ bool LegacyCrypt(Context &cx, const LegacyCryptJob &job, const std::string &outT
     }
     int oldKeys = 0, otherKeys = 0;
     std::string oldName;
-    auto classify = [&](const std::string &name) {
+    auto classify = [&](const std::string &name, bool recipient) {
         if (!ListKeys(cx, {name}).empty()) {
             ++otherKeys;
         } else if (const auto k = FindLegacyKey(cx, name)) {
             ++oldKeys;
+            // gpg1 would only say the key is unusable; the key ring says why.
+            if (recipient && (k->revoked || k->expired || k->disabled))
+                Fail(kEncryptError, "Encrypting '" + job.input + "' failed: the key of '" + name +
+                                        (k->revoked   ? "' has been revoked."
+                                         : k->expired ? "' has expired."
+                                                      : "' is disabled."));
             if (oldName.empty())
                 oldName = k->userIds.empty() ? name : k->userIds.front();
         } else {
@@ -221,10 +227,10 @@ bool LegacyCrypt(Context &cx, const LegacyCryptJob &job, const std::string &outT
     };
     if (o.encrypt) {
         for (const std::string &r : job.recipients)
-            classify(r);
+            classify(r, true);
     }
     if (o.sign && job.signer)
-        classify(*job.signer);
+        classify(*job.signer, false);
     if (oldKeys == 0)
         return false;
     if (otherKeys > 0)
