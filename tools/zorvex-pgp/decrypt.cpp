@@ -92,6 +92,7 @@ public:
         }
     }
     bool toConsole() const { return m_toConsole; }
+    bool refused() const override { return m_error != 0; }
     // errno of the first failure to write the output file, 0 when all went well.
     int finish()
     {
@@ -221,6 +222,11 @@ int DoDecrypt(Context &cx)
         }
     }
 
+    // A plaintext that could not be written ends the run with that one line, before anything
+    // gpg said after it was cut off; the signature report would only bury it.
+    if (writeError != 0)
+        Fail(kFileError, "Cannot write output file '" + out.finalName() +
+                             "': " + std::strerror(writeError) + "; nothing written.");
     if (!DataComplete(r)) {
         try {
             DecryptFailure(cx, r, input, out.finalName());
@@ -236,11 +242,6 @@ int DoDecrypt(Context &cx)
     }
     const std::string stored = StoredName(r);
     const bool eyesOnly = stored == "_CONSOLE" && !o.keepSignature;
-    // A plaintext that could not be written ends the run with that one line; the signature
-    // report would only bury it.
-    if (writeError != 0 && !eyesOnly)
-        Fail(kFileError, "Cannot write output file '" + out.finalName() +
-                             "': " + std::strerror(writeError) + "; nothing written.");
     if (viaGpg1)
         Say(Gpg1Note(input));
     const int sigResult = ReportSignatures(r, input);
