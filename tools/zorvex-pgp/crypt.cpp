@@ -228,7 +228,11 @@ void SignOrEncrypt(Context &cx, const CryptJob &job, OutputFile &out)
     }
     const bool signOnly = o.sign && !o.encrypt && !o.conventional;
     if (r.exitCode != 0) {
-        FailOnWriteError(r, (signOnly ? "Signing '" : "Encrypting '") + input + "'",
+        FailOnWriteError(r,
+                         (signOnly ? "Signing '"
+                          : o.sign ? "Signing and encrypting '"
+                                   : "Encrypting '") +
+                             input + "'",
                          out.finalName());
         if (o.encrypt && r.has("INV_RECP"))
             EncryptFailure(cx, job, r);
