@@ -169,8 +169,15 @@ private slots:
         QVERIFY2(r.out.contains(kOlgaLine.toUtf8() + "\n1 matching key found."), r.err.constData());
         r = pgp({"-ka", "olga.pub.pgp"});
         QVERIFY2(r.code == 0, r.err.constData());
-        QVERIFY(r.err.contains("A PGP 2.x key (version 3) from 'olga.pub.pgp' added"));
+        QVERIFY2(r.err.contains("Key 933581DB \"Olga Oldkey <olga@example.org>\": added.\n"
+                                "Key fingerprint = 91 1F 77 16 D5 4E 44 76  66 BD 68 09 F9 08 CE "
+                                "4C\n1 key added, 0 updated, 0 unchanged, 0 skipped.\n"),
+                 r.err.constData());
         QCOMPARE(pgp({"-ka", "olga.sec.asc"}).code, 0);
+        r = pgp({"-ka", "olga.pub.pgp"});
+        QCOMPARE(r.code, 10);
+        QVERIFY(
+            r.err.contains(": unchanged, already on the key ring.\n0 keys added, 0 updated, 1 "));
         QCOMPARE(QFile::permissions(m_home.path() + "/zorvex-legacy") & 0x0077, 0);
 
         r = pgp({"-kv"});
@@ -186,7 +193,7 @@ private slots:
 
         // A key ring named for -ka gets the key itself; a GnuPG 2 key box cannot hold it.
         r = pgp({"-ka", "olga.pub.pgp", "old"});
-        QVERIFY2(r.err.contains("added to the key ring '" + work("old.pgp").toUtf8() + "'"),
+        QVERIFY2(r.err.contains("1 key added to key ring '" + work("old.pgp").toUtf8() + "'"),
                  r.err.constData());
         QVERIFY(pgp({"-kv", "olga", "old"}).out.contains(kOlgaLine.toUtf8()));
         QCOMPARE(pgp({"-ka", m_fixtures + "../alice.pub.asc", "box"}).code, 0);
@@ -213,6 +220,12 @@ private slots:
                                           << QByteArray("Good signature from user \"Olga Oldkey");
         QTest::newRow("MD5 detached")
             << QStringList{"md5.sig"} << 0 << QByteArray("Good signature from user \"Olga Oldkey");
+        const QByteArray bad("WARNING: Bad signature, doesn't match file contents!\nBad signature "
+                             "from user \"Olga Oldkey <olga@example.org>\".");
+        QTest::newRow("MD5 signed, changed") << QStringList{"md5-signed.pgp"} << 30 << bad;
+        QTest::newRow("MD5 clear-signed, changed") << QStringList{"md5-clear.asc"} << 30 << bad;
+        QTest::newRow("MD5 detached, other file")
+            << QStringList{"md5.sig", m_fixtures + "olga.sec.asc"} << 30 << bad;
     }
     void readOldMessages()
     {
@@ -224,7 +237,15 @@ private slots:
         copyFixture(args[0]);
         copyFixture(QStringLiteral("message.txt"), QStringLiteral("md5"));
         QFile::remove(work("out"));
+        if (QByteArray(QTest::currentDataTag()).endsWith("changed")) {
+            QFile f(work(args[0]));
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            const QByteArray text = f.readAll().replace("An old", "An OLD");
+            f.seek(0);
+            f.write(text);
+        }
         const Run r = pgp(QStringList{"+batchmode", "-o", "out"} + args);
+        QCOMPARE(QFile::exists(work("out")), code == 0 && !args[0].endsWith(".sig"));
         QVERIFY2(r.code == code, r.err.constData());
         QVERIFY(r.err.contains("uses PGP 2.x algorithms (IDEA, MD5)"));
         QVERIFY2(r.err.contains(message), r.err.constData());
@@ -315,6 +336,10 @@ private slots:
         r = pgp({"+batchmode", "-e", "plan.txt", "olga", "alice", "-o", "mixed.pgp"});
         QCOMPARE(r.code, 21);
         QVERIFY(r.err.contains("cannot be used together with newer keys"));
+        gpg1({"--edit-key", "olga", "disable", "save"});
+        r = pgp({"+batchmode", "-e", "plan.txt", "olga", "-o", "disabled.pgp"});
+        QCOMPARE(r.code, 21);
+        QVERIFY2(r.err.contains("the key of 'olga' is disabled."), r.err.constData());
         r = pgp({"-kr", "0x933581DB"}, "y\ny\n");
         QVERIFY2(r.code == 0, r.err.constData());
         QCOMPARE(pgp({"-kv", "olga"}).code, 67);

@@ -47,7 +47,7 @@ private slots:
             "                              Alice (work) <alice@work.example>\n"
             "pub   255/7856354C 2026/12/08 *** KEY REVOKED ***\n"
             "                              Carol Revoked <carol@example.org>\n"
-            "pub-  255/B2069461 2026/12/08 Bob K\xc3\xbcrve (lab: 2) \\x <b@x>\n"
+            "pub-  255/B2069461 2026/12/08 Bob K\xc3\xbcrve (lab: 2) \\x5cx <b@x>\n"
             "pub  1024/DEADBEEF 1996/02/11 Jane Example <jane@example.org>\n"
             "4 matching keys found.\n";
         QCOMPARE(L(FormatKeyListing(keys, "/home/u/.gnupg/pubring.kbx", false)), expected);

@@ -92,6 +92,10 @@ void InstallSignalHandlers()
     for (int s : kEnding)
         install(s);
     ::signal(SIGPIPE, SIG_IGN);
+    // A file size limit (ulimit -f, a quota) makes a write fail with EFBIG, which is reported
+    // and cleaned up like a full disk; by default the signal would end the run without a word
+    // and leave the partial output behind. gpg inherits this and reports the write error too.
+    ::signal(SIGXFSZ, SIG_IGN);
 
     // A batch interpreter that was killed is a terminal closed under us: an engine left running
     // would write its output after the program had cleaned up the job's work files.

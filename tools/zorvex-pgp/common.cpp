@@ -88,7 +88,19 @@ std::string ResolveKeyName(const Context &cx, const std::string &name)
 
 std::string FailureText(const GpgResult &r)
 {
-    const std::string m = r.lastMessage();
+    std::string m = r.lastMessage();
+    // gpg's debugging lines ("DBG: ...") are never the reason; the line before them is.
+    if (m.rfind("DBG:", 0) == 0) {
+        GpgResult without = r;
+        std::string kept;
+        std::istringstream in(r.errors);
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("gpg: DBG:", 0) != 0 && line.rfind("DBG:", 0) != 0)
+                kept += line + "\n";
+        }
+        without.errors = kept;
+        m = without.lastMessage();
+    }
     return m.empty() ? "gpg failed" : m;
 }
 

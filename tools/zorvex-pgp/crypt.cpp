@@ -4,6 +4,7 @@
 #include "files.h"
 #include "legacy.h"
 #include "passphrase.h"
+#include "verdict.h"
 
 #include <cstdlib>
 #include <optional>
@@ -156,6 +157,7 @@ void SignThenEncrypt(Context &cx, const CryptJob &job, OutputFile &out)
     signCall.args.insert(signCall.args.end(),
                          {"--detach-sign", "--output", sig.temp(), "--", input});
     GpgResult r = RunWithSecretKey(cx, signCall, false);
+    FailOnWriteError(r, "Signing '" + input + "'", out.finalName());
     if (r.exitCode != 0 || !r.has("SIG_CREATED"))
         SignFailure(job, r);
     GpgCall encCall;
@@ -174,6 +176,7 @@ void SignThenEncrypt(Context &cx, const CryptJob &job, OutputFile &out)
     }
     encCall.args.insert(encCall.args.end(), {"--output", out.temp(), "--", sig.temp()});
     r = Run(cx, encCall);
+    FailOnWriteError(r, "Encrypting '" + input + "'", out.finalName());
     if (r.exitCode != 0 || !r.has("END_ENCRYPTION")) {
         if (o.encrypt)
             EncryptFailure(cx, job, r);
@@ -223,7 +226,14 @@ void SignOrEncrypt(Context &cx, const CryptJob &job, OutputFile &out)
         call.args.insert(call.args.begin(), {"--trust-model", "always"});
         r = runMain(call);
     }
+    const bool signOnly = o.sign && !o.encrypt && !o.conventional;
     if (r.exitCode != 0) {
+        FailOnWriteError(r,
+                         (signOnly ? "Signing '"
+                          : o.sign ? "Signing and encrypting '"
+                                   : "Encrypting '") +
+                             input + "'",
+                         out.finalName());
         if (o.encrypt && r.has("INV_RECP"))
             EncryptFailure(cx, job, r);
         if (o.sign && (r.has("INV_SGNR") || r.has("NO_SECKEY") || NeedsPassphraseAgain(r) ||
@@ -231,6 +241,8 @@ void SignOrEncrypt(Context &cx, const CryptJob &job, OutputFile &out)
             SignFailure(job, r);
         if (o.encrypt)
             EncryptFailure(cx, job, r);
+        if (signOnly)
+            SignFailure(job, r);
         Fail(kConventionalError, "Encrypting '" + input + "' failed: " + FailureText(r) + ".");
     }
 }
@@ -261,7 +273,7 @@ int DoCrypt(Context &cx)
 
     // PGP 2.x keys: GnuPG 1.4 writes the whole message.
     const bool old = LegacyCrypt(
-        cx, {job.input, job.text, job.clearsign, job.recipients, job.signer}, out.temp());
+        cx, {job.input, job.text, job.clearsign, job.recipients, job.signer, outName}, out.temp());
     if (!old && o.detach && (o.encrypt || o.conventional))
         SignThenEncrypt(cx, job, out);
     else if (!old)

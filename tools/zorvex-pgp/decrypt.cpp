@@ -92,6 +92,7 @@ public:
         }
     }
     bool toConsole() const { return m_toConsole; }
+    bool refused() const override { return m_error != 0; }
     // errno of the first failure to write the output file, 0 when all went well.
     int finish()
     {
@@ -221,23 +222,26 @@ int DoDecrypt(Context &cx)
         }
     }
 
+    // A plaintext that could not be written ends the run with that one line, before anything
+    // gpg said after it was cut off; the signature report would only bury it.
+    if (writeError != 0)
+        Fail(kFileError, "Cannot write output file '" + out.finalName() +
+                             "': " + std::strerror(writeError) + "; nothing written.");
     if (!DataComplete(r)) {
         try {
             DecryptFailure(cx, r, input, out.finalName());
         } catch (Failure &f) {
-            // Still one line: the reason, then which program read the message.
-            if (viaGpg1)
+            // Still one line: the reason, then which program read the message. A bad signature
+            // keeps its two lines as every other path gives them.
+            if (viaGpg1 && f.code == kSignatureCheck)
+                Say(Gpg1Note(input));
+            else if (viaGpg1)
                 f.message = WithGpg1Note(f.message);
             throw;
         }
     }
     const std::string stored = StoredName(r);
     const bool eyesOnly = stored == "_CONSOLE" && !o.keepSignature;
-    // A plaintext that could not be written ends the run with that one line; the signature
-    // report would only bury it.
-    if (writeError != 0 && !eyesOnly)
-        Fail(kFileError, "Cannot write output file '" + out.finalName() +
-                             "': " + std::strerror(writeError) + "; nothing written.");
     if (viaGpg1)
         Say(Gpg1Note(input));
     const int sigResult = ReportSignatures(r, input);

@@ -253,9 +253,11 @@ GpgResult RunGpg(const GpgCall &call)
             }
             const std::size_t size = static_cast<std::size_t>(n);
             if (map[i]->sink == &result.output) {
-                if (call.sink)
+                if (call.sink) {
                     call.sink->write(buffer, size, result);
-                else if (call.captureOutput)
+                    if (call.sink->refused())
+                        CloseFd(*map[i]->fd);
+                } else if (call.captureOutput)
                     result.output.append(buffer, size);
                 continue;
             }

@@ -21,6 +21,9 @@ public:
     virtual void begin() {}
     // `sofar` holds the status lines gpg gave before this data.
     virtual void write(const char *data, std::size_t size, const GpgResult &sofar) = 0;
+    // True once nothing more can be kept (the output could not be written): gpg's output is no
+    // longer read, so gpg stops at its next write instead of working through the rest.
+    virtual bool refused() const { return false; }
 };
 
 struct GpgCall

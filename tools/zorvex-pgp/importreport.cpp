@@ -47,7 +47,42 @@ std::map<std::string, std::string> SkipReasons(const std::string &errors)
 
 } // namespace
 
-int ReportImport(const Context &cx, const GpgResult &r, const std::string &file, bool oldKeysAdded)
+void ReportImportedKey(long bits, const std::string &label, const std::string &fingerprint,
+                       ImportTally &tally)
+{
+    if (bits & 1) {
+        Say(label + ": added.");
+        ++tally.added;
+    } else if (bits & ~16L) {
+        Say(label + ": updated (" + Gains(bits) + ").");
+        ++tally.updated;
+    } else if (bits & 16) {
+        Say(label + ": secret key added.");
+        ++tally.updated;
+    } else {
+        Say(label + ": unchanged, already on the key ring.");
+        ++tally.unchanged;
+        return;
+    }
+    if (const std::string groups = FormatFingerprint(fingerprint); !groups.empty())
+        Say("Key fingerprint =" + groups);
+}
+
+int ReportImportSummary(const ImportTally &t, const std::string &ring, const std::string &file)
+{
+    const std::string to = ring.empty() ? std::string() : " to key ring '" + ring + "'";
+    Say(std::to_string(t.added) + (t.added == 1 ? " key" : " keys") + " added" + to + ", " +
+        std::to_string(t.updated) + " updated, " + std::to_string(t.unchanged) + " unchanged, " +
+        std::to_string(t.skipped) + " skipped.");
+    if (t.added == 0 && t.updated == 0) {
+        Say("No new keys or signatures in keyfile '" + file + "'.");
+        return kKeyError;
+    }
+    return kOk;
+}
+
+int ReportImport(const Context &cx, const GpgResult &r, const std::string &file, bool oldKeysAdded,
+                 const ImportTally &old)
 {
     // IMPORT_RES <count> <no_user_id> <imported> <imported_rsa> <unchanged> <n_uids> <n_subk>
     //   <n_sigs> <n_revoc> <sec_read> <sec_imported> <sec_dups> <skipped_new> <not_imported>
@@ -74,24 +109,12 @@ int ReportImport(const Context &cx, const GpgResult &r, const std::string &file,
                (it != names.end() && !it->second.empty() ? " \"" + it->second + "\"" : "");
     };
 
-    long added = 0, updated = 0, unchanged = 0, skipped = 0;
+    ImportTally t = old;
+    long &skipped = t.skipped;
     for (const std::string &line : r.status) {
         const auto w = Words(line);
         if (w.size() > 2 && w[0] == "IMPORT_OK") {
-            const long bits = std::atol(w[1].c_str());
-            if (bits & 1) {
-                Say(label(w[2]) + ": added.");
-                ++added;
-            } else if (bits & ~16L) {
-                Say(label(w[2]) + ": updated (" + Gains(bits) + ").");
-                ++updated;
-            } else if (bits & 16) {
-                Say(label(w[2]) + ": secret key added.");
-                ++updated;
-            } else {
-                Say(label(w[2]) + ": unchanged, already on the key ring.");
-                ++unchanged;
-            }
+            ReportImportedKey(std::atol(w[1].c_str()), label(w[2]), w[2], t);
         } else if (w.size() > 1 && w[0] == "IMPORT_PROBLEM") {
             static const char *why[] = {
                 "gpg gave no reason", "not a valid key", "the key that certified it is missing",
@@ -124,15 +147,7 @@ int ReportImport(const Context &cx, const GpgResult &r, const std::string &file,
         Say(std::to_string(missingUserId) + " key(s) skipped: no valid user ID.");
         skipped += missingUserId;
     }
-    const std::string ring = cx.keyring ? " to key ring '" + *cx.keyring + "'" : std::string();
-    Say(std::to_string(added) + (added == 1 ? " key" : " keys") + " added" + ring + ", " +
-        std::to_string(updated) + " updated, " + std::to_string(unchanged) + " unchanged, " +
-        std::to_string(skipped) + " skipped.");
-    if (added == 0 && updated == 0 && !oldKeysAdded) {
-        Say("No new keys or signatures in keyfile '" + file + "'.");
-        return kKeyError;
-    }
-    return kOk;
+    return ReportImportSummary(t, cx.keyring ? *cx.keyring : std::string(), file);
 }
 
 } // namespace zpgp

@@ -223,7 +223,7 @@ int DoKeyAdd(Context &cx)
     if (!r.has("IMPORT_RES") || (r.exitCode != 0 && !r.has("IMPORT_OK")))
         Fail(kKeyError, "Adding keys from '" + a[0] + "' failed: " + FailureText(r) + ".");
     // Success when anything at all was added, by either GnuPG.
-    return ReportImport(cx, r, a[0], old.added);
+    return ReportImport(cx, r, a[0], old.added, old.tally);
 }
 
 int DoKeyRemove(Context &cx)

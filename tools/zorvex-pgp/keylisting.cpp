@@ -138,7 +138,9 @@ static void AppendPrintable(std::string &out, std::string_view uid)
     for (std::size_t i = 0; i < uid.size();) {
         const auto byte = static_cast<unsigned char>(uid[i]);
         if (byte < 0x80) {
-            if (byte < 0x20 || byte == 0x7f)
+            // The backslash too, or a user ID holding the four characters "\x1b" would read
+            // the same as one holding ESC.
+            if (byte < 0x20 || byte == 0x7f || byte == '\\')
                 escape(byte);
             else
                 out.push_back(static_cast<char>(byte));

@@ -224,9 +224,29 @@ LegacyAdd AddLegacyKeys(Context &cx, const std::string &file)
         result.code = kKeyError;
         return result;
     }
-    Say(std::string(one ? "A PGP 2.x key (version 3)" : "PGP 2.x keys (version 3)") + " from '" +
-        file + "' added to the key ring '" + ring + "' (gpg1: " + r.arg("IMPORT_RES") + ").");
+    // Each key in the words GnuPG 2's keys get, with its own key ID (a version 3 key ID is not
+    // the end of its fingerprint).
+    std::vector<std::string> fingerprints;
+    for (const std::string &line : r.status) {
+        if (const auto w = Words(line); w.size() > 2 && w[0] == "IMPORT_OK")
+            fingerprints.push_back(w[2]);
+    }
+    const auto listed = ListLegacy(cx, fingerprints, false, cx.keyring.has_value());
+    for (const std::string &line : r.status) {
+        const auto w = Words(line);
+        if (w.size() < 3 || w[0] != "IMPORT_OK")
+            continue;
+        std::string label = "A PGP 2.x key";
+        for (const ListedKey &k : listed) {
+            if (k.fingerprint == w[2])
+                label = "Key " + ShortId(k.keyId) +
+                        (k.userIds.empty() ? "" : " \"" + k.userIds.front() + "\"");
+        }
+        ReportImportedKey(std::atol(w[1].c_str()), label, w[2], result.tally);
+    }
     result.added = true;
+    if (result.onlyOld)
+        result.code = ReportImportSummary(result.tally, cx.keyring ? ring : std::string(), file);
     return result;
 }
 

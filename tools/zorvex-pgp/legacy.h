@@ -7,6 +7,7 @@
 #pragma once
 
 #include "common.h"
+#include "importreport.h"
 
 #include <optional>
 #include <string>
@@ -33,7 +34,8 @@ GpgCall LegacyEditCall(const Context &cx, const std::optional<std::string> &pass
 struct LegacyAdd
 {
     bool onlyOld = false; // nothing left for GnuPG 2
-    bool added = false;   // version 3 keys went into the legacy ring
+    bool added = false;   // gpg1 took the version 3 keys, and each was reported
+    ImportTally tally;    // what became of them, for the count line
     int code = kOk;       // the run's exit code, once GnuPG 2 is done with the rest
 };
 LegacyAdd AddLegacyKeys(Context &cx, const std::string &file);
@@ -79,6 +81,7 @@ struct LegacyCryptJob
     bool clearsign = false;
     std::vector<std::string> recipients;
     std::optional<std::string> signer;
+    std::string output; // the name the user knows the output by
 };
 bool LegacyCrypt(Context &cx, const LegacyCryptJob &job, const std::string &outTemp);
 

@@ -3,6 +3,7 @@
 #include "files.h"
 #include "oldpackets.h"
 #include "passphrase.h"
+#include "verdict.h"
 
 #include <ctime>
 #include <sys/stat.h>
@@ -33,6 +34,7 @@ bool WholeOldOrderMessage(const std::string &input)
 
 [[noreturn]] void OldSignFailure(const LegacyCryptJob &job, const GpgResult &r)
 {
+    FailOnWriteError(r, "Signing '" + job.input + "'", job.output);
     if (NeedsPassphraseAgain(r))
         Fail(kSignError, "Signing '" + job.input + "' failed: bad or missing pass phrase.");
     Fail(kSignError,
@@ -82,6 +84,7 @@ void OldEncrypt(Context &cx, const LegacyCryptJob &job, GpgCall call, const std:
     }
     call.args.insert(call.args.end(), {"--output", outTemp, "--", input});
     const GpgResult r = Run(cx, call);
+    FailOnWriteError(r, "Encrypting '" + job.input + "'", job.output);
     if (r.exitCode != 0 || !r.has("END_ENCRYPTION"))
         Fail(o.conventional ? kConventionalError : kEncryptError,
              "Encrypting '" + job.input + "' failed: " + FailureText(r) + ".");
@@ -115,19 +118,19 @@ bool DecryptWithGpg1First(const Context &cx, const std::string &input)
 
 bool RetryWithGpg1(const Context &cx, const GpgResult &r, const std::string &input)
 {
-    // ERRSIG <keyid> <pkalgo> <hashalgo> <class> <time> <rc> [<fingerprint>]: the fingerprint
-    // is "-" when GnuPG 2 does not have the key (older versions leave it out and say rc 9).
+    // ERRSIG <keyid> <pkalgo> <hashalgo> <class> <time> <rc> [<fingerprint>]. The fingerprint
+    // is "-" for every signature without the issuer's fingerprint in it (all PGP 2.x and gpg1
+    // signatures), so only the rings tell where the signer's key is.
     const std::vector<std::string> errsig = Words(r.arg("ERRSIG"));
-    const bool md5 = errsig.size() > 2 && errsig[2] == "1";
-    const bool keyInGpg2 =
-        errsig.size() > 6 ? errsig[6] != "-" : errsig.size() > 5 && errsig[5] != "9";
-    // An MD5 signature by a key GnuPG 2 holds is today's key with an old digest: gpg1 could
-    // not check it either, as it has no such key, so GnuPG 2's verdict stands.
-    if (md5 && !keyInGpg2) {
-        if (!HaveGpg1())
+    if (errsig.size() > 2 && errsig[2] == "1") {
+        if (HaveGpg1())
+            return LegacyHasKey(cx, errsig[0]);
+        // An MD5 signature by a key GnuPG 2 holds keeps GnuPG 2's verdict: gpg1 would need
+        // that key in its own ring.
+        if (ListKeys(cx, {errsig[0]}).empty())
             Fail(kSignatureCheck,
                  "'" + input + "' has a PGP 2.x signature (MD5): install gnupg1 to check it.");
-        return LegacyHasKey(cx, errsig[0]);
+        return false;
     }
     // The PGP 2.x order (signature before the data) that GnuPG 2 did not follow; a message cut
     // short fails the same way in GnuPG 2 and must not be read a second time.
@@ -205,11 +208,17 @@ bool LegacyCrypt(Context &cx, const LegacyCryptJob &job, const std::string &outT
     }
     int oldKeys = 0, otherKeys = 0;
     std::string oldName;
-    auto classify = [&](const std::string &name) {
+    auto classify = [&](const std::string &name, bool recipient) {
         if (!ListKeys(cx, {name}).empty()) {
             ++otherKeys;
         } else if (const auto k = FindLegacyKey(cx, name)) {
             ++oldKeys;
+            // gpg1 would only say the key is unusable; the key ring says why.
+            if (recipient && (k->revoked || k->expired || k->disabled))
+                Fail(kEncryptError, "Encrypting '" + job.input + "' failed: the key of '" + name +
+                                        (k->revoked   ? "' has been revoked."
+                                         : k->expired ? "' has expired."
+                                                      : "' is disabled."));
             if (oldName.empty())
                 oldName = k->userIds.empty() ? name : k->userIds.front();
         } else {
@@ -218,10 +227,10 @@ bool LegacyCrypt(Context &cx, const LegacyCryptJob &job, const std::string &outT
     };
     if (o.encrypt) {
         for (const std::string &r : job.recipients)
-            classify(r);
+            classify(r, true);
     }
     if (o.sign && job.signer)
-        classify(*job.signer);
+        classify(*job.signer, false);
     if (oldKeys == 0)
         return false;
     if (otherKeys > 0)

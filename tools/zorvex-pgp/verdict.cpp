@@ -1,6 +1,13 @@
 #include "verdict.h"
 
+#include "files.h"
+#include "oldpackets.h"
+
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <initializer_list>
 #include <sstream>
 #include <vector>
 
@@ -39,8 +46,9 @@ std::string UncheckableReason(const std::vector<std::string> &w)
     const std::string id = w.size() > 1 ? ShortId(w[1]) : "?";
     const long rc = w.size() > 6 ? std::strtol(w[6].c_str(), nullptr, 10) : 0;
     const int digest = w.size() > 3 ? std::atoi(w[3].c_str()) : 0;
-    // The fingerprint is "-" when the key is not there, whatever else went wrong.
-    if (rc == 9 || (w.size() > 7 && w[7] == "-"))
+    // Only rc 9 says the key is missing: the fingerprint is "-" for every signature that does
+    // not carry its issuer's fingerprint, which no PGP 2.x or gpg1 signature does.
+    if (rc == 9)
         return "Key matching expected Key ID " + id +
                " not found on the key ring.\nWARNING: Can't find the right public key-- can't "
                "check signature integrity.";
@@ -82,9 +90,8 @@ bool IdeaMessage(const GpgResult &r)
 {
     // DECRYPTION_INFO <mdc method> <cipher>: cipher 1 is IDEA, which only PGP 2.x used by default.
     const auto info = Words(r.arg("DECRYPTION_INFO"));
-    return (info.size() > 1 && info[1] == "1") ||
-           r.arg("ERROR").rfind("nomdc_with_legacy_cipher", 0) == 0 ||
-           ErrorsMention(r, "assuming IDEA") || ErrorsMention(r, "IDEA cipher");
+    return (info.size() > 1 && info[1] == "1") || ErrorsMention(r, "assuming IDEA") ||
+           ErrorsMention(r, "IDEA cipher");
 }
 
 bool BadPassphrase(const GpgResult &r)
@@ -129,7 +136,7 @@ bool HasSignatureVerdict(const GpgResult &r)
     return false;
 }
 
-int ReportSignatures(const GpgResult &r, const std::string &input)
+int ReportSignatures(const GpgResult &r, [[maybe_unused]] const std::string &input)
 {
     int code = kOk;
     for (const std::string &line : r.status) {
@@ -142,8 +149,7 @@ int ReportSignatures(const GpgResult &r, const std::string &input)
             Say("Good signature from user \"" + user + "\".");
             Say(KeyStateWarning(line.substr(0, line.find(' ')), user));
         } else if (StartsWith(line, "BADSIG")) {
-            Say("WARNING: Bad signature in '" + input + "', doesn't match file contents!");
-            Say("Bad signature from user \"" + UserIdOf(arg) + "\".");
+            Say(BadSignatureReport(UserIdOf(arg)));
             code = kSignatureCheck;
         } else if (StartsWith(line, "ERRSIG")) {
             Say(UncheckableReason(Words(line)));
@@ -155,7 +161,8 @@ int ReportSignatures(const GpgResult &r, const std::string &input)
 
 bool DataComplete(const GpgResult &r)
 {
-    if (r.signal != 0 || r.has("FAILURE"))
+    // A bad signature leaves nothing to keep, whatever gpg wrote and whichever gpg it was.
+    if (r.signal != 0 || r.has("FAILURE") || r.has("BADSIG"))
         return false;
     if (r.exitCode == 0)
         return true;
@@ -173,48 +180,196 @@ bool DataComplete(const GpgResult &r)
     return true;
 }
 
+namespace {
+
+// What one run of gpg or gpg1 came to, read once from its status lines. The order of the tests
+// is the whole point: a verdict on the signature outranks the gpg-exit failure that follows it,
+// a write error outranks everything gpg says after it, damage outranks a missing key of another
+// recipient, and only a whole message is blamed on its cipher.
+enum class Outcome
+{
+    BadSignature,
+    WriteFailed,
+    NoPassphrase,
+    BadPassphrase,
+    Damaged,
+    Cut,
+    NoIntegrity,
+    NoSecretKey,
+    NotPgp,
+    Other,
+};
+
+bool WriteTrouble(const GpgResult &r)
+{
+    return r.signal == SIGXFSZ || ErrorsMention(r, "error writing") ||
+           ErrorsMention(r, "write error") || ErrorsMention(r, "No space left") ||
+           ErrorsMention(r, "File too large") || ErrorsMention(r, "Disk quota");
+}
+
+// gpg's line naming the first of `words` it used, or empty.
+std::string LineWithAny(const GpgResult &r, std::initializer_list<const char *> words)
+{
+    for (const char *w : words) {
+        if (ErrorsMention(r, w))
+            return LineMentioning(r, w);
+    }
+    return {};
+}
+
+std::string CutLine(const GpgResult &r)
+{
+    return LineWithAny(r, {"problem reading source", "Problem reading source", "unexpected end",
+                           "pending bytes", "read error"});
+}
+
+std::string DamageLine(const GpgResult &r)
+{
+    return LineWithAny(r,
+                       {"invalid packet", "inflate problem", "manipulated", "packet with invalid"});
+}
+
+// Our key opened the session key (or the pass phrase did): what failed came later.
+bool SessionKeyOpened(const GpgResult &r)
+{
+    return r.has("DECRYPTION_KEY") || r.has("DECRYPTION_INFO") || r.has("PLAINTEXT") ||
+           r.has("DECRYPTION_OKAY");
+}
+
+bool Encrypted(const GpgResult &r)
+{
+    return r.has("BEGIN_DECRYPTION") || r.has("ENC_TO") || r.has("NEED_PASSPHRASE_SYM") ||
+           r.has("DECRYPTION_FAILED");
+}
+
+bool CutByPackets(const std::string &input)
+{
+    constexpr std::size_t kLimit = 1 << 20;
+    const std::string head = ReadWholeFile(input, kLimit);
+    return head.size() < kLimit && ReadPacketFacts(head).cut;
+}
+
+Outcome Classify(const Context &cx, const GpgResult &r, const std::string &input)
+{
+    const bool encrypted = Encrypted(r);
+    if (r.has("BADSIG"))
+        return Outcome::BadSignature;
+    if (WriteTrouble(r))
+        return Outcome::WriteFailed;
+    // A cut message fails in as many ways as there are ciphers and pass phrases; its packets
+    // tell first.
+    if (encrypted && !r.has("DECRYPTION_OKAY") && CutByPackets(input))
+        return Outcome::Cut;
+    if (encrypted && r.has("MISSING_PASSPHRASE"))
+        return Outcome::NoPassphrase;
+    if (encrypted && BadPassphrase(r))
+        return cx.passphraseTried ? Outcome::BadPassphrase : Outcome::NoPassphrase;
+    if (r.has("BADMDC") || !DamageLine(r).empty())
+        return Outcome::Damaged;
+    if (!CutLine(r).empty())
+        return Outcome::Cut;
+    if (encrypted && (r.arg("ERROR").rfind("nomdc_with_legacy_cipher", 0) == 0 ||
+                      ErrorsMention(r, "not integrity protected")))
+        return Outcome::NoIntegrity;
+    if (encrypted && r.has("NO_SECKEY") && !SessionKeyOpened(r))
+        return Outcome::NoSecretKey;
+    if (r.has("NODATA") && !r.has("PLAINTEXT") && !encrypted)
+        return Outcome::NotPgp;
+    if (r.has("PLAINTEXT") && !HasSignatureVerdict(r))
+        return Outcome::Cut;
+    return Outcome::Other;
+}
+
+std::string CipherName(const GpgResult &r)
+{
+    // DECRYPTION_INFO <mdc method> <cipher> [<aead>]
+    const auto info = Words(r.arg("DECRYPTION_INFO"));
+    const int cipher = info.size() > 1 ? std::atoi(info[1].c_str()) : 0;
+    static const char *const names[] = {nullptr, "IDEA", "3DES",    "CAST5",   "Blowfish", nullptr,
+                                        nullptr, "AES",  "AES-192", "AES-256", "Twofish"};
+    if (cipher > 0 && cipher <= 10 && names[cipher])
+        return names[cipher];
+    return cipher > 0 ? "cipher " + std::to_string(cipher) : std::string("a cipher");
+}
+
+} // namespace
+
+std::string WriteFailureReason(const GpgResult &r)
+{
+    if (r.signal == SIGXFSZ)
+        return std::strerror(EFBIG);
+    if (!WriteTrouble(r))
+        return {};
+    // gpg names its scratch file; the cause is what follows the last colon.
+    std::string why = LineMentioning(r, "writ");
+    if (why.find("writ") == std::string::npos)
+        why = LineWithAny(r, {"No space left", "File too large", "Disk quota"});
+    if (const auto colon = why.rfind(": "); colon != std::string::npos)
+        why.erase(0, colon + 2);
+    return why;
+}
+
+void FailOnWriteError(const GpgResult &r, const std::string &doing, const std::string &output)
+{
+    if (const std::string why = WriteFailureReason(r); !why.empty())
+        Fail(kFileError,
+             doing + " failed: cannot write '" + output + "': " + why + "; nothing written.");
+}
+
+std::string BadSignatureReport(const std::string &userId)
+{
+    return "WARNING: Bad signature, doesn't match file contents!\nBad signature from user \"" +
+           Printable(userId) + "\".";
+}
+
 void DecryptFailure(const Context &cx, const GpgResult &r, const std::string &input,
                     const std::string &output)
 {
-    const bool encrypted = r.has("BEGIN_DECRYPTION") || r.has("ENC_TO") ||
-                           r.has("NEED_PASSPHRASE_SYM") || r.has("DECRYPTION_FAILED");
+    const bool encrypted = Encrypted(r);
     const bool symmetric =
         r.has("NEED_PASSPHRASE_SYM") || (r.has("BEGIN_DECRYPTION") && !r.has("ENC_TO"));
     const int code = !encrypted ? kInvalidFile : symmetric ? kConventionalDecrypt : kPublicDecrypt;
     const std::string cannot = "Cannot decrypt '" + input + "': ";
-    if (ErrorsMention(r, "error writing") || ErrorsMention(r, "write error") ||
-        ErrorsMention(r, "No space left") || ErrorsMention(r, "File too large")) {
-        // gpg names the scratch file; the user knows the output by its own name.
-        std::string why = LineMentioning(r, "writ");
-        if (const auto colon = why.rfind(": "); colon != std::string::npos)
-            why.erase(0, colon + 2);
+    switch (Classify(cx, r, input)) {
+    case Outcome::BadSignature:
+        Fail(kSignatureCheck, BadSignatureReport(UserIdOf(r.arg("BADSIG"))));
+    case Outcome::WriteFailed:
         Fail(kFileError, "Cannot write the plaintext of '" + input + "' to '" + output +
-                             "': " + why + "; nothing written.");
-    }
-    if (encrypted && BadPassphrase(r)) {
-        if (cx.passphraseTried)
-            Fail(code, cannot + "bad pass phrase.");
+                             "': " + WriteFailureReason(r) + "; nothing written.");
+    case Outcome::NoPassphrase:
         Fail(code, cannot + "a pass phrase is needed and none was given (use -z).");
+    case Outcome::BadPassphrase:
+        Fail(code, cannot + "bad pass phrase.");
+    case Outcome::Damaged:
+        Fail(encrypted ? code : kInvalidFile,
+             "'" + input + "' has been changed or damaged (" +
+                 (DamageLine(r).empty() ? std::string("its integrity check failed")
+                                        : DamageLine(r)) +
+                 "); nothing written.");
+    case Outcome::Cut: {
+        const std::string line = CutLine(r);
+        const std::string why = !line.empty()         ? line
+                                : CutByPackets(input) ? "it ends inside a packet"
+                                                      : FailureText(r);
+        Fail(encrypted ? code : kInvalidFile,
+             "'" + input + "' is cut short (" + why + "); nothing written.");
     }
-    // Reached only without gpg1, or after gpg1 too turned the message down.
-    if (IdeaMessage(r))
-        Fail(code, cannot + "it was encrypted with IDEA by PGP 2.x, a cipher GnuPG 2 does not use "
-                            "for messages without integrity protection.");
-    if (!symmetric && r.has("NO_SECKEY") && !r.has("DECRYPTION_OKAY"))
+    case Outcome::NoIntegrity:
+        // Reached only without gpg1, or for a key gpg1 does not hold.
+        if (IdeaMessage(r))
+            Fail(code, cannot + "it was encrypted with IDEA by PGP 2.x, a cipher GnuPG 2 does "
+                                "not use for messages without integrity protection.");
+        Fail(code, cannot + "it was encrypted with " + CipherName(r) +
+                       " without integrity protection, which GnuPG 2 no longer accepts; "
+                       "nothing written.");
+    case Outcome::NoSecretKey:
         Fail(kPublicDecrypt,
              cannot + "you do not have the secret key needed to decrypt this file.");
-    if (r.has("NODATA") && !r.has("PLAINTEXT") && !encrypted)
+    case Outcome::NotPgp:
         Fail(kFileError, "'" + input + "' is not a PGP file; nothing written.");
-    for (const char *damage : {"problem reading source", "unexpected end", "invalid packet",
-                               "inflate problem", "pending bytes", "read error"}) {
-        if (ErrorsMention(r, damage))
-            Fail(encrypted ? code : kInvalidFile, "'" + input + "' is cut short or damaged (" +
-                                                      LineMentioning(r, damage) +
-                                                      "); nothing written.");
+    case Outcome::Other:
+        break;
     }
-    if (r.has("PLAINTEXT") && !HasSignatureVerdict(r))
-        Fail(encrypted ? code : kInvalidFile,
-             "'" + input + "' is cut short or damaged (" + FailureText(r) + "); nothing written.");
     if (encrypted)
         Fail(code, cannot + FailureText(r) + "; nothing written.");
     Fail(kInvalidFile, "Cannot process '" + input + "': " + FailureText(r) + "; nothing written.");

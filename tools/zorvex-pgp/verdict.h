@@ -17,6 +17,15 @@ bool HasSignatureVerdict(const GpgResult &r);
 // that a non-zero exit is down to signatures alone.
 bool DataComplete(const GpgResult &r);
 
+// Why gpg could not write its output (a full disk, a file size limit), or empty.
+std::string WriteFailureReason(const GpgResult &r);
+// Ends the run as a file error when gpg could not write `output`; `doing` is "Signing 'x'" or so.
+void FailOnWriteError(const GpgResult &r, const std::string &doing, const std::string &output);
+
+// PGP 2.6's two lines for a signature that does not match what it signs; exit 30, and nothing
+// of the message is kept.
+std::string BadSignatureReport(const std::string &userId);
+
 // Ends the run with the reason a decryption (or the reading of a signed message) failed.
 [[noreturn]] void DecryptFailure(const Context &cx, const GpgResult &r, const std::string &input,
                                  const std::string &output);
