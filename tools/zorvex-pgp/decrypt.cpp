@@ -71,7 +71,8 @@ public:
     void begin() override
     {
         Close();
-        m_fd = ::open(m_path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+        // The output's /dev/fd name: its own descriptor's file, whatever its name leads to now.
+        m_fd = ::open(m_path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         m_error = m_fd < 0 ? errno : 0;
         m_decided = m_toConsole = false;
     }
@@ -130,10 +131,10 @@ private:
     bool m_decided = false, m_toConsole = false, m_consoleGone = false;
 };
 
-// Copies a file to standard output through a bounded buffer.
+// Copies an output file (by its /dev/fd name) to standard output through a bounded buffer.
 void ShowFile(const std::string &path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return;
     char buffer[65536];

@@ -170,16 +170,24 @@ OutputFile::OutputFile(const std::string &finalName) : m_final(finalName)
     SignalsHeld held;
     if (!RememberTemp(name))
         Fail(kFileError, "Cannot create output file '" + finalName + "': name too long.");
-    const int fd =
+    const int created =
         ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    // Kept open without close-on-exec, above the descriptors gpg's start rearranges, so that
+    // gpg writes (or reads) it as /dev/fd/N.
+    const int fd = created < 0 ? -1 : ::fcntl(created, F_DUPFD, 10);
+    const int error = errno;
+    if (created >= 0)
+        ::close(created);
     if (fd < 0) {
-        const int error = errno;
+        if (created >= 0)
+            ::unlink(name.c_str());
         ForgetTemp(name);
         Fail(kFileError,
              "Cannot create output file '" + finalName + "': " + std::strerror(error) + ".");
     }
-    ::close(fd);
+    m_fd = fd;
     m_temp = name;
+    m_path = "/dev/fd/" + std::to_string(fd);
 }
 
 OutputFile::~OutputFile()
@@ -188,12 +196,48 @@ OutputFile::~OutputFile()
         discard();
 }
 
+namespace {
+
+// Whether `path` is, as a name in its folder, the file open as `fd` and nothing else's too.
+bool NameLeadsTo(const std::string &path, int fd)
+{
+    struct stat byName
+    {
+    }, byFd{};
+    return ::lstat(path.c_str(), &byName) == 0 && ::fstat(fd, &byFd) == 0 &&
+           S_ISREG(byName.st_mode) && byName.st_dev == byFd.st_dev &&
+           byName.st_ino == byFd.st_ino && byFd.st_nlink == 1;
+}
+
+} // namespace
+
 void OutputFile::discard()
 {
     SignalsHeld held;
-    ::unlink(m_temp.c_str());
+    // Another user's file put in its place is not ours to remove.
+    if (m_fd < 0 || NameLeadsTo(m_temp, m_fd))
+        ::unlink(m_temp.c_str());
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
     ForgetTemp(m_temp);
     m_temp.clear();
+}
+
+void OutputFile::CheckStillOurs()
+{
+    if (!NameLeadsTo(m_temp, m_fd)) {
+        // Whatever stands under the name now is someone else's; the file written stays
+        // unreachable and goes with its descriptor.
+        ::close(m_fd);
+        m_fd = -1;
+        SignalsHeld held;
+        ForgetTemp(m_temp);
+        m_temp.clear();
+        Fail(kFileError, "Cannot write output file '" + m_final +
+                             "': its temporary file was moved or replaced by someone else while "
+                             "it was written; nothing written.");
+    }
 }
 
 void OutputFile::commit(bool privateMode)
@@ -201,14 +245,17 @@ void OutputFile::commit(bool privateMode)
     if (!privateMode) {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        ::chmod(m_temp.c_str(), 0666 & ~mask);
+        ::fchmod(m_fd, 0666 & ~mask);
     }
     if (Interrupted())
         Fail(kInterrupted, "Interrupted.");
     SignalsHeld held;
+    CheckStillOurs();
     if (::rename(m_temp.c_str(), m_final.c_str()) != 0)
         Fail(kFileError,
              "Cannot write output file '" + m_final + "': " + std::strerror(errno) + ".");
+    ::close(m_fd);
+    m_fd = -1;
     ForgetTemp(m_temp);
     m_temp.clear();
 }
@@ -223,7 +270,7 @@ void OutputFile::commitLike(const std::string &input)
     const mode_t mask = ::umask(0);
     ::umask(mask);
     // The owner may always read and write the output; others only as far as the input let them.
-    ::chmod(m_temp.c_str(), (S_IRUSR | S_IWUSR | (st.st_mode & 066)) & ~mask);
+    ::fchmod(m_fd, (S_IRUSR | S_IWUSR | (st.st_mode & 066)) & ~mask);
     commit(true);
 }
 

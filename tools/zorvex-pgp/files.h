@@ -22,7 +22,10 @@ bool IsTextFile(const std::string &path);
 std::string RequireInput(const Context &cx);
 
 // Written under a temporary name beside the final one and renamed into place only when complete,
-// so a failure never leaves half an output and never touches an existing file.
+// so a failure never leaves half an output and never touches an existing file. In a folder others
+// may write to, the temporary name can be swapped for another file at any moment: the file is
+// therefore only ever reached through the descriptor that created it, and renamed into place
+// only while the name still leads to it.
 class OutputFile
 {
 public:
@@ -31,7 +34,10 @@ public:
     OutputFile(const OutputFile &) = delete;
     OutputFile &operator=(const OutputFile &) = delete;
 
-    const std::string &temp() const { return m_temp; }
+    // The name under which gpg (and this program) reach the file: its descriptor's /dev/fd
+    // entry, which leads to the file created whatever has become of its name since.
+    const std::string &temp() const { return m_path; }
+    int fd() const { return m_fd; }
     const std::string &finalName() const { return m_final; }
     void setFinalName(const std::string &name) { m_final = name; }
     void discard();
@@ -41,8 +47,12 @@ public:
     void commitLike(const std::string &input);
 
 private:
+    void CheckStillOurs();
+
     std::string m_final;
     std::string m_temp;
+    std::string m_path;
+    int m_fd = -1;
 };
 
 // Settles the output name: an existing file needs the terminal's yes (or a new name); under
