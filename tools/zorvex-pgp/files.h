@@ -5,6 +5,7 @@
 #include "common.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace zpgp {
@@ -18,8 +19,13 @@ std::string ReadWholeFile(const std::string &path, std::size_t limit);
 // Text for -t and -m: no NUL and no control characters other than the usual layout ones.
 bool IsTextFile(const std::string &path);
 
-// The first argument, when it names a readable regular file; otherwise the run ends.
+// The first argument, when it names a readable regular file; otherwise the run ends. A file the
+// program wrote for this run (ZORVEX_PGP_INPUT="NAME=DEVICE:INODE") must still be that file:
+// ours, regular, with no other name. It is then held open and read only through that descriptor.
 std::string RequireInput(const Context &cx);
+
+// The name under which gpg reads `name`: /dev/fd/N for the program's verified input, else none.
+std::optional<std::string> VerifiedInputPath(const std::string &name);
 
 // Written under a temporary name beside the final one and renamed into place only when complete,
 // so a failure never leaves half an output and never touches an existing file. In a folder others
