@@ -1,5 +1,7 @@
 #include "verdict.h"
 
+#include "printable.h"
+
 #include <cstdlib>
 #include <sstream>
 #include <vector>
@@ -12,7 +14,8 @@ namespace {
 std::string UserIdOf(const std::string &arg)
 {
     const auto sp = arg.find(' ');
-    return sp == std::string::npos ? std::string() : DecodePercent(arg.substr(sp + 1));
+    // Escaped here, before it joins a message: a line break in it would forge a second line.
+    return sp == std::string::npos ? std::string() : Printable(DecodePercent(arg.substr(sp + 1)));
 }
 
 bool StartsWith(const std::string &line, const char *keyword)
