@@ -31,6 +31,7 @@ private slots:
     void secondJobIsRefused();
     void anotherInstanceInTheSameDirectoryIsRefused();
     void batchFileReplacedAfterItsWriteIsNotRun();
+    void batchFileReplacedAfterTheStartIsRefused();
     void notStarted_data();
     void notStarted();
     void bareWaitEndsOnTheMarker();
@@ -284,6 +285,25 @@ void TestJobRunner::batchFileReplacedAfterItsWriteIsNotRun()
                      QFile::encodeName(batch).constData()) == 0);
     QVERIFY(!StartBatchFile(QString::fromLatin1(kJobBatchFile), 1));
     QVERIFY(MessageBox::shown().value(0).text.contains(QLatin1String("replaced")));
+}
+
+void TestJobRunner::batchFileReplacedAfterTheStartIsRefused()
+{
+    // A terminal stand-in that puts another file in place before the interpreter opens it.
+    QFile terminal(file(QStringLiteral("swapterm")));
+    QVERIFY(terminal.open(QIODevice::WriteOnly));
+    terminal.write("#!/bin/sh\nshift\necho 'PGP.EXE planted' > other\nmv other zorvex5.bat\n"
+                   "exec \"$@\"\n");
+    terminal.close();
+    QVERIFY(terminal.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    qputenv("ZORVEX_TERMINAL", QFile::encodeName(terminal.fileName()));
+    JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE mine ");
+    QCOMPARE(RunJobScript(QString::fromLatin1(kJobTail)), JobOutcome::ScriptEnded);
+    qputenv("ZORVEX_TERMINAL", "none");
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QVERIFY2(MessageBox::shown().first().text.contains(QLatin1String("batch file was replaced")),
+             qPrintable(MessageBox::shown().first().text));
+    QVERIFY(!log().contains("planted") && !log().contains("mine"));
 }
 
 void TestJobRunner::notStarted_data()
