@@ -9,6 +9,7 @@
 #include "verdict.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -126,6 +127,7 @@ public:
         m_fd = ::open(m_path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         m_error = m_fd < 0 ? errno : 0;
         m_decided = m_toConsole = false;
+        m_written = 0;
         m_screen.clear();
     }
     void write(const char *data, std::size_t size, const GpgResult &sofar) override
@@ -140,11 +142,14 @@ public:
             // A reader that went away only loses the rest of the text.
             if (!m_consoleGone)
                 m_consoleGone = !m_screen.write(data, size);
+        } else if (m_error == 0 && (m_written += size) > m_limit) {
+            m_error = EFBIG; // nothing more is written, however much gpg still expands
         } else if (m_error == 0 && !WriteAll(m_fd, data, size)) {
             m_error = errno;
         }
     }
     bool toConsole() const { return m_toConsole; }
+    void setLimit(std::uint64_t limit) { m_limit = limit; }
     // errno of the first failure to write the output file, 0 when all went well.
     int finish()
     {
@@ -184,6 +189,7 @@ private:
     int m_error = 0;
     bool m_decided = false, m_toConsole = false, m_consoleGone = false;
     ScreenText m_screen;
+    std::uint64_t m_written = 0, m_limit = UINT64_MAX;
 };
 
 // Copies an output file (by its /dev/fd name) to standard output through a bounded buffer.
@@ -262,6 +268,7 @@ int DoDecrypt(Context &cx)
         call.args.push_back("--unwrap");
     call.args.insert(call.args.end(), {"--output", "-", "--", input});
     PlaintextSink sink(out.temp(), !o.keepSignature);
+    sink.setLimit(PlaintextLimit(input));
     call.sink = &sink;
     GpgResult r;
     int writeError = 0;
@@ -279,6 +286,16 @@ int DoDecrypt(Context &cx)
         }
     }
 
+    // gpg1 writes the file itself, so its size tells.
+    struct stat written
+    {
+    };
+    if (writeError == EFBIG ||
+        (::fstat(out.fd(), &written) == 0 &&
+         static_cast<std::uint64_t>(written.st_size) > PlaintextLimit(input)))
+        Fail(kFileError, "The plaintext of '" + input + "' is larger than " +
+                             std::to_string(PlaintextLimit(input) >> 20) +
+                             " MB, more than the editor can hold; nothing written.");
     if (!DataComplete(r)) {
         try {
             DecryptFailure(cx, r, input, out.finalName());

@@ -396,6 +396,11 @@ std::string RequireInput(const Context &cx)
     return in;
 }
 
+std::uint64_t PlaintextLimit(const std::string &input)
+{
+    return VerifiedInputPath(input) ? std::uint64_t(64) << 20 : UINT64_MAX;
+}
+
 std::optional<std::string> VerifiedInputPath(const std::string &name)
 {
     const ProgramInput &in = programInput();

@@ -5,6 +5,7 @@
 #include "common.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,10 @@ bool IsTextFile(const std::string &path);
 // program wrote for this run (ZORVEX_PGP_INPUT="NAME=DEVICE:INODE") must still be that file:
 // ours, regular, with no other name. It is then held open and read only through that descriptor.
 std::string RequireInput(const Context &cx);
+
+// How much plaintext a decryption of `input` may write: the program's work file comes from its
+// editor and its result goes back there, which holds at most 64 MB; other files have no bound.
+std::uint64_t PlaintextLimit(const std::string &input);
 
 // The name under which gpg reads `name`: /dev/fd/N for the program's verified input, else none.
 std::optional<std::string> VerifiedInputPath(const std::string &name);
