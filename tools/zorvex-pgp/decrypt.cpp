@@ -128,6 +128,7 @@ public:
         m_error = m_fd < 0 ? errno : 0;
         m_decided = m_toConsole = false;
         m_written = 0;
+        m_tooLarge = false;
         m_screen.clear();
     }
     void write(const char *data, std::size_t size, const GpgResult &sofar) override
@@ -143,13 +144,15 @@ public:
             if (!m_consoleGone)
                 m_consoleGone = !m_screen.write(data, size);
         } else if (m_error == 0 && (m_written += size) > m_limit) {
-            m_error = EFBIG; // nothing more is written, however much gpg still expands
+            m_tooLarge = true; // nothing more is written, however much gpg still expands
+            m_error = EFBIG;
         } else if (m_error == 0 && !WriteAll(m_fd, data, size)) {
             m_error = errno;
         }
     }
     bool toConsole() const { return m_toConsole; }
     void setLimit(std::uint64_t limit) { m_limit = limit; }
+    bool tooLarge() const { return m_tooLarge; }
     // errno of the first failure to write the output file, 0 when all went well.
     int finish()
     {
@@ -190,6 +193,7 @@ private:
     bool m_decided = false, m_toConsole = false, m_consoleGone = false;
     ScreenText m_screen;
     std::uint64_t m_written = 0, m_limit = UINT64_MAX;
+    bool m_tooLarge = false;
 };
 
 // Copies an output file (by its /dev/fd name) to standard output through a bounded buffer.
@@ -290,7 +294,7 @@ int DoDecrypt(Context &cx)
     struct stat written
     {
     };
-    if (writeError == EFBIG ||
+    if ((writeError != 0 && sink.tooLarge()) ||
         (::fstat(out.fd(), &written) == 0 &&
          static_cast<std::uint64_t>(written.st_size) > PlaintextLimit(input)))
         Fail(kFileError, "The plaintext of '" + input + "' is larger than " +
