@@ -28,6 +28,30 @@ QHash<QString, JobFileIdentity> &writtenFiles()
 
 } // namespace
 
+namespace {
+QString &jobInputFile()
+{
+    static QString name;
+    return name;
+}
+} // namespace
+
+void SetJobInputFile(const QString &name)
+{
+    jobInputFile() = name;
+}
+
+QString JobInputOption()
+{
+    const std::optional<JobFileIdentity> input = WrittenJobFile(jobInputFile());
+    if (jobInputFile().isEmpty() || !input)
+        return QString();
+    return QStringLiteral("--input=%1=%2:%3")
+        .arg(jobInputFile())
+        .arg(input->device)
+        .arg(input->inode);
+}
+
 std::optional<JobFileIdentity> WrittenJobFile(const QString &name)
 {
     const auto found = writtenFiles().constFind(QDir::current().absoluteFilePath(name));

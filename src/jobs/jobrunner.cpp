@@ -337,19 +337,6 @@ bool CreateJobMarker()
     return true;
 }
 
-namespace {
-QString &jobInputFile()
-{
-    static QString name;
-    return name;
-}
-} // namespace
-
-void SetJobInputFile(const QString &name)
-{
-    jobInputFile() = name;
-}
-
 bool StartBatchFile(const QString &name, int showState, QWidget *parent)
 {
     RunnerState &s = runner();
@@ -384,11 +371,8 @@ bool StartBatchFile(const QString &name, int showState, QWidget *parent)
     QStringList options;
     if (!s.resultPath.isEmpty())
         options << QStringLiteral("--results=") + s.resultPath;
-    if (const auto input = WrittenJobFile(jobInputFile()); input && !jobInputFile().isEmpty())
-        options << QStringLiteral("--input=%1=%2:%3")
-                       .arg(jobInputFile())
-                       .arg(input->device)
-                       .arg(input->inode);
+    if (const QString input = JobInputOption(); !input.isEmpty())
+        options << input;
     options << QStringLiteral("--file-id") << fileId;
     const LaunchResult launched = LaunchBatchFile(path, showState, options);
     if (!launched.started) {

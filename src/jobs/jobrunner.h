@@ -137,6 +137,8 @@ bool CreateJobMarker();
 // next StartBatchFile() hands its identity to zorvex-cmd, and the engine refuses any other file
 // found under that name. An empty name clears it.
 void SetJobInputFile(const QString &name);
+// The zorvex-cmd option that hands it over ("--input=NAME=DEVICE:INODE"), or empty.
+QString JobInputOption();
 
 // Starts a batch file of the current directory in a terminal with the given show state
 // (1 normal, 2 minimised) and remembers it for the wait's liveness checks. On failure tells
