@@ -1,4 +1,5 @@
-// Writing the files a job runs from: fresh, owner-only, never through a link.
+// Writing the files a job runs from: fresh, owner-only, never through a link, and known by the
+// identity of what was written; reading back what the engine wrote for the program.
 #include "jobrunner.h"
 
 #include <QDir>
@@ -26,14 +27,12 @@ QHash<QString, JobFileIdentity> &writtenFiles()
     return files;
 }
 
-} // namespace
-
-namespace {
 QString &jobInputFile()
 {
     static QString name;
     return name;
 }
+
 } // namespace
 
 void SetJobInputFile(const QString &name)
