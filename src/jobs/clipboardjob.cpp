@@ -69,22 +69,12 @@ ClipboardResult OnClipboardSubsystem(QWidget *parent, QPlainTextEdit *editor)
         return ClipboardResult::NotRun;
     }
 
+    // The text is written only when the job starts: a file lying in a shared folder while the
+    // dialog is open could be replaced by someone else's before PGP reads it.
     const QByteArray text = editor->toPlainText().toUtf8();
-    // Noted before either file exists, so that not even a killed program leaves them behind.
-    TrackWorkFiles({inputFile(), outputFile()});
-    if (!WriteJobFile(inputFile(), text)) {
-        ReleaseWorkFiles();
-        MessageBox::stop(parent, QStringLiteral("Cannot write the work file cliptxt.txt in %1. "
-                                                "The editor text is unchanged.")
-                                     .arg(QDir::currentPath()));
-        return ClipboardResult::NotWritten;
-    }
-
     CClipboardOpsDlg dialog(parent);
-    if (dialog.exec() != QDialog::Accepted) {
-        removeWorkFiles();
+    if (dialog.exec() != QDialog::Accepted)
         return ClipboardResult::Cancelled;
-    }
 
     // A result left over from an earlier run must not pass for this run's result, and PGP
     // would stop to ask before overwriting it.
@@ -95,7 +85,18 @@ ClipboardResult OnClipboardSubsystem(QWidget *parent, QPlainTextEdit *editor)
         return ClipboardResult::NotRun;
     }
 
+    // Noted before either file exists, so that not even a killed program leaves them behind.
+    TrackWorkFiles({inputFile(), outputFile()});
+    if (!WriteJobFile(inputFile(), text)) {
+        ReleaseWorkFiles();
+        MessageBox::stop(parent, QStringLiteral("Cannot write the work file cliptxt.txt in %1. "
+                                                "The editor text is unchanged.")
+                                     .arg(QDir::currentPath()));
+        return ClipboardResult::NotWritten;
+    }
+    SetJobInputFile(inputFile());
     const JobOutcome outcome = runComposer(parent);
+    SetJobInputFile(QString());
     if (outcome == JobOutcome::Stopped && !ReleaseWorkFiles()) {
         // PGP may still be reading the one and writing the other; the runner removes both
         // when the script has ended.
@@ -106,29 +107,36 @@ ClipboardResult OnClipboardSubsystem(QWidget *parent, QPlainTextEdit *editor)
                         .arg(inputFile(), outputFile(), QDir::currentPath()));
         return ClipboardResult::NotRun;
     }
+    // A job refused as busy, or for its lock file, was already explained by the runner.
     if (outcome != JobOutcome::Finished) {
-        if (outcome == JobOutcome::Busy)
-            MessageBox::information(parent, QStringLiteral("Another PGP job is still running. "
-                                                           "Please wait until it has finished."));
         removeWorkFiles();
         return ClipboardResult::NotRun;
     }
 
-    QFile result(outputFile());
-    if (!result.exists()) {
+    QByteArray bytes;
+    QString why;
+    const JobOutputRead read = ReadJobOutput(outputFile(), kClipEditorLimit, bytes, why);
+    if (read == JobOutputRead::Missing) {
         MessageBox::information(parent, QStringLiteral("PGP produced no result (no cliptxt.asc was "
                                                        "written). The editor text is unchanged."));
         removeWorkFiles();
         return ClipboardResult::NothingProduced;
     }
-    if (!result.open(QIODevice::ReadOnly)) {
-        MessageBox::stop(parent, QStringLiteral("Cannot read the result file cliptxt.asc. "
-                                                "The editor text is unchanged."));
+    if (read == JobOutputRead::TooLarge) {
+        MessageBox::stop(parent, QStringLiteral("The result is larger than %1 MB, more than the "
+                                                "editor can hold; it was removed. The editor text "
+                                                "is unchanged.")
+                                     .arg(kClipEditorLimit >> 20));
         removeWorkFiles();
         return ClipboardResult::NothingProduced;
     }
-    QByteArray bytes = result.readAll();
-    result.close();
+    if (read != JobOutputRead::Read) {
+        MessageBox::stop(parent, QStringLiteral("Cannot read the result file cliptxt.asc: %1. "
+                                                "The editor text is unchanged.")
+                                     .arg(why));
+        removeWorkFiles();
+        return ClipboardResult::NothingProduced;
+    }
     // The editor holds text: a decrypted binary file ends at its first zero byte.
     const qsizetype zero = bytes.indexOf('\0');
     if (zero >= 0)

@@ -11,6 +11,8 @@ class QWidget;
 // The editor text travels to PGP and back through these two files in the current directory.
 inline constexpr auto kClipInputFile = "cliptxt.txt";
 inline constexpr auto kClipOutputFile = "cliptxt.asc";
+// The largest result the editor is given; the engine's output beyond it is removed unread.
+inline constexpr qint64 kClipEditorLimit = qint64(64) << 20;
 
 // The file composers the clipboard operation hands its work files to: ComposeEncryptJob and
 // ComposeDecryptJob, reached through this one place so that tests can see what is passed.

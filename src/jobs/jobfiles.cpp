@@ -1,9 +1,13 @@
-// Writing the files a job runs from: fresh, owner-only, never through a link.
+// Writing the files a job runs from: fresh, owner-only, never through a link, and known by the
+// identity of what was written; reading back what the engine wrote for the program.
 #include "jobrunner.h"
 
+#include <QDir>
 #include <QFile>
+#include <QHash>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,8 +19,50 @@ QByteArray TextModeBytes(const QString &text)
     return bytes;
 }
 
+namespace {
+
+QHash<QString, JobFileIdentity> &writtenFiles()
+{
+    static QHash<QString, JobFileIdentity> files;
+    return files;
+}
+
+QString &jobInputFile()
+{
+    static QString name;
+    return name;
+}
+
+} // namespace
+
+void SetJobInputFile(const QString &name)
+{
+    jobInputFile() = name;
+}
+
+QString JobInputOption()
+{
+    const std::optional<JobFileIdentity> input = WrittenJobFile(jobInputFile());
+    if (jobInputFile().isEmpty() || !input)
+        return QString();
+    return QStringLiteral("--input=%1=%2:%3")
+        .arg(jobInputFile())
+        .arg(input->device)
+        .arg(input->inode);
+}
+
+std::optional<JobFileIdentity> WrittenJobFile(const QString &name)
+{
+    const auto found = writtenFiles().constFind(QDir::current().absoluteFilePath(name));
+    if (found == writtenFiles().constEnd())
+        return std::nullopt;
+    return *found;
+}
+
 bool WriteJobFile(const QString &name, const QByteArray &bytes)
 {
+    const QString absolute = QDir::current().absoluteFilePath(name);
+    writtenFiles().remove(absolute);
     const QByteArray path = QFile::encodeName(name);
     // A link in the file's place is refused rather than replaced: it may have been planted to
     // carry a pass phrase elsewhere, and the user should hear that something is wrong.
@@ -48,10 +94,59 @@ bool WriteJobFile(const QString &name, const QByteArray &bytes)
         else
             done += n;
     }
+    struct stat written;
+    if (ok && ::fstat(fd, &written) == 0)
+        writtenFiles().insert(
+            absolute, {static_cast<quint64>(written.st_dev), static_cast<quint64>(written.st_ino)});
+    else
+        ok = false;
     if (::close(fd) != 0)
         ok = false;
     // No partial file is left behind for a script to run or a reader to trust.
-    if (!ok)
+    if (!ok) {
+        writtenFiles().remove(absolute);
         ::unlink(path.constData());
+    }
     return ok;
+}
+
+JobOutputRead ReadJobOutput(const QString &name, qint64 limit, QByteArray &bytes, QString &why)
+{
+    bytes.clear();
+    const int fd =
+        ::open(QFile::encodeName(name).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT)
+        return JobOutputRead::Missing;
+    struct stat info;
+    if (fd < 0)
+        why = errno == ELOOP ? QStringLiteral("it is a symbolic link")
+                             : QString::fromLocal8Bit(std::strerror(errno));
+    else if (::fstat(fd, &info) != 0)
+        why = QString::fromLocal8Bit(std::strerror(errno));
+    else if (!S_ISREG(info.st_mode))
+        why = QStringLiteral("it is not a regular file");
+    else if (info.st_uid != ::geteuid())
+        why = QStringLiteral("it belongs to another user, who put it in place of PGP's result");
+    else if (info.st_nlink != 1)
+        why = QStringLiteral("it has another name (a hard link)");
+    if (!why.isEmpty()) {
+        if (fd >= 0)
+            ::close(fd);
+        return JobOutputRead::Refused;
+    }
+    if (info.st_size > limit) {
+        ::close(fd);
+        return JobOutputRead::TooLarge;
+    }
+    QFile file;
+    // Read up to one byte past the limit: a file grown after the check is still caught.
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        bytes = file.read(limit + 1);
+    else
+        ::close(fd);
+    if (bytes.size() > limit) {
+        bytes.clear();
+        return JobOutputRead::TooLarge;
+    }
+    return JobOutputRead::Read;
 }

@@ -231,6 +231,19 @@ bool markerDeletedByScript(const QString &marker)
     return !results->reportsDeletions() || results->deleted.contains(QFileInfo(marker).fileName());
 }
 
+// Why zorvex-cmd refused to run the batch file (its "refused" record), or empty.
+QString scriptRefusal()
+{
+    QFile file(runner().resultPath);
+    if (runner().resultPath.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return QString();
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.startsWith("refused "))
+            return QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(8)));
+    }
+    return QString();
+}
+
 bool allStepsEnded()
 {
     const std::optional<JobResults> results = readResults();
@@ -332,14 +345,18 @@ bool StartBatchFile(const QString &name, int showState, QWidget *parent)
     // Opened before the start, so the script's lock is visible even after the file is wiped.
     s.script.lockFd =
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    // zorvex-cmd is told which file this is, so a file put in its place later is not run.
+    // zorvex-cmd is told which file this is, so a file put in its place later is not run. The
+    // identity is the one the writing descriptor saw: a file renamed into place between the
+    // write and this open must not pass as ours.
     struct stat info;
     QString fileId;
-    if (s.script.lockFd >= 0 && ::fstat(s.script.lockFd, &info) == 0 && S_ISREG(info.st_mode) &&
-        info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0)
-        fileId = QStringLiteral("%1:%2")
-                     .arg(static_cast<qulonglong>(info.st_dev))
-                     .arg(static_cast<qulonglong>(info.st_ino));
+    const std::optional<JobFileIdentity> written = WrittenJobFile(path);
+    if (written && s.script.lockFd >= 0 && ::fstat(s.script.lockFd, &info) == 0 &&
+        S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+        (info.st_mode & (S_IWGRP | S_IWOTH)) == 0 &&
+        JobFileIdentity{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)} ==
+            *written)
+        fileId = QStringLiteral("%1:%2").arg(written->device).arg(written->inode);
     if (fileId.isEmpty()) {
         forgetScript(s.script);
         QFile::remove(markerPath());
@@ -350,10 +367,12 @@ bool StartBatchFile(const QString &name, int showState, QWidget *parent)
     }
     removeResultFile();
     s.resultPath = createResultFile();
-    // zorvex-cmd takes --results= first, then --file-id.
+    // zorvex-cmd takes --results= first, then --input=, then --file-id.
     QStringList options;
     if (!s.resultPath.isEmpty())
         options << QStringLiteral("--results=") + s.resultPath;
+    if (const QString input = JobInputOption(); !input.isEmpty())
+        options << input;
     options << QStringLiteral("--file-id") << fileId;
     const LaunchResult launched = LaunchBatchFile(path, showState, options);
     if (!launched.started) {
@@ -455,6 +474,13 @@ JobOutcome WaitForJob(QWidget *parent, bool untilScriptEnds)
                                         "removed before the job ended, so the files it wrote may "
                                         "be incomplete and are not used. Please run it again.")
                              .arg(jobName(), marker));
+    } else if (const QString refused = scriptRefusal();
+               outcome == JobOutcome::ScriptEnded && !refused.isEmpty()) {
+        QFile::remove(marker);
+        MessageBox::stop(parent, QStringLiteral("%1 did not run: the batch file was replaced or "
+                                                "changed after the program wrote it, so the "
+                                                "batch interpreter refused it.\n%2")
+                                     .arg(jobName(), refused));
     } else if (outcome == JobOutcome::ScriptEnded) {
         QFile::remove(marker);
         MessageBox::stop(parent,

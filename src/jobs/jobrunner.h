@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -99,11 +100,45 @@ QByteArray TextModeBytes(const QString &text);
 // left behind; a symbolic link in its place is refused, so a link planted in a processed
 // directory cannot redirect the pass phrase elsewhere. Returns false (and leaves no partial
 // file behind) when the file could not be written in full.
+// The file written is identified by the descriptor that wrote it (see WrittenJobFile()): its
+// name may lead elsewhere a moment later.
 bool WriteJobFile(const QString &name, const QByteArray &bytes);
+
+// Reads a file a job's engine wrote (cliptxt.asc, keys.$$$) through one descriptor opened
+// without following a link and found to be a plain file of the user's own with no other name,
+// so that a file another user put in its place is never taken for PGP's result. A file larger
+// than `limit` is not read (TooLarge).
+enum class JobOutputRead
+{
+    Read,
+    Missing,
+    Refused, // `why` says what is wrong with it
+    TooLarge,
+};
+JobOutputRead ReadJobOutput(const QString &name, qint64 limit, QByteArray &bytes, QString &why);
+
+// Device and inode of a job file, as the descriptor that wrote it saw them.
+struct JobFileIdentity
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool operator==(const JobFileIdentity &) const = default;
+};
+
+// The identity of the file WriteJobFile() last wrote under `name` (absolute or relative to the
+// current directory), if it wrote one there.
+std::optional<JobFileIdentity> WrittenJobFile(const QString &name);
 
 // Creates the empty marker zorvex$$.tmp in the current directory (emptying a stale one) and
 // remembers where it is, so the wait follows it even if the current directory changes.
 bool CreateJobMarker();
+
+// A work file written for the engine to read (cliptxt.txt, named as the script names it): the
+// next StartBatchFile() hands its identity to zorvex-cmd, and the engine refuses any other file
+// found under that name. An empty name clears it.
+void SetJobInputFile(const QString &name);
+// The zorvex-cmd option that hands it over ("--input=NAME=DEVICE:INODE"), or empty.
+QString JobInputOption();
 
 // Starts a batch file of the current directory in a terminal with the given show state
 // (1 normal, 2 minimised) and remembers it for the wait's liveness checks. On failure tells

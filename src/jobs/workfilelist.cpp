@@ -10,6 +10,10 @@
 #include <QUrl>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -80,6 +84,53 @@ void SetOwnWorkFiles(const QStringList &files)
     writeWorkFileList(entries);
 }
 
+namespace {
+
+// The engine's hidden temporaries (".zorvex-pgp-...") that zorvex-cmd listed for a run killed
+// before it could remove them: a list no interpreter holds locked any more. Only our own plain
+// files with such names are removed, so a list can never make us delete anything else.
+void removeLeftoverEngineTemps(QStringList &removed)
+{
+    // The folder zorvex-cmd chooses in the same environment.
+    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (folder.isEmpty() || ::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+        folder = qEnvironmentVariable("TMPDIR");
+    if (folder.isEmpty())
+        folder = QStringLiteral("/tmp");
+    const QStringList lists =
+        QDir(folder).entryList({QStringLiteral("zorvex-cmd-temps-*")}, QDir::Files);
+    for (const QString &name : lists) {
+        const QByteArray listPath = QFile::encodeName(QDir(folder).filePath(name));
+        const int fd = ::open(listPath.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat info;
+        if (fd < 0)
+            continue;
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() ||
+            ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            continue;
+        }
+        QFile list;
+        QByteArray text;
+        if (list.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+            text = list.read(1 << 20);
+        for (const QByteArray &line : text.split('\n')) {
+            struct stat temp;
+            if (!line.startsWith('/') ||
+                !line.mid(line.lastIndexOf('/') + 1).startsWith(".zorvex-pgp-") ||
+                ::lstat(line.constData(), &temp) != 0 || !S_ISREG(temp.st_mode) ||
+                temp.st_uid != ::geteuid())
+                continue;
+            if (::unlink(line.constData()) == 0)
+                removed.append(QFile::decodeName(line));
+        }
+        ::unlink(listPath.constData());
+        ::close(fd);
+    }
+}
+
+} // namespace
+
 QStringList RemoveLeftoverWorkFiles(QStringList *notRemoved)
 {
     const qint64 self = QCoreApplication::applicationPid();
@@ -102,5 +153,6 @@ QStringList RemoveLeftoverWorkFiles(QStringList *notRemoved)
         }
     }
     writeWorkFileList(kept);
+    removeLeftoverEngineTemps(removed);
     return removed;
 }

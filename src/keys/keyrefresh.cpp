@@ -55,13 +55,21 @@ JobOutcome RefreshKeyNames(QWidget *parent)
         return outcome;
     }
 
-    QFile file(listing);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray bytes;
+    QString why;
+    const JobOutputRead read = ReadJobOutput(listing, qint64(64) << 20, bytes, why);
+    if (read == JobOutputRead::Refused || read == JobOutputRead::TooLarge) {
+        MessageBox::stop(parent, QStringLiteral("The key list was not refreshed: %1 is not the "
+                                                "listing PGP wrote (%2).")
+                                     .arg(listing, read == JobOutputRead::TooLarge
+                                                       ? QStringLiteral("it is too large")
+                                                       : why));
+        return outcome;
+    }
+    if (read != JobOutputRead::Read) {
         MessageBox::information(parent, QStringLiteral("Problem encountered opening file"));
         return outcome;
     }
-    const QByteArray bytes = file.readAll();
-    file.close();
     StoreKeyNames(ParseKeyListing(bytes));
     if (!debug) {
         QFile::remove(batch);

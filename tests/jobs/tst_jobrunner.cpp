@@ -30,6 +30,8 @@ private slots:
     void stoppedBeforeTheScriptBegan();
     void secondJobIsRefused();
     void anotherInstanceInTheSameDirectoryIsRefused();
+    void batchFileReplacedAfterItsWriteIsNotRun();
+    void batchFileReplacedAfterTheStartIsRefused();
     void notStarted_data();
     void notStarted();
     void bareWaitEndsOnTheMarker();
@@ -253,11 +255,55 @@ void TestJobRunner::anotherInstanceInTheSameDirectoryIsRefused()
     QCOMPARE(MessageBox::shown().size(), 1);
     QVERIFY(MessageBox::shown().first().text.contains(QLatin1String("another window")));
 
+    // A lock file of another user's: said once, naming the owner.
+    if (::geteuid() == 0) {
+        MessageBox::clearShown();
+        QVERIFY(::fchown(other, 65534, 65534) == 0);
+        QCOMPARE(RunJobScript(QString::fromLatin1(kJobTail)), JobOutcome::Busy);
+        QCOMPARE(MessageBox::shown().size(), 1);
+        QVERIFY(MessageBox::shown().first().text.contains(QLatin1String("another user")));
+        QVERIFY(::fchown(other, 0, 0) == 0);
+    }
+
     ::close(other); // that job has ended
     JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE mine ");
     QCOMPARE(RunJobScript(QString::fromLatin1(kJobTail)), JobOutcome::Finished);
     QCOMPARE(log(), QByteArray("mine\n=====\n"));
     QVERIFY(!QFile::exists(QFile::decodeName(lock))); // nothing left behind
+}
+
+// The user's own file with another script, renamed into place between the write and the start.
+void TestJobRunner::batchFileReplacedAfterItsWriteIsNotRun()
+{
+    JobGuard guard;
+    QVERIFY(guard.acquired());
+    const QString batch = file(QString::fromLatin1(kJobBatchFile));
+    QVERIFY(WriteJobFile(batch, "PGP.EXE mine"));
+    QVERIFY(WriteJobFile(file(QStringLiteral("other")), "PGP.EXE planted"));
+    QVERIFY(CreateJobMarker());
+    QVERIFY(::rename(QFile::encodeName(file(QStringLiteral("other"))).constData(),
+                     QFile::encodeName(batch).constData()) == 0);
+    QVERIFY(!StartBatchFile(QString::fromLatin1(kJobBatchFile), 1));
+    QVERIFY(MessageBox::shown().value(0).text.contains(QLatin1String("replaced")));
+}
+
+void TestJobRunner::batchFileReplacedAfterTheStartIsRefused()
+{
+    // A terminal stand-in that puts another file in place before the interpreter opens it.
+    QFile terminal(file(QStringLiteral("swapterm")));
+    QVERIFY(terminal.open(QIODevice::WriteOnly));
+    terminal.write("#!/bin/sh\nshift\necho 'PGP.EXE planted' > other\nmv other zorvex5.bat\n"
+                   "exec \"$@\"\n");
+    terminal.close();
+    QVERIFY(terminal.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    qputenv("ZORVEX_TERMINAL", QFile::encodeName(terminal.fileName()));
+    JobScript() = QStringLiteral("@ECHO OFF\nPGP.EXE mine ");
+    QCOMPARE(RunJobScript(QString::fromLatin1(kJobTail)), JobOutcome::ScriptEnded);
+    qputenv("ZORVEX_TERMINAL", "none");
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QVERIFY2(MessageBox::shown().first().text.contains(QLatin1String("batch file was replaced")),
+             qPrintable(MessageBox::shown().first().text));
+    QVERIFY(!log().contains("planted") && !log().contains("mine"));
 }
 
 void TestJobRunner::notStarted_data()

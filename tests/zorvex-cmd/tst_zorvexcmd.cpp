@@ -229,27 +229,40 @@ void TestZorvexCmd::holdsTheBatchFileLockWhileRunning()
 
 void TestZorvexCmd::passPhraseTravelsOnAPipe_data()
 {
+    // args: what the engine is given; shown: the command in the result file.
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("shown");
     QTest::newRow("directory job line")
         << QByteArray("PGP.EXE -cw +batchmode +verbose=0 a.txt -z \"two  words>x\" ")
-        << QStringList{"-cw", "+batchmode", "+verbose=0", "a.txt", "PGPPASSFD two  words>x"};
+        << QStringList{"-cw", "+batchmode", "+verbose=0", "a.txt", "PGPPASSFD two  words>x"}
+        << QByteArray("PGP.EXE -cw +batchmode +verbose=0 a.txt -z ********");
     QTest::newRow("joined group") << QByteArray("PGP.EXE -cz secret a.txt")
-                                  << QStringList{"-c", "a.txt", "PGPPASSFD secret"};
+                                  << QStringList{"-c", "a.txt", "PGPPASSFD secret"}
+                                  << QByteArray("PGP.EXE -cz ******** a.txt");
     QTest::newRow("value in the group")
-        << QByteArray("PGP.EXE a.pgp -zsecret") << QStringList{"a.pgp", "PGPPASSFD secret"};
+        << QByteArray("PGP.EXE a.pgp -zsecret") << QStringList{"a.pgp", "PGPPASSFD secret"}
+        << QByteArray("PGP.EXE a.pgp -z********");
     QTest::newRow("-u takes the next word")
-        << QByteArray("PGP.EXE -u -z a -Z pw") << QStringList{"-u", "-z", "a", "PGPPASSFD pw"};
+        << QByteArray("PGP.EXE -u -z a -Z pw") << QStringList{"-u", "-z", "a", "PGPPASSFD pw"}
+        << QByteArray("PGP.EXE -u -z a -Z ********");
     QTest::newRow("file names and settings carry none")
-        << QByteArray("PGP.EXE +z=1 z -- -z") << QStringList{"+z=1", "z", "--", "-z"};
+        << QByteArray("PGP.EXE +z=1 z -- -z") << QStringList{"+z=1", "z", "--", "-z"}
+        << QByteArray("PGP.EXE +z=1 z -- -z");
 }
 
 void TestZorvexCmd::passPhraseTravelsOnAPipe()
 {
     QFETCH(QByteArray, line);
     QFETCH(QStringList, args);
-    run("@ECHO OFF\r\n" + line + "\r\n");
+    QFETCH(QByteArray, shown);
+    QFile results(path(QStringLiteral("results")));
+    QVERIFY(results.open(QIODevice::WriteOnly));
+    results.close();
+    run("@ECHO OFF\r\n" + line + "\r\n", {}, {QStringLiteral("--results=") + results.fileName()});
     QCOMPARE(calls(), QList<QStringList>{args});
+    QVERIFY(results.open(QIODevice::ReadOnly));
+    QVERIFY(results.readAll().contains("begin 1 " + shown.replace(' ', "%20") + '\n'));
 }
 
 void TestZorvexCmd::plantedTargetsRefused()

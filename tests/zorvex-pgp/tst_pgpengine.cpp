@@ -603,6 +603,61 @@ private slots:
         }
     }
 
+    // Another user swaps the temporary output's name for a link during the run: gpg still
+    // writes into the engine's own file, which is emptied, and the link is neither written
+    // through nor put in place.
+    void outputReachedOnlyThroughItsDescriptor()
+    {
+        writeScript("swapgpg", "#!/bin/sh\n"
+                               "while [ $# -gt 0 ]; do [ \"$1\" = --output ] && o=$2; shift; done\n"
+                               "[ -n \"$o\" ] || exit 0\n"
+                               "t=$(ls -A | grep '^\\.zorvex-pgp-'); mv \"$t\" moved\n"
+                               "ln -s victim \"$t\"; echo ciphertext > \"$o\"\n");
+        WriteFile(work("victim"), "precious\n");
+        WriteFile(work("x.txt"), "plain\n");
+        QProcessEnvironment e = env();
+        e.insert(QStringLiteral("ZORVEX_GPG"), work("swapgpg"));
+        const Run r = exec(m_tool, {"+batchmode", "-c", "x.txt", "-z", "pw"}, {}, &e);
+        QCOMPARE(r.code, 3);
+        QVERIFY2(r.err.contains("moved or replaced"), r.err.constData());
+        QCOMPARE(ReadFile(work("victim")), QByteArray("precious\n"));
+        QVERIFY(QFile::exists(work("moved")) && ReadFile(work("moved")).isEmpty());
+        QVERIFY(!QFile::exists(work("x.pgp")));
+    }
+
+    // A file the program wrote for the run is read only while it is still that file.
+    void programInputIsTheFileItWrote_data()
+    {
+        QTest::addColumn<QString>("idOf");
+        QTest::addColumn<bool>("secondName");
+        QTest::newRow("the file written") << "in.txt" << false;
+        QTest::newRow("another file in its place") << "other.txt" << false;
+        QTest::newRow("a second name") << "in.txt" << true;
+    }
+    void programInputIsTheFileItWrote()
+    {
+        QFETCH(QString, idOf);
+        QFETCH(bool, secondName);
+        WriteFile(work("in.txt"), "the user's text\n");
+        WriteFile(work("other.txt"), "someone else's\n");
+        if (secondName)
+            QVERIFY(::link(QFile::encodeName(work("in.txt")).constData(),
+                           QFile::encodeName(work("ln.txt")).constData()) == 0);
+        struct stat st;
+        QVERIFY(::stat(QFile::encodeName(work(idOf)).constData(), &st) == 0);
+        QProcessEnvironment e = env();
+        e.insert(QStringLiteral("ZORVEX_PGP_INPUT"),
+                 QStringLiteral("in.txt=%1:%2").arg(st.st_dev).arg(st.st_ino));
+        const Run r = exec(m_tool, {"+batchmode", "-ca", "in.txt", "-z", "pw"}, {}, &e);
+        const bool same = idOf == QLatin1String("in.txt") && !secondName;
+        QCOMPARE(r.code, same ? 0 : 3);
+        QCOMPARE(r.err.contains("not the file the program wrote"), !same);
+        // Read through its descriptor, it is still stored under its own name.
+        if (same)
+            QVERIFY(gpg({"--passphrase", "pw", "--list-packets", work("in.asc")})
+                        .out.contains("name=\"in.txt\""));
+    }
+
     // The output of a private file stays private, and the message names what was written.
     void outputPermissions_data()
     {

@@ -201,6 +201,12 @@ private slots:
                                       << QByteArray("a\\x9b2J") << QByteArray("a_2J");
         QTest::newRow("Latin-1 byte")
             << QByteArray("caf\xe9") << QByteArray("caf\\xe9") << QByteArray("caf\xe9");
+        QTest::newRow("overlong UTF-8")
+            << QByteArray("a\xc0\xaf") << QByteArray("a\\xc0\\xaf") << QByteArray("a\xc0\xaf");
+        // Restored names that would hide or read as options get a visible prefix.
+        QTest::newRow("dot name") << QByteArray(".bashrc") << QByteArray(".bashrc")
+                                  << QByteArray("_.bashrc");
+        QTest::newRow("dash name") << QByteArray("-rf") << QByteArray("-rf") << QByteArray("_-rf");
     }
     void controlCharacters()
     {

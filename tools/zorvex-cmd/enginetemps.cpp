@@ -1,14 +1,17 @@
 #include "enginetemps.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
 
 std::string g_list;
+int g_listFd = -1;
 
 bool IsEngineTemp(const std::string &path)
 {
@@ -30,7 +33,11 @@ void StartEngineTempList()
     const int fd = mkostemp(name.data(), O_CLOEXEC); // mode 0600
     if (fd < 0)
         return;
-    close(fd);
+    // Held while we run: a list nobody holds is one whose interpreter was killed, and the
+    // program removes what it names at its next start.
+    while (flock(fd, LOCK_SH) != 0 && errno == EINTR) {
+    }
+    g_listFd = fd;
     g_list = name;
     setenv("ZORVEX_PGP_TEMPS", g_list.c_str(), 1);
 }
@@ -68,4 +75,7 @@ void EndEngineTempList()
     if (!g_list.empty())
         unlink(g_list.c_str());
     g_list.clear();
+    if (g_listFd >= 0)
+        close(g_listFd);
+    g_listFd = -1;
 }

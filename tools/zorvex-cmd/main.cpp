@@ -14,6 +14,8 @@
 #include "safefiles.h"
 #include "stepresults.h"
 
+#include "../zorvex-pgp/printable.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -44,10 +46,16 @@ void say(std::initializer_list<std::string_view> parts)
     std::fflush(stdout);
 }
 
+// File names, folder names and script text may come from another user: escaped for the terminal.
+std::string shown(std::string_view text)
+{
+    return zpgp::Printable(text);
+}
+
 std::string currentDirectory()
 {
     char buf[PATH_MAX];
-    return getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
+    return shown(getcwd(buf, sizeof buf) ? std::string(buf) : std::string("."));
 }
 
 std::string enginePath()
@@ -99,7 +107,7 @@ void runEngine(const BatchCommand &cmd)
         std::string refused;
         outFd = OpenRedirectTarget(cmd.redirectTarget, cmd.append, refused);
         if (outFd < 0) {
-            say({refused, "\n"});
+            say({shown(refused), "\n"});
             step.notStarted(refused);
             errorLevel = 1;
             return;
@@ -159,7 +167,7 @@ void runEngine(const BatchCommand &cmd)
     if (rc != 0) {
         const std::string why =
             "'" + cmd.words[0] + "' could not be run (" + program + ": " + std::strerror(rc) + ")";
-        say({why, "\n"});
+        say({shown(why), "\n"});
         step.notStarted(why);
         errorLevel = 9009;
     } else {
@@ -184,23 +192,24 @@ void deleteFiles(const BatchCommand &cmd)
         // script can never reach beyond its own work files.
         if (name.empty() || name == "." || name == ".." ||
             name.find_first_of("/*?") != std::string::npos || name.front() == '-') {
-            say({"DEL refuses \"", name, "\": only plain file names in the current directory\n"});
+            say({"DEL refuses \"", shown(name),
+                 "\": only plain file names in the current directory\n"});
             errorLevel = 1;
             continue;
         }
         struct stat st;
         if (lstat(name.c_str(), &st) != 0) {
-            say({"Could Not Find ", currentDirectory(), "/", name, "\n"});
+            say({"Could Not Find ", currentDirectory(), "/", shown(name), "\n"});
             errorLevel = 1;
             continue;
         }
         if (S_ISDIR(st.st_mode)) {
-            say({"DEL refuses \"", name, "\": it is a directory\n"});
+            say({"DEL refuses \"", shown(name), "\": it is a directory\n"});
             errorLevel = 1;
             continue;
         }
         if (unlink(name.c_str()) != 0) {
-            say({"Cannot delete ", name, ": ", std::strerror(errno), "\n"});
+            say({"Cannot delete ", shown(name), ": ", std::strerror(errno), "\n"});
             errorLevel = 1;
         } else {
             RecordDeletion(name);
@@ -233,7 +242,7 @@ void echo(const BatchCommand &cmd)
     } else if (cmd.words.size() == 1 && cmd.text.size() <= 4) {
         say({echoOn ? "ECHO is on.\n" : "ECHO is off.\n"});
     } else {
-        say({rest, "\n"});
+        say({shown(rest), "\n"});
     }
 }
 
@@ -241,9 +250,9 @@ void runLine(const std::string &line)
 {
     const BatchCommand cmd = ParseBatchLine(line);
     if (echoOn && !cmd.quiet)
-        say({"\n", currentDirectory(), ">", cmd.text, "\n"});
+        say({"\n", currentDirectory(), ">", shown(cmd.text), "\n"});
     if (!cmd.error.empty()) {
-        say({cmd.error, "\n"});
+        say({shown(cmd.error), "\n"});
         errorLevel = 1;
         return;
     }
@@ -257,7 +266,8 @@ void runLine(const std::string &line)
         return;
     }
     if (!cmd.pipeTo.empty() && !(cmd.pipeTo.size() == 1 && SameCommand(cmd.pipeTo[0], "more"))) {
-        say({"'", cmd.pipeTo[0], "' is not recognized as a command this interpreter runs.\n"});
+        say({"'", shown(cmd.pipeTo[0]),
+             "' is not recognized as a command this interpreter runs.\n"});
         errorLevel = 9009;
         return;
     }
@@ -268,7 +278,7 @@ void runLine(const std::string &line)
     } else if (SameCommand(name, "pause")) {
         pause();
     } else {
-        say({"'", name, "' is not recognized as a command this interpreter runs.\n"});
+        say({"'", shown(name), "' is not recognized as a command this interpreter runs.\n"});
         errorLevel = 9009;
     }
 }
@@ -279,6 +289,15 @@ int main(int argc, char **argv)
 {
     KeepSecretsOutOfCoreDumps();
     const char *resultsPath = TakeResultsOption(argc, argv);
+    // "--input=NAME=DEVICE:INODE": a work file the program wrote for the engine to read; the
+    // engine refuses a file put in its place.
+    if (argc > 1 && std::strncmp(argv[1], "--input=", 8) == 0) {
+        setenv("ZORVEX_PGP_INPUT", argv[1] + 8, 1);
+        ++argv;
+        --argc;
+    } else {
+        unsetenv("ZORVEX_PGP_INPUT");
+    }
     // "--file-id DEVICE:INODE" names the file the program wrote; nothing else is run.
     std::string expectedId;
     if (argc == 4 && std::strcmp(argv[1], "--file-id") == 0) {
@@ -287,8 +306,8 @@ int main(int argc, char **argv)
         argc -= 2;
     }
     if (argc != 2) {
-        std::fprintf(stderr,
-                     "usage: zorvex-cmd [--results=FILE] [--file-id DEVICE:INODE] BATCHFILE\n");
+        std::fprintf(stderr, "usage: zorvex-cmd [--results=FILE] [--input=NAME=DEVICE:INODE] "
+                             "[--file-id DEVICE:INODE] BATCHFILE\n");
         return 2;
     }
     OpenStepResults(resultsPath);
@@ -296,9 +315,10 @@ int main(int argc, char **argv)
     const int fd = OpenBatchFile(argv[1], expectedId, refused);
     if (fd < 0) {
         const std::string message = "zorvex-cmd runs nothing: " + refused + ".";
-        say({message, "\n"});
+        say({shown(message), "\n"});
         // The program learns why through the result file, as for an engine that never ran.
         EngineStep(std::vector<std::string>{argv[1]}).notStarted(message);
+        RecordRefusal(refused);
         holdTerminal();
         return 1;
     }

@@ -17,65 +17,84 @@ char lower(char c)
 }
 } // namespace
 
-std::optional<std::string> TakePassphrase(std::vector<std::string> &args)
+namespace {
+
+// Where a pass phrase value stands: in the option group args[group], whose letter z is at
+// `z`, either joined to it ("-zVALUE") or as the next word ("-cz VALUE").
+struct PassphrasePlace
 {
-    std::optional<std::string> first;
+    size_t group;
+    size_t z;
+    bool joined;
+};
+
+// Follows the engine's own reading of option groups: settings ("+name=value"), file names and a
+// key command group carry none, -u and -o take the next word, and "--" ends the options.
+std::vector<PassphrasePlace> FindPassphrases(const std::vector<std::string> &args)
+{
+    std::vector<PassphrasePlace> places;
     bool anyLetter = false;
     bool keyCommand = false;
-    std::vector<std::string> kept;
-    kept.reserve(args.size());
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string a = args[i];
-        if (a.size() < 2 || a[0] != '-' || a == "--") {
-            kept.push_back(a);
-            if (a == "--") {
-                kept.insert(kept.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-                break;
-            }
+    for (size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+        const std::string &a = args[i];
+        if (a.size() < 2 || a[0] != '-')
             continue;
-        }
         if (lower(a[1]) == 'k' && !keyCommand && !anyLetter) {
             keyCommand = true;
-            kept.push_back(a);
             continue;
         }
-        bool hasValue = false;
         for (size_t j = 1; j < a.size(); ++j) {
             const char c = lower(a[j]);
             if (c != 'u' && c != 'o' && c != 'z') {
                 anyLetter = true;
                 continue;
             }
-            hasValue = true;
             const bool joined = j + 1 < a.size();
-            if (c != 'z') {
-                kept.push_back(a);
-                if (!joined && i + 1 < args.size())
-                    kept.push_back(args[++i]);
-                break;
-            }
-            std::string value;
-            if (joined)
-                value = a.substr(j + 1);
-            else if (i + 1 < args.size())
-                value = args[++i];
-            else {
-                kept.push_back(a); // nothing follows: the engine says what is missing
-                break;
-            }
-            if (!first)
-                first = value;
-            // The letters before the z stay; a group left as a bare "-" would be a file name.
-            a.resize(j);
-            if (a.size() > 1)
-                kept.push_back(a);
+            // A z with nothing after it stays: the engine says what is missing.
+            if (c == 'z' && (joined || i + 1 < args.size()))
+                places.push_back({i, j, joined});
+            if (!joined && i + 1 < args.size())
+                ++i;
             break;
         }
-        if (!hasValue)
-            kept.push_back(a);
+    }
+    return places;
+}
+
+} // namespace
+
+std::optional<std::string> TakePassphrase(std::vector<std::string> &args)
+{
+    std::optional<std::string> first;
+    std::vector<bool> drop(args.size(), false);
+    for (const PassphrasePlace &p : FindPassphrases(args)) {
+        std::string &group = args[p.group];
+        if (!first)
+            first = p.joined ? group.substr(p.z + 1) : args[p.group + 1];
+        if (!p.joined)
+            drop[p.group + 1] = true;
+        // The letters before the z stay; a group left as a bare "-" would be a file name.
+        group.resize(p.z);
+        drop[p.group] = group.size() <= 1;
+    }
+    std::vector<std::string> kept;
+    kept.reserve(args.size());
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (!drop[i])
+            kept.push_back(std::move(args[i]));
     }
     args = std::move(kept);
     return first;
+}
+
+void MaskPassphrases(std::vector<std::string> &args)
+{
+    for (const PassphrasePlace &p : FindPassphrases(args)) {
+        if (p.joined)
+            args[p.group].replace(p.z + 1, std::string::npos, "********");
+        else
+            args[p.group + 1] = "********";
+    }
 }
 
 int PassphrasePipe(const std::string &passphrase)

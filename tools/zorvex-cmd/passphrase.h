@@ -13,6 +13,10 @@
 // ("+name=value"), file names and a key command group carry none, and "--" ends the options.
 std::optional<std::string> TakePassphrase(std::vector<std::string> &args);
 
+// Every pass phrase value TakePassphrase() would take replaced by asterisks, for showing the
+// command in the result file and on the terminal.
+void MaskPassphrases(std::vector<std::string> &args);
+
 // A pipe holding `passphrase` and a line end, already closed for writing; the read end is
 // close-on-exec (the caller hands it to the engine alone). -1 when no pipe could be made.
 int PassphrasePipe(const std::string &passphrase);

@@ -1,6 +1,9 @@
 #include "stepresults.h"
 
 #include "batchline.h"
+#include "passphrase.h"
+
+#include "../zorvex-pgp/printable.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -59,20 +62,21 @@ void record(const std::string &line)
         writeAll(results().fd, line + "\n");
 }
 
-std::string shownCommand(const std::vector<std::string> &words)
+std::string shownCommand(std::vector<std::string> words)
 {
+    if (!words.empty()) {
+        std::vector<std::string> args(words.begin() + 1, words.end());
+        MaskPassphrases(args);
+        std::copy(args.begin(), args.end(), words.begin() + 1);
+    }
     std::string text;
-    bool secret = false;
     for (const std::string &word : words) {
         if (!text.empty())
             text += ' ';
-        if (secret)
-            text += "********";
-        else if (word.empty() || word.find_first_of(" \t") != std::string::npos)
+        if (word.empty() || word.find_first_of(" \t") != std::string::npos)
             text += '"' + word + '"';
         else
             text += word;
-        secret = word == "-z";
     }
     return text;
 }
@@ -309,6 +313,11 @@ void RecordDeletion(const std::string &name)
     record("del " + EscapeResultField(name));
 }
 
+void RecordRefusal(const std::string &reason)
+{
+    record("refused " + EscapeResultField(reason));
+}
+
 void HoldIfStepsFailed()
 {
     const std::vector<Failure> &failures = results().failures;
@@ -319,12 +328,13 @@ void HoldIfStepsFailed()
     text += failures.size() == 1 ? "A PGP step failed:\n" : "PGP steps failed:\n";
     for (size_t i = 0; i < failures.size() && i < kShown; ++i) {
         const Failure &f = failures[i];
-        text += "\n  " + f.command + "\n  (" + f.status + ")\n";
+        // File names in the command and the engine's words may come from another user.
+        text += "\n  " + zpgp::Printable(f.command) + "\n  (" + f.status + ")\n";
         // The first failure in full; for the rest the last line is usually the reason.
         const std::string words = i == 0 ? f.tail : LastLines(f.tail, 1, kTailBytes);
         for (size_t at = 0; at < words.size();) {
             const size_t end = std::min(words.find('\n', at), words.size());
-            text += "    " + words.substr(at, end - at) + "\n";
+            text += "    " + zpgp::Printable(words.substr(at, end - at)) + "\n";
             at = end + 1;
         }
     }

@@ -18,6 +18,7 @@
 //     end I signal N TAIL        call I was killed by signal N
 //     end I unstarted 0 TAIL     call I never ran
 //     del NAME                   a DEL line deleted the file NAME (new in version 2)
+//     refused REASON             the batch file was not the program's: nothing ran
 //
 // TAIL is the last lines the engine wrote to standard error (or our own words when it never
 // ran). Each record is written in one write() as soon as it is known, so a reader never sees
@@ -66,6 +67,9 @@ private:
 // A DEL line deleted the file: the program learns from it that its marker file went by the
 // script's own hand, not someone else's.
 void RecordDeletion(const std::string &name);
+
+// The batch file was refused (not the file the program wrote): no line of it runs.
+void RecordRefusal(const std::string &reason);
 
 // After the script's last line: when an engine call failed, repeats what went wrong and keeps
 // the terminal open until a key is pressed (not when there is no terminal to read from).

@@ -5,12 +5,15 @@
 #include "legacy.h"
 #include "packets.h"
 #include "passphrase.h"
+#include "printable.h"
 #include "verdict.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +59,55 @@ std::string StoredName(const GpgResult &r)
 const char kEyesOnlyNote[] =
     "This message is marked \"For your eyes only\": shown here, no file written.";
 
+// Text meant only for the screen is escaped on its way there: a message's own control
+// characters (an ESC[8m, say) would otherwise hide or forge what the terminal shows. CR LF line
+// ends stay line ends; a character split between two pieces waits until it is whole.
+class ScreenText
+{
+public:
+    bool write(const char *data, std::size_t size)
+    {
+        m_pending.append(data, size);
+        std::size_t cut = m_pending.size();
+        for (std::size_t back = 1; back <= 3 && back <= m_pending.size(); ++back) {
+            const unsigned char c = static_cast<unsigned char>(m_pending[m_pending.size() - back]);
+            if (c >= 0xc0)
+                cut = m_pending.size() - back;
+            if (c < 0x80 || c >= 0xc0)
+                break;
+        }
+        if (cut == m_pending.size() && cut > 0 && m_pending.back() == '\r')
+            --cut;
+        return flush(cut);
+    }
+    bool finish() { return flush(m_pending.size()); }
+    void clear() { m_pending.clear(); }
+
+private:
+    bool flush(std::size_t cut)
+    {
+        std::string text;
+        for (std::size_t i = 0; i < cut; ++i) {
+            if (!(m_pending[i] == '\r' && i + 1 < cut && m_pending[i + 1] == '\n'))
+                text += m_pending[i];
+        }
+        m_pending.erase(0, cut);
+        const std::string shown = Printable(text, true);
+        std::string_view left = shown;
+        while (!left.empty()) {
+            const ssize_t n = ::write(1, left.data(), left.size());
+            if (n < 0 && errno == EINTR && !Interrupted())
+                continue;
+            if (n <= 0)
+                return false;
+            left.remove_prefix(static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+
+    std::string m_pending;
+};
+
 // gpg's plaintext as it comes: into the output file or, for a for-your-eyes-only message, straight
 // to standard output. A small message can expand enormously, so none of it is held in memory,
 // and text meant only for the screen never touches the disk.
@@ -71,9 +123,13 @@ public:
     void begin() override
     {
         Close();
-        m_fd = ::open(m_path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+        // The output's /dev/fd name: its own descriptor's file, whatever its name leads to now.
+        m_fd = ::open(m_path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         m_error = m_fd < 0 ? errno : 0;
         m_decided = m_toConsole = false;
+        m_written = 0;
+        m_tooLarge = false;
+        m_screen.clear();
     }
     void write(const char *data, std::size_t size, const GpgResult &sofar) override
     {
@@ -86,16 +142,23 @@ public:
         if (m_toConsole) {
             // A reader that went away only loses the rest of the text.
             if (!m_consoleGone)
-                m_consoleGone = !WriteAll(1, data, size);
+                m_consoleGone = !m_screen.write(data, size);
+        } else if (m_error == 0 && (m_written += size) > m_limit) {
+            m_tooLarge = true; // nothing more is written, however much gpg still expands
+            m_error = EFBIG;
         } else if (m_error == 0 && !WriteAll(m_fd, data, size)) {
             m_error = errno;
         }
     }
     bool toConsole() const { return m_toConsole; }
     bool refused() const override { return m_error != 0; }
+    void setLimit(std::uint64_t limit) { m_limit = limit; }
+    bool tooLarge() const { return m_tooLarge; }
     // errno of the first failure to write the output file, 0 when all went well.
     int finish()
     {
+        if (m_toConsole && !m_consoleGone)
+            m_consoleGone = !m_screen.finish();
         if (m_fd >= 0 && m_error == 0 && ::fsync(m_fd) != 0)
             m_error = errno;
         Close();
@@ -129,22 +192,27 @@ private:
     int m_fd = -1;
     int m_error = 0;
     bool m_decided = false, m_toConsole = false, m_consoleGone = false;
+    ScreenText m_screen;
+    std::uint64_t m_written = 0, m_limit = UINT64_MAX;
+    bool m_tooLarge = false;
 };
 
-// Copies a file to standard output through a bounded buffer.
+// Copies an output file (by its /dev/fd name) to standard output through a bounded buffer.
 void ShowFile(const std::string &path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return;
     char buffer[65536];
+    ScreenText screen;
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR && !Interrupted())
             continue;
-        if (n <= 0 || !PlaintextSink::WriteAll(1, buffer, static_cast<std::size_t>(n)))
+        if (n <= 0 || !screen.write(buffer, static_cast<std::size_t>(n)))
             break;
     }
+    screen.finish();
     ::close(fd);
 }
 
@@ -205,6 +273,7 @@ int DoDecrypt(Context &cx)
         call.args.push_back("--unwrap");
     call.args.insert(call.args.end(), {"--output", "-", "--", input});
     PlaintextSink sink(out.temp(), !o.keepSignature);
+    sink.setLimit(PlaintextLimit(input));
     call.sink = &sink;
     GpgResult r;
     int writeError = 0;
@@ -221,6 +290,17 @@ int DoDecrypt(Context &cx)
             r = DecryptWithGpg1(cx, input, out.temp());
         }
     }
+
+    // gpg1 writes the file itself, so its size tells.
+    struct stat written
+    {
+    };
+    if ((writeError != 0 && sink.tooLarge()) ||
+        (::fstat(out.fd(), &written) == 0 &&
+         static_cast<std::uint64_t>(written.st_size) > PlaintextLimit(input)))
+        Fail(kFileError, "The plaintext of '" + input + "' is larger than " +
+                             std::to_string(PlaintextLimit(input) >> 20) +
+                             " MB, more than the editor can hold; nothing written.");
 
     // A plaintext that could not be written ends the run with that one line, before anything
     // gpg said after it was cut off; the signature report would only bury it.
@@ -260,15 +340,16 @@ int DoDecrypt(Context &cx)
         const std::string safe = SafeStoredName(stored);
         std::string name = safe.empty() ? BaseName(planned) : safe;
         if (!safe.empty() && safe != BaseName(stored))
-            Say("Stored name '" + Printable(stored) + "' reduced to '" + Printable(safe) + "'.");
+            Say("Stored name '" + Printable(stored) + "' changed to '" + Printable(safe) + "'.");
         name = ConfirmOutputName(cx, name, input);
         if (name.find('/') != std::string::npos && DirectoryOf(name) != ".")
             Fail(kFileError, "Output file '" + name + "' is outside the current directory.");
         out.setFinalName(name);
     }
     out.commit(true);
-    if (o.verbose > 0)
-        Say("Plaintext filename: " + out.finalName());
+    // A name taken from the message is always told: the user did not choose it.
+    if (o.verbose > 0 || restore)
+        Say("Plaintext filename: " + Printable(out.finalName()));
 
     if (o.keepbinary && input.size() > 4 && input.compare(input.size() - 4, 4, ".asc") == 0) {
         const std::string binName = ConfirmOutputName(cx, DefaultOutputName(input, ".pgp"), input);

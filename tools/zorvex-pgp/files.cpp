@@ -18,6 +18,76 @@ namespace zpgp {
 
 namespace {
 
+// The input the program wrote for this run, held open since it was checked.
+struct ProgramInput
+{
+    std::string name;
+    int fd = -1;
+};
+
+ProgramInput &programInput()
+{
+    static ProgramInput input;
+    return input;
+}
+
+std::string IdOf(const struct stat &st)
+{
+    return std::to_string(static_cast<unsigned long long>(st.st_dev)) + ":" +
+           std::to_string(static_cast<unsigned long long>(st.st_ino));
+}
+
+// Another file put under the name of the checked input since: it must not be wiped.
+std::string ReplacedInput(const std::string &path, const struct stat &st)
+{
+    struct stat held
+    {
+    };
+    const ProgramInput &in = programInput();
+    if (in.fd < 0 || path != in.name)
+        return {};
+    if (::fstat(in.fd, &held) != 0 || IdOf(held) != IdOf(st))
+        return "it is no longer the file the program wrote";
+    return {};
+}
+
+// A file another user could have put in the place of the one the program wrote for this run.
+void CheckProgramInput(const std::string &in)
+{
+    const char *spec = std::getenv("ZORVEX_PGP_INPUT");
+    const std::string expected = spec ? spec : "";
+    const auto eq = expected.rfind('=');
+    if (eq == std::string::npos || expected.compare(0, eq, in) != 0 || eq != in.size())
+        return;
+    const int fd = ::open(in.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat st
+    {
+    };
+    std::string why;
+    if (fd < 0)
+        why = errno == ELOOP ? "it is a symbolic link" : std::strerror(errno);
+    else if (::fstat(fd, &st) != 0)
+        why = std::strerror(errno);
+    else if (!S_ISREG(st.st_mode))
+        why = "it is not a regular file";
+    else if (st.st_uid != ::geteuid())
+        why = "it belongs to another user";
+    else if (st.st_nlink != 1)
+        why = "it has another name (a hard link)";
+    else if (IdOf(st) != expected.substr(eq + 1))
+        why = "it is another file than the one the program wrote";
+    // Kept open without close-on-exec, above the descriptors gpg's start rearranges.
+    const int held = why.empty() ? ::fcntl(fd, F_DUPFD, 10) : -1;
+    if (fd >= 0)
+        ::close(fd);
+    if (why.empty() && held < 0)
+        why = std::strerror(errno);
+    if (!why.empty())
+        Fail(kFileError,
+             "File '" + in + "' is not the file the program wrote (" + why + "); nothing done.");
+    programInput() = {in, held};
+}
+
 // Why `fd` (opened as `path`) must not be wiped, or empty when it may be.
 std::string WipeRefusal(int fd, struct stat &st)
 {
@@ -58,6 +128,8 @@ bool Wipe(const std::string &path, std::string &why)
     if (fd < 0)
         return false;
     why = WipeRefusal(fd, st);
+    if (why.empty())
+        why = ReplacedInput(path, st);
     if (!why.empty()) {
         ::close(fd);
         return false;
@@ -123,7 +195,8 @@ bool Exists(const std::string &path)
 std::string ReadWholeFile(const std::string &path, std::size_t limit)
 {
     std::string data;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const auto held = VerifiedInputPath(path);
+    const int fd = ::open((held ? *held : path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return data;
     char buffer[65536];
@@ -170,16 +243,24 @@ OutputFile::OutputFile(const std::string &finalName) : m_final(finalName)
     SignalsHeld held;
     if (!RememberTemp(name))
         Fail(kFileError, "Cannot create output file '" + finalName + "': name too long.");
-    const int fd =
+    const int created =
         ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    // Kept open without close-on-exec, above the descriptors gpg's start rearranges, so that
+    // gpg writes (or reads) it as /dev/fd/N.
+    const int fd = created < 0 ? -1 : ::fcntl(created, F_DUPFD, 10);
+    const int error = errno;
+    if (created >= 0)
+        ::close(created);
     if (fd < 0) {
-        const int error = errno;
+        if (created >= 0)
+            ::unlink(name.c_str());
         ForgetTemp(name);
         Fail(kFileError,
              "Cannot create output file '" + finalName + "': " + std::strerror(error) + ".");
     }
-    ::close(fd);
+    m_fd = fd;
     m_temp = name;
+    m_path = "/dev/fd/" + std::to_string(fd);
 }
 
 OutputFile::~OutputFile()
@@ -188,12 +269,53 @@ OutputFile::~OutputFile()
         discard();
 }
 
+namespace {
+
+// Whether `path` is, as a name in its folder, the file open as `fd` and nothing else's too.
+bool NameLeadsTo(const std::string &path, int fd)
+{
+    struct stat byName
+    {
+    }, byFd{};
+    return ::lstat(path.c_str(), &byName) == 0 && ::fstat(fd, &byFd) == 0 &&
+           S_ISREG(byName.st_mode) && byName.st_dev == byFd.st_dev &&
+           byName.st_ino == byFd.st_ino && byFd.st_nlink == 1;
+}
+
+} // namespace
+
 void OutputFile::discard()
 {
     SignalsHeld held;
-    ::unlink(m_temp.c_str());
+    // Another user's file put in its place is not ours to remove; ours, moved elsewhere, is
+    // emptied so that no plaintext stays in it.
+    if (m_fd < 0 || NameLeadsTo(m_temp, m_fd))
+        ::unlink(m_temp.c_str());
+    else if (::ftruncate(m_fd, 0) != 0) {
+    }
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
     ForgetTemp(m_temp);
     m_temp.clear();
+}
+
+void OutputFile::CheckStillOurs()
+{
+    if (!NameLeadsTo(m_temp, m_fd)) {
+        // Whatever stands under the name now is someone else's. The file written, moved
+        // elsewhere, is emptied: it may hold plaintext.
+        if (::ftruncate(m_fd, 0) != 0) {
+        }
+        ::close(m_fd);
+        m_fd = -1;
+        SignalsHeld held;
+        ForgetTemp(m_temp);
+        m_temp.clear();
+        Fail(kFileError, "Cannot write output file '" + m_final +
+                             "': its temporary file was moved or replaced by someone else while "
+                             "it was written; nothing written.");
+    }
 }
 
 void OutputFile::commit(bool privateMode)
@@ -201,14 +323,17 @@ void OutputFile::commit(bool privateMode)
     if (!privateMode) {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        ::chmod(m_temp.c_str(), 0666 & ~mask);
+        ::fchmod(m_fd, 0666 & ~mask);
     }
     if (Interrupted())
         Fail(kInterrupted, "Interrupted.");
     SignalsHeld held;
+    CheckStillOurs();
     if (::rename(m_temp.c_str(), m_final.c_str()) != 0)
         Fail(kFileError,
              "Cannot write output file '" + m_final + "': " + std::strerror(errno) + ".");
+    ::close(m_fd);
+    m_fd = -1;
     ForgetTemp(m_temp);
     m_temp.clear();
 }
@@ -223,7 +348,7 @@ void OutputFile::commitLike(const std::string &input)
     const mode_t mask = ::umask(0);
     ::umask(mask);
     // The owner may always read and write the output; others only as far as the input let them.
-    ::chmod(m_temp.c_str(), (S_IRUSR | S_IWUSR | (st.st_mode & 066)) & ~mask);
+    ::fchmod(m_fd, (S_IRUSR | S_IWUSR | (st.st_mode & 066)) & ~mask);
     commit(true);
 }
 
@@ -267,7 +392,21 @@ std::string RequireInput(const Context &cx)
         Fail(kInvalidFile, "'" + in + "' is not a regular file.");
     if (::access(in.c_str(), R_OK) != 0)
         Fail(kFileError, "Cannot read file '" + in + "': " + std::strerror(errno) + ".");
+    CheckProgramInput(in);
     return in;
+}
+
+std::uint64_t PlaintextLimit(const std::string &input)
+{
+    return VerifiedInputPath(input) ? std::uint64_t(64) << 20 : UINT64_MAX;
+}
+
+std::optional<std::string> VerifiedInputPath(const std::string &name)
+{
+    const ProgramInput &in = programInput();
+    if (in.fd < 0 || name != in.name)
+        return std::nullopt;
+    return "/dev/fd/" + std::to_string(in.fd);
 }
 
 void CheckWipeable(const std::string &input)
@@ -279,6 +418,8 @@ void CheckWipeable(const std::string &input)
     };
     if (fd >= 0) {
         why = WipeRefusal(fd, st);
+        if (why.empty())
+            why = ReplacedInput(input, st);
         ::close(fd);
     }
     if (!why.empty())

@@ -5,6 +5,8 @@
 #include "common.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace zpgp {
@@ -18,11 +20,23 @@ std::string ReadWholeFile(const std::string &path, std::size_t limit);
 // Text for -t and -m: no NUL and no control characters other than the usual layout ones.
 bool IsTextFile(const std::string &path);
 
-// The first argument, when it names a readable regular file; otherwise the run ends.
+// The first argument, when it names a readable regular file; otherwise the run ends. A file the
+// program wrote for this run (ZORVEX_PGP_INPUT="NAME=DEVICE:INODE") must still be that file:
+// ours, regular, with no other name. It is then held open and read only through that descriptor.
 std::string RequireInput(const Context &cx);
 
+// How much plaintext a decryption of `input` may write: the program's work file comes from its
+// editor and its result goes back there, which holds at most 64 MB; other files have no bound.
+std::uint64_t PlaintextLimit(const std::string &input);
+
+// The name under which gpg reads `name`: /dev/fd/N for the program's verified input, else none.
+std::optional<std::string> VerifiedInputPath(const std::string &name);
+
 // Written under a temporary name beside the final one and renamed into place only when complete,
-// so a failure never leaves half an output and never touches an existing file.
+// so a failure never leaves half an output and never touches an existing file. In a folder others
+// may write to, the temporary name can be swapped for another file at any moment: the file is
+// therefore only ever reached through the descriptor that created it, and renamed into place
+// only while the name still leads to it.
 class OutputFile
 {
 public:
@@ -31,7 +45,10 @@ public:
     OutputFile(const OutputFile &) = delete;
     OutputFile &operator=(const OutputFile &) = delete;
 
-    const std::string &temp() const { return m_temp; }
+    // The name under which gpg (and this program) reach the file: its descriptor's /dev/fd
+    // entry, which leads to the file created whatever has become of its name since.
+    const std::string &temp() const { return m_path; }
+    int fd() const { return m_fd; }
     const std::string &finalName() const { return m_final; }
     void setFinalName(const std::string &name) { m_final = name; }
     void discard();
@@ -41,8 +58,12 @@ public:
     void commitLike(const std::string &input);
 
 private:
+    void CheckStillOurs();
+
     std::string m_final;
     std::string m_temp;
+    std::string m_path;
+    int m_fd = -1;
 };
 
 // Settles the output name: an existing file needs the terminal's yes (or a new name); under

@@ -1,6 +1,7 @@
 #include "gpgrun.h"
 
 #include "cleanup.h"
+#include "files.h"
 #include "printable.h"
 
 #include <algorithm>
@@ -63,6 +64,24 @@ void TakeStatusLines(std::string &text, std::vector<std::string> &status)
             status.push_back(text.substr(pos + 9, end - pos - 9));
     }
     text.erase(0, pos);
+}
+
+// The file names after "--" that name the program's checked input are given to gpg as that
+// file's descriptor, so a file renamed into its place meanwhile is never read. The name it
+// had goes into the message as before.
+void ReadVerifiedInputByDescriptor(std::vector<std::string> &argv)
+{
+    const auto dashes = std::find(argv.begin(), argv.end(), "--");
+    std::string name;
+    for (auto it = dashes; it != argv.end(); ++it) {
+        if (const auto fdName = VerifiedInputPath(*it)) {
+            name = *it;
+            *it = *fdName;
+        }
+    }
+    // Otherwise gpg would store the descriptor's number as the name of the literal data.
+    if (!name.empty() && std::find(argv.begin(), dashes, "--set-filename") == dashes)
+        argv.insert(dashes, {"--set-filename", BaseName(name)});
 }
 
 // gpg's messages are kept for the failure report; a flood of them keeps only its end.
@@ -150,6 +169,7 @@ GpgResult RunGpg(const GpgCall &call)
         argv.insert(argv.end(), {"--passphrase-fd", std::to_string(kPassFd)});
     }
     argv.insert(argv.end(), call.args.begin(), call.args.end());
+    ReadVerifiedInputByDescriptor(argv);
     std::vector<char *> cargv;
     for (std::string &a : argv)
         cargv.push_back(a.data());

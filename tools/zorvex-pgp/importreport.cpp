@@ -2,6 +2,7 @@
 
 #include "files.h"
 #include "packets.h"
+#include "printable.h"
 
 #include <cstdlib>
 #include <map>
@@ -101,7 +102,7 @@ int ReportImport(const Context &cx, const GpgResult &r, const std::string &file,
     std::map<std::string, std::string> names;
     if (!fingerprints.empty()) {
         for (const ListedKey &k : ListKeys(cx, fingerprints))
-            names[k.fingerprint] = k.userIds.empty() ? std::string() : k.userIds.front();
+            names[k.fingerprint] = k.userIds.empty() ? std::string() : Printable(k.userIds.front());
     }
     auto label = [&](const std::string &fpr) {
         const auto it = names.find(fpr);

@@ -56,9 +56,10 @@ bool LegacyRingInUse()
     return ::stat((LegacyHome() + "/pubring.gpg").c_str(), &st) == 0 && st.st_size > 0;
 }
 
+// `path` is an OutputFile's /dev/fd name, so it reaches that file and no other.
 void WriteFile(const std::string &path, const std::string &data)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     bool ok = fd >= 0;
     for (std::size_t done = 0; ok && done < data.size();) {
         const ssize_t n = ::write(fd, data.data() + done, data.size() - done);

@@ -267,7 +267,7 @@ bool LegacyCrypt(Context &cx, const LegacyCryptJob &job, const std::string &outT
     }
     if (o.detach) {
         // -esb, -cb: only the detached signature is encrypted, under the name it would have.
-        OutputFile sig(outTemp + ".sig");
+        OutputFile sig(LegacyHome() + "/sig");
         GpgCall call = base;
         if (job.text)
             call.args.push_back("--textmode");
@@ -283,12 +283,13 @@ bool LegacyCrypt(Context &cx, const LegacyCryptJob &job, const std::string &outT
         return true;
     }
     if (o.sign) {
-        const std::string signedMessage = OldSignedMessage(cx, job, base, outTemp + ".sig");
+        const std::string signedMessage = OldSignedMessage(cx, job, base, LegacyHome() + "/sig");
         if (!encrypted) {
             WriteFile(outTemp, o.armor ? Armor(signedMessage, "MESSAGE") : signedMessage);
             return true;
         }
-        OutputFile plain(outTemp + ".signed");
+        // Plaintext: kept in the private home, not beside the output.
+        OutputFile plain(LegacyHome() + "/signed");
         WriteFile(plain.temp(), signedMessage);
         // The signed message is already packets: gpg1 only compresses and encrypts it.
         GpgCall enc = base;

@@ -264,6 +264,9 @@ std::string SafeStoredName(std::string_view stored)
         name.erase(0, colon + 1);
     if (name.empty() || name == "." || name == ".." || name == "_CONSOLE")
         return {};
+    // A name that would hide (".bashrc") or read as an option ("-rf") gets a visible prefix.
+    if (name.front() == '.' || name.front() == '-')
+        name.insert(0, "_");
     // A control character in a file name would reach every terminal that lists it.
     return ReplaceControls(name, '_');
 }

@@ -2,6 +2,7 @@
 
 #include "files.h"
 #include "oldpackets.h"
+#include "printable.h"
 
 #include <cerrno>
 #include <csignal>
@@ -19,7 +20,8 @@ namespace {
 std::string UserIdOf(const std::string &arg)
 {
     const auto sp = arg.find(' ');
-    return sp == std::string::npos ? std::string() : DecodePercent(arg.substr(sp + 1));
+    // Escaped here, before it joins a message: a line break in it would forge a second line.
+    return sp == std::string::npos ? std::string() : Printable(DecodePercent(arg.substr(sp + 1)));
 }
 
 bool StartsWith(const std::string &line, const char *keyword)
