@@ -54,9 +54,12 @@ public:
     using QObject::QObject;
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() != QEvent::Show && event->type() != QEvent::Hide)
+        if (event->type() != QEvent::Show && event->type() != QEvent::Hide &&
+            event->type() != QEvent::WindowActivate)
             return false;
         auto *w = qobject_cast<QWidget *>(watched);
+        if (w && w->isWindow() && event->type() == QEvent::WindowActivate)
+            m_lastActive = w;
         if (!w || !isDialogLike(w))
             return false;
         if (event->type() == QEvent::Show && !w->property("zorvexMnemonics").toBool()) {
@@ -64,18 +67,32 @@ public:
             AddMissingMnemonics(w);
             fitToScreen(w);
         } else if (event->type() == QEvent::Hide && w->parentWidget() &&
-                   QApplication::activeWindow() == w) {
+                   (m_lastActive == w || m_handedTo == w) &&
+                   QGuiApplication::applicationState() == Qt::ApplicationActive) {
             // Not every window manager hands the keyboard back to the owner; when no other
             // window has taken it meanwhile, the owner gets it, with its last focused field.
             // (A window that did not have the keyboard leaves it where it is: in a terminal.)
-            QPointer<QWidget> owner = w->parentWidget()->window();
+            // Its owners, nearest first: the owner may close meanwhile too (a dialog ending
+            // after its message), and then the next one gets the keyboard.
+            QList<QPointer<QWidget>> owners;
+            for (QWidget *o = w->parentWidget(); o; o = o->window()->parentWidget())
+                owners.append(o->window());
             QPointer<QWidget> closed = w;
-            QTimer::singleShot(0, owner, [owner, closed] {
+            QTimer::singleShot(0, this, [this, owners, closed] {
+                QWidget *owner = nullptr;
+                for (const QPointer<QWidget> &o : owners) {
+                    if (o && o->isVisible()) {
+                        owner = o;
+                        break;
+                    }
+                }
                 QWidget *active = QApplication::activeWindow();
                 QWidget *modal = QApplication::activeModalWidget();
                 if (!owner || !owner->isVisible() || (modal && modal != owner) ||
                     (active && active != closed && active != owner))
                     return;
+                // Until the window manager confirms, the owner counts as having the keyboard.
+                m_handedTo = owner;
                 owner->activateWindow();
                 if (QWidget *focus = owner->focusWidget())
                     focus->setFocus(Qt::OtherFocusReason);
@@ -83,6 +100,11 @@ public:
         }
         return false;
     }
+
+private:
+    QPointer<QWidget> m_handedTo;
+    // Qt forgets the active window before a closing one gets its Hide event.
+    QPointer<QWidget> m_lastActive;
 };
 
 } // namespace
