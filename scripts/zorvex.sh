@@ -18,7 +18,7 @@ run | test) ;;
     ;;
 esac
 
-packages=(build-essential cmake ninja-build qt6-base-dev gnupg gnupg1 xterm xdg-utils)
+packages=(build-essential cmake ninja-build qt6-base-dev libxcb1-dev gnupg gnupg1 xterm xdg-utils)
 if [ "$mode" = test ]; then
     # sq and rnp: the interop tests read and write messages with other OpenPGP programs;
     # openbox: the desktop test runs under a window manager.

@@ -12,6 +12,7 @@
 #include "platform/settingsdir.h"
 #include "ui/commandids.h"
 #include "ui/mainframe.h"
+#include "widgets/windowaids.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,6 +75,7 @@ bool CZorvex5App::InitInstance()
     }
     step(StartupStep::CommandLine);
 
+    InstallWindowAids();
     m_mainFrame = new CMainFrame;
     m_mainFrame->setAppTarget(this);
     // The splash has installed its own application-wide filter, which closes it on the first key

@@ -149,6 +149,8 @@ JobResults ParseJobResults(const QByteArray &bytes)
             break;
         } else if (f.value(0) == "del" && f.size() >= 2) {
             results.deleted.append(text(f.at(1)));
+        } else if (f.value(0) == "window" && f.size() >= 2) {
+            results.terminalWindow = f.at(1).toULongLong();
         } else if (f.value(0) == "total" && f.size() >= 2) {
             results.total = f.at(1).toInt();
         } else if (f.value(0) == "begin" && f.size() >= 3) {

@@ -14,6 +14,7 @@
 //     begin I COMMAND
 //     end I exit|signal|unstarted VALUE TAIL
 //     del NAME                  (from version 2: a DEL line deleted the file NAME)
+//     window ID                 the X window of the script's terminal, where it says
 //
 // Only the bytes are shared with the interpreter; this side is a plain reader.
 
@@ -47,7 +48,8 @@ struct JobResults
     int version = 0;
     int total = 0;
     QList<StepResult> steps;
-    QStringList deleted; // by the script's DEL lines, as named there
+    QStringList deleted;        // by the script's DEL lines, as named there
+    quint64 terminalWindow = 0; // the X window of the script's terminal; 0 when not known
 
     // Whether the records say which files the script deleted; older interpreters did not.
     bool reportsDeletions() const { return valid && version >= 2; }

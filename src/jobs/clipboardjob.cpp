@@ -6,6 +6,7 @@
 #include "jobs/encryptjob.h"
 #include "jobs/jobrunner.h"
 #include "platform/messagebox.h"
+#include "widgets/replacetext.h"
 
 #include <QDir>
 #include <QFile>
@@ -141,7 +142,7 @@ ClipboardResult OnClipboardSubsystem(QWidget *parent, QPlainTextEdit *editor)
     const qsizetype zero = bytes.indexOf('\0');
     if (zero >= 0)
         bytes.truncate(zero);
-    editor->setPlainText(QString::fromUtf8(bytes));
+    ReplaceEditorText(editor, QString::fromUtf8(bytes));
     removeWorkFiles();
     return ClipboardResult::Replaced;
 }

@@ -84,6 +84,9 @@ CClipboardOpsDlg::CClipboardOpsDlg(QWidget *parent) : QDialog(parent)
     m_namesList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_namesList->setAccessibleName(QStringLiteral("Names"));
     FillKeyNameList(m_namesList);
+    auto *namesLabel = new QLabel(QStringLiteral("&Names:"), this);
+    namesLabel->setBuddy(m_namesList);
+    layout->addWidget(namesLabel);
     layout->addWidget(m_namesList);
 
     const DialogButtons buttons = MakeDialogButtons(this, kHelpContext);

@@ -9,6 +9,7 @@
 #include "widgets/dialogbuttons.h"
 #include "widgets/dialogpicture.h"
 #include "widgets/keynamelistbox.h"
+#include "widgets/mnemonics.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -84,9 +85,15 @@ CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
     m_keyList->setObjectName(QStringLiteral("keyList"));
     m_keyList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_keyList->setSortingEnabled(false);
+    auto *keysLabel = new QLabel(QStringLiteral("&Keys:"), recipientsGroup);
+    keysLabel->setBuddy(m_keyList);
     auto *recipientsLayout = new QVBoxLayout(recipientsGroup);
     recipientsLayout->addWidget(m_recipientsEdit);
+    recipientsLayout->addWidget(keysLabel);
     recipientsLayout->addWidget(m_keyList);
+    // The group's mnemonics go to the fields, not to the first control of each group.
+    SetGroupField(fileGroup, m_fileEdit);
+    SetGroupField(recipientsGroup, m_recipientsEdit);
 
     auto *senderGroup = group(QStringLiteral("Select Optional Sender ID"), "senderGroup", this);
     m_senderEdit = new QLineEdit(senderGroup);

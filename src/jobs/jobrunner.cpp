@@ -455,10 +455,11 @@ JobOutcome WaitForJob(QWidget *parent, bool untilScriptEnds)
                              [&] { finish(JobOutcome::Stopped); });
             // The steps done so far, from the interpreter's result file.
             auto *progress = window->findChild<QLabel *>(QStringLiteral("jobProgressLabel"));
-            QObject::connect(&timer, &QTimer::timeout, progress, [progress] {
+            QObject::connect(&timer, &QTimer::timeout, progress, [progress, window] {
                 const std::optional<JobResults> results = readResults();
                 if (!results)
                     return;
+                SetWaitTerminalWindow(window, results->terminalWindow);
                 const QString text = progressText(*results);
                 progress->setText(text);
                 progress->setVisible(!text.isEmpty());
@@ -490,7 +491,10 @@ JobOutcome WaitForJob(QWidget *parent, bool untilScriptEnds)
                              .arg(jobName()));
     } else if (outcome == JobOutcome::Stopped) {
         QFile::remove(marker);
-        removeResultFile();
+        // Kept while the script runs on: a failure still holds its terminal for the user to read.
+        if (!s.resultPath.isEmpty())
+            s.workFiles.append(s.resultPath);
+        s.resultPath.clear();
         s.handOverLock = true;
         forgetScript(s.abandoned);
         s.abandoned = s.script;
@@ -512,13 +516,14 @@ bool DispatchPendingMessage()
 void SetJobName(const QString &name)
 {
     runner().jobName = name;
+    SetTerminalTitle(name);
 }
 
 JobResults TakeJobResults()
 {
-    const JobResults results = readResults().value_or(JobResults());
-    removeResultFile();
-    return results;
+    // The file stays until the job's guard ends: a failed script holds its terminal open until
+    // then, so that it closes together with the message that tells the user about the failure.
+    return readResults().value_or(JobResults());
 }
 
 void TrackWorkFiles(const QStringList &names)

@@ -162,8 +162,8 @@ JobOutcome WaitForJob(QWidget *parent = nullptr, bool untilScriptEnds = false);
 void SetJobName(const QString &name);
 
 // The engine calls' results of the job just waited for (see jobresult.h), read from the result
-// file that StartBatchFile() handed to zorvex-cmd; the file is removed. Also read while the job
-// runs, for the progress the wait window shows.
+// file that StartBatchFile() handed to zorvex-cmd; the file is removed when the job's guard ends.
+// Also read while the job runs, for the progress the wait window shows.
 JobResults TakeJobResults();
 
 // Tells the user how a finished script went: a message box naming the job and each failed step

@@ -41,6 +41,9 @@ CListNamesDlg::CListNamesDlg(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(heading);
     layout->addWidget(m_namesEdit);
+    auto *namesLabel = new QLabel(QStringLiteral("&Names:"), this);
+    namesLabel->setBuddy(m_namesList);
+    layout->addWidget(namesLabel);
     layout->addWidget(m_namesList);
     layout->addWidget(buttons);
 

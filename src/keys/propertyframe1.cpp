@@ -5,7 +5,10 @@
 #include "platform/help.h"
 #include "platform/windowplacement.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -16,6 +19,17 @@ CPropertyFrame1::CPropertyFrame1(QWidget *owner)
       m_pKeySheet(new CMyPropertySheet1(this))
 {
     setObjectName(QStringLiteral("keyManagementFrame"));
+    // A plain widget is a "filler" to a screen reader; this one is a window.
+    static const bool roleKnown = [] {
+        QAccessible::installFactory(
+            [](const QString &key, QObject *object) -> QAccessibleInterface * {
+                if (key != QLatin1String("CPropertyFrame1") || !object->isWidgetType())
+                    return nullptr;
+                return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+            });
+        return true;
+    }();
+    Q_UNUSED(roleKnown);
     setWindowTitle(QString::fromUtf8(kKeyManagementTitle));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -23,16 +37,28 @@ CPropertyFrame1::CPropertyFrame1(QWidget *owner)
     // The window takes the size its largest page asks for and keeps it.
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    // F1 is the current page's Help button; Escape is Cancel, which only hides the window.
-    auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    help->setObjectName(QStringLiteral("helpShortcut"));
-    connect(help, &QShortcut::activated, this, [this] {
-        if (auto *page = qobject_cast<CKeyManagementPage *>(m_pKeySheet->currentWidget()))
-            ShowHelpContext(page->helpContext(), page);
-    });
+    // Escape is Cancel, which only hides the window (F1, the current page's Help, is in event()).
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setObjectName(QStringLiteral("escapeShortcut"));
     connect(escape, &QShortcut::activated, this, &QWidget::hide);
+}
+
+bool CPropertyFrame1::event(QEvent *event)
+{
+    // The main window's F1 also reaches its tool windows, and two F1 shortcuts would cancel each
+    // other out: this window takes the key before shortcuts are looked at.
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const bool f1 =
+        (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+        key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier;
+    if (!f1)
+        return QWidget::event(event);
+    event->accept();
+    if (event->type() == QEvent::KeyPress) {
+        if (auto *page = qobject_cast<CKeyManagementPage *>(m_pKeySheet->currentWidget()))
+            ShowHelpContext(page->helpContext(), page);
+    }
+    return true;
 }
 
 CPropertyFrame1 *CPropertyFrame1::Open(CPropertyFrame1 *existing, QWidget *owner)

@@ -25,6 +25,7 @@ public:
     CMyPropertySheet1 *sheet() const { return m_pKeySheet; }
 
 protected:
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:

@@ -3,8 +3,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QFont>
+#include <QGuiApplication>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
+#include <QWindow>
+#include <QtMath>
 
 namespace {
 constexpr auto kInterpreter = "zorvex-cmd";
@@ -24,12 +29,79 @@ bool isXtermFamily(const QString &program)
         .fileName()
         .contains(QLatin1String("xterm"));
 }
+QString &terminalTitle()
+{
+    static QString title;
+    return title;
+}
+
+// The program's main window: the window at the root of the focused one's chain of dialogs.
+QWindow *mainWindow()
+{
+    QWindow *window = QGuiApplication::focusWindow();
+    while (window && window->transientParent())
+        window = window->transientParent();
+    if (window)
+        return window;
+    for (QWindow *top : QGuiApplication::topLevelWindows()) {
+        if (top->isVisible() && top->type() == Qt::Window &&
+            (!window || top->width() * top->height() > window->width() * window->height()))
+            window = top;
+    }
+    return window;
+}
+
+// xterm's font, size and place: the program's font size in pixels of the screen, so the pass
+// phrase prompt has the size of the program's own text at any scale factor; 80 by 24 cells
+// (fewer rows on a small screen), centred on the main window and wholly on the screen. X takes
+// device pixels; Qt's logical ones are scaled about the screen's origin.
+QStringList xtermLook()
+{
+    QWindow *anchor = QGuiApplication::instance() ? mainWindow() : nullptr;
+    QScreen *screen = anchor ? anchor->screen() : nullptr;
+    if (!screen && qGuiApp)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {QStringLiteral("-fa"), QStringLiteral("Monospace")};
+    const qreal ratio = screen->devicePixelRatio();
+    const QFont font = QGuiApplication::font();
+    const qreal logicalPixels = font.pixelSize() > 0
+                                    ? font.pixelSize()
+                                    : font.pointSizeF() * screen->logicalDotsPerInch() / 72.0;
+    const int pixels = qMax(8, qRound(logicalPixels * ratio));
+    const QPoint origin = screen->geometry().topLeft();
+    auto device = [&](QPoint p) { return origin + (p - origin) * ratio; };
+    const QRect logicalArea = screen->availableGeometry();
+    const QRect area(device(logicalArea.topLeft()), logicalArea.size() * ratio);
+    // A monospaced cell is about 0.6 by 1.2 of the pixel size; the frame the window manager
+    // adds (title bar, borders) is kept inside the screen too.
+    const int frame = qRound(32 * ratio);
+    const int cellWidth = qCeil(pixels * 0.6), cellHeight = qCeil(pixels * 1.2);
+    const int columns = qBound(20, (area.width() - frame) / cellWidth, 80);
+    const int rows = qBound(5, (area.height() - frame) / cellHeight, 24);
+    const QSize size(columns * cellWidth + 4, rows * cellHeight + 4);
+    const QPoint centre =
+        anchor && anchor->isVisible() ? device(anchor->frameGeometry().center()) : area.center();
+    const int x = qBound(area.left(), centre.x() - size.width() / 2,
+                         qMax(area.left(), area.right() - size.width() - frame / 4));
+    const int y = qBound(area.top(), centre.y() - size.height() / 2,
+                         qMax(area.top(), area.bottom() - size.height() - frame));
+    return {QStringLiteral("-fa"), QStringLiteral("Monospace:pixelsize=%1").arg(pixels),
+            QStringLiteral("-geometry"),
+            QStringLiteral("%1x%2+%3+%4").arg(columns).arg(rows).arg(x).arg(y)};
+}
+
 ProgramLaunchHook &programLaunchHook()
 {
     static ProgramLaunchHook hook;
     return hook;
 }
 } // namespace
+
+void SetTerminalTitle(const QString &title)
+{
+    terminalTitle() = title;
+}
 
 void SetProgramLaunchHook(ProgramLaunchHook hook)
 {
@@ -109,11 +181,20 @@ LaunchResult LaunchBatchFile(const QString &batchFile, int showState,
             words = {found};
         }
         const QString program = words.takeFirst();
+        const QString title = terminalTitle().isEmpty()
+                                  ? QStringLiteral("Zorvex 5 - PGP job")
+                                  : QStringLiteral("Zorvex 5 - ") + terminalTitle();
         if (isXtermFamily(program)) {
             // Without the core X fonts xterm draws an empty window; a scalable font always works.
-            words << QStringLiteral("-fa") << QStringLiteral("Monospace");
+            words << xtermLook() << QStringLiteral("-title") << title;
             if (showState == 2)
                 words << QStringLiteral("-iconic");
+        } else if (const QString name = QFileInfo(program).fileName();
+                   name.contains(QLatin1String("rxvt"))) {
+            words << QStringLiteral("-title") << title;
+        } else if (name == QLatin1String("xfce4-terminal") ||
+                   name == QLatin1String("mate-terminal") || name == QLatin1String("lxterminal")) {
+            words << QStringLiteral("--title") << title;
         }
         words << QStringLiteral("-e") << interpreter << interpreterOptions << script;
         process.setProgram(program);

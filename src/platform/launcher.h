@@ -24,9 +24,14 @@ struct LaunchResult
 // $ZORVEX_TOOLS_DIR, else on the PATH. Empty when it is nowhere.
 QString FindBatchInterpreter();
 
+// What the next terminal's title names after "Zorvex 5 - ": the job ("Encryption of a.txt").
+void SetTerminalTitle(const QString &title);
+
 // Starts `zorvex-cmd batchFile` in the current directory inside a terminal window:
 // $ZORVEX_TERMINAL (split into words), else x-terminal-emulator, else xterm; the terminal
 // gets "-e" and the command. Show state 2 starts xterm iconified; other terminals ignore it.
+// xterm opens wholly on the screen, centred on the program's main window, with a font of the
+// program's size; terminals that take a title get one naming the job.
 // ZORVEX_TERMINAL=none runs zorvex-cmd as a detached process with no terminal and no
 // input, so PAUSE does not wait and MORE passes its text straight through.
 // interpreterOptions go to zorvex-cmd before the batch file's name.

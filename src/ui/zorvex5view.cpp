@@ -8,6 +8,7 @@
 #include "mainframe.h"
 #include "platform/filedialog.h"
 #include "platform/messagebox.h"
+#include "widgets/replacetext.h"
 #include "zorvex5doc.h"
 
 #include <QAction>
@@ -78,6 +79,7 @@ CZorvex5View::CZorvex5View(CZorvex5Doc *document, QWidget *parent)
 {
     setObjectName(QStringLiteral("editorView"));
     m_ctlEditor->setObjectName(QStringLiteral("editorText"));
+    m_ctlEditor->setAccessibleName(tr("Editor text"));
     // Ten-point Courier New, falling back to whatever fixed-pitch face the system has.
     QFont font(QStringLiteral("Courier New"));
     font.setStyleHint(QFont::TypeWriter);
@@ -123,14 +125,19 @@ QString CZorvex5View::GetEditorText()
 void CZorvex5View::SetEditorText(const QString &text)
 {
     m_pDocument->m_strEditorText = text;
-    m_ctlEditor->setPlainText(text);
+    ReplaceEditorText(m_ctlEditor, text);
     m_ctlEditor->document()->setModified(false);
 }
 
 void CZorvex5View::OnUpdate()
 {
+    // The first text a window shows is no change the user could undo; later ones are.
+    const QString &text = m_pDocument->m_strEditorText;
+    if (!m_initialUpdateDone)
+        m_ctlEditor->setPlainText(text);
+    else if (m_ctlEditor->toPlainText() != text)
+        ReplaceEditorText(m_ctlEditor, text);
     m_initialUpdateDone = true;
-    m_ctlEditor->setPlainText(m_pDocument->m_strEditorText);
     m_ctlEditor->document()->setModified(false);
 }
 
@@ -279,6 +286,13 @@ void CZorvex5View::OnEditDelete()
 
 bool CZorvex5View::OnFileOpen()
 {
+    if (m_ctlEditor->document()->isModified() &&
+        MessageBox::question(this,
+                             tr("The text of %1 has changed. Discard the changes and open another "
+                                "file?")
+                                 .arg(m_pDocument->title()),
+                             QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return false;
     const QString path = FileDialog::getOpenFileName(this, QString::fromUtf8(kOpenFileTitle),
                                                      QString::fromUtf8(kOpenFileFilter));
     if (path.isEmpty())

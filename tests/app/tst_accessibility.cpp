@@ -1,6 +1,7 @@
-// The dialogs and key pages as a screen reader sees them, through Qt's accessibility interface:
-// every text field has a name to speak, a choice made by its accessible action takes effect
-// as a click would, and F1 opens the window's own help topic.
+// The dialogs and key pages as a screen reader and the keyboard see them, through Qt's
+// accessibility interface: every window is a window or dialog, every field and list has a name to
+// speak and a mnemonic to reach it, every button and tab a mnemonic, a choice made by its
+// accessible action takes effect as a click would, and F1 opens the window's own help topic.
 
 #include "core/settings.h"
 #include "extras/dailytipdlg.h"
@@ -17,13 +18,18 @@
 #include "platform/help.h"
 #include "platform/messagebox.h"
 #include "testsupport.h"
+#include "widgets/windowaids.h"
 #include "widgetsupport.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTabWidget>
 #include <functional>
 #include <memory>
 
@@ -102,6 +108,21 @@ const QList<Choice> &choices()
     return list;
 }
 
+// A label with a mnemonic names the field, or a group box with one holds it.
+bool reachable(QWidget *window, QWidget *field)
+{
+    for (QLabel *label : window->findChildren<QLabel *>()) {
+        if (label->buddy() == field && label->text().contains(QLatin1Char('&')))
+            return true;
+    }
+    for (QWidget *w = field; w != window; w = w->parentWidget()) {
+        if (auto *box = qobject_cast<QGroupBox *>(w);
+            box && box->title().contains(QLatin1Char('&')))
+            return true;
+    }
+    return false;
+}
+
 std::unique_ptr<QWidget> open(const QString &name)
 {
     for (const Window &w : windows()) {
@@ -118,6 +139,7 @@ class TestAccessibility : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { InstallWindowAids(); }
     void init();
     void cleanup();
     void everyTextFieldHasAName_data();
@@ -159,16 +181,33 @@ void TestAccessibility::everyTextFieldHasAName()
 {
     QFETCH(QString, window);
     const std::unique_ptr<QWidget> w = open(window);
+    w->show();
+    const QAccessible::Role role = QAccessible::queryAccessibleInterface(w.get())->role();
+    QVERIFY(role == QAccessible::Window || role == QAccessible::Dialog);
     QList<QWidget *> fields;
     for (QLineEdit *edit : w->findChildren<QLineEdit *>())
         fields << edit;
     for (QPlainTextEdit *edit : w->findChildren<QPlainTextEdit *>())
         fields << edit;
+    for (QAbstractItemView *list : w->findChildren<QAbstractItemView *>()) {
+        if (list->window() == w.get()) // not a combo box's pop-up
+            fields << list;
+    }
     for (QWidget *field : std::as_const(fields)) {
         QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(field);
         QVERIFY(iface);
         QVERIFY2(!iface->text(QAccessible::Name).isEmpty(), qPrintable(field->objectName()));
+        QVERIFY2(reachable(w.get(), field), qPrintable(field->objectName()));
     }
+    for (QAbstractButton *button : w->findChildren<QAbstractButton *>()) {
+        if (!button->text().isEmpty())
+            QVERIFY2(button->text().contains(QLatin1Char('&')), qPrintable(button->text()));
+    }
+    for (QTabWidget *tabs : w->findChildren<QTabWidget *>()) {
+        for (int i = 0; i < tabs->count(); ++i)
+            QVERIFY2(tabs->tabText(i).contains(QLatin1Char('&')), qPrintable(tabs->tabText(i)));
+    }
+    w->hide();
 }
 
 void TestAccessibility::choiceByAccessibleActionTakesEffect_data()

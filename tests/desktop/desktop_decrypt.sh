@@ -152,6 +152,28 @@ for _ in $(seq 100); do
 done
 [ -n "$terminal" ] || fail "no terminal window opened for the job"
 sleep 2 # the engine asks for the pass phrase
+
+# Show Terminal: the terminal, lost behind the main window after a click there, comes back to the
+# front with the keyboard from the wait window's button. It opened wholly on the screen, titled
+# after the job.
+if [ -n "$wm" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$terminal")"
+    [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ $((X + WIDTH)) -le 1280 ] && [ $((Y + HEIGHT)) -le 1024 ] ||
+        fail "the terminal is not wholly on the screen (${WIDTH}x${HEIGHT}+$X+$Y)"
+    xdotool getwindowname "$terminal" | grep -q "Decryption" ||
+        fail "the terminal's title does not name the job: $(xdotool getwindowname "$terminal")"
+    xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowactivate "$main"
+    sleep 0.5
+    wait="$(wait_window 5 'Job running')" || fail "no wait window"
+    xdotool windowactivate --sync "$wait" 2>/dev/null || xdotool windowactivate "$wait"
+    sleep 0.5
+    xdotool key alt+t
+    for _ in $(seq 25); do [ "$(xdotool getactivewindow)" = "$terminal" ] && break; sleep 0.2; done
+    [ "$(xdotool getactivewindow)" = "$terminal" ] || fail "Show Terminal did not bring the terminal to the front"
+    top="$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/.*, //')"
+    [ "$((top))" = "$((terminal))" ] || fail "the terminal is not on top after Show Terminal"
+    shot root "show-terminal"
+fi
 xdotool windowfocus --sync "$terminal" 2>/dev/null || xdotool windowfocus "$terminal"
 shot "$terminal" "terminal"
 xdotool type --delay 40 "alice pass"

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,6 +79,9 @@ void TestBulkJob::init()
 void TestBulkJob::cleanup()
 {
     QDir::setCurrent(m_startDir);
+    // By bytes: QDir cannot remove a name that is not UTF-8.
+    std::error_code ignored;
+    std::filesystem::remove_all(QFile::encodeName(m_target->path()).toStdString(), ignored);
     m_target.reset();
     m_home.reset();
     BulkJobLauncher() = [](const QString &, int, QWidget *) { return BulkRun(); };

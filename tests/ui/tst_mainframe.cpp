@@ -111,6 +111,8 @@ private slots:
     void operationCommandsOpenTheirDialogs();
     void clipboardReplacesDocumentText();
     void clipboardCancelledChangesNothing();
+    void replacedTextComesBackWithUndo_data();
+    void replacedTextComesBackWithUndo();
     void keyManagementWindowPerView();
     void editorLaunchesGoThroughThePlatform();
     void menuBarFollowsTheEditorWindows();
@@ -387,6 +389,45 @@ void TestMainFrame::clipboardReplacesDocumentText()
     QVERIFY(MessageBox::shown().first().text.startsWith(QStringLiteral("Save changes to")));
     QVERIFY(!QFile::exists(QStringLiteral("cliptxt.txt")));
     QVERIFY(!QFile::exists(QStringLiteral("cliptxt.asc")));
+}
+
+void TestMainFrame::replacedTextComesBackWithUndo_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::newRow("file open") << int(Cmd::FileOpen);
+    QTest::newRow("clipboard job") << int(Cmd::ClipboardSubsystem);
+}
+
+void TestMainFrame::replacedTextComesBackWithUndo()
+{
+    QFETCH(int, command);
+    QVERIFY(QDir::setCurrent(m_settings->dir()));
+    m_settings->write("from the file\n", QStringLiteral("in.txt"));
+    ClipboardComposers().decrypt = [](int, const QString &, const QString &out, QWidget *) {
+        QFile result(out);
+        return result.open(QIODevice::WriteOnly) && result.write("from PGP\n") > 0
+                   ? JobOutcome::Finished
+                   : JobOutcome::NotStarted;
+    };
+    ModalWatch watch;
+    auto pending = whenModalOpens(&watch, [](QDialog *d) {
+        d->findChild<QPushButton *>(QStringLiteral("okButton"))->click();
+    });
+    CZorvex5View *view = newEditor();
+    view->editor()->setFocus();
+    QTest::keyClicks(view->editor(), QStringLiteral("typed "));
+    const QString typed = view->editor()->toPlainText();
+    // Open asks before it replaces changed text; No keeps it.
+    MessageBox::setNextAnswer(QMessageBox::No);
+    if (command == Cmd::FileOpen)
+        m_frame->executeCommand(command);
+    MessageBox::setNextAnswer(QMessageBox::Yes);
+    FileDialog::setNextFileName(m_settings->path(QStringLiteral("in.txt")));
+    QVERIFY(m_frame->executeCommand(command));
+    QVERIFY(view->editor()->toPlainText() != typed);
+    QCOMPARE(MessageBox::shown().size(), command == Cmd::FileOpen ? 2 : 0);
+    QTest::keyClick(view->editor(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(view->editor()->toPlainText(), typed);
 }
 
 void TestMainFrame::clipboardCancelledChangesNothing()

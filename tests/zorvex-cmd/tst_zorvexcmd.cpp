@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -30,6 +31,7 @@ private slots:
     void passPhraseTravelsOnAPipe();
     void plantedTargetsRefused();
     void runsOnlyTheFileTheProgramWrote();
+    void failureHoldsTheTerminalUntilTheProgramLetsGo();
 
 private:
     QString run(const QByteArray &script, const QStringList &env = {},
@@ -315,4 +317,35 @@ void TestZorvexCmd::runsOnlyTheFileTheProgramWrote()
 }
 
 QTEST_GUILESS_MAIN(TestZorvexCmd)
+// In a terminal: the result file names the terminal's window, and a failed step's "Press any key
+// to close" ends without a key once the program has removed the result file.
+void TestZorvexCmd::failureHoldsTheTerminalUntilTheProgramLetsGo()
+{
+    const int tty = posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(tty >= 0 && grantpt(tty) == 0 && unlockpt(tty) == 0);
+    QFile results(path(QStringLiteral("results")));
+    QVERIFY(results.open(QIODevice::WriteOnly));
+    QFile bat(path(QStringLiteral("t.bat")));
+    QVERIFY(bat.open(QIODevice::WriteOnly) && bat.write("PGP.EXE -x\r\n") > 0);
+    bat.close();
+    QProcess p;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert(QStringLiteral("ZORVEX_PGP"), QStringLiteral(FAKE_PGP));
+    e.insert(QStringLiteral("FAKE_PGP_EXIT"), QStringLiteral("3"));
+    e.insert(QStringLiteral("WINDOWID"), QStringLiteral("4194318"));
+    p.setProcessEnvironment(e);
+    p.setWorkingDirectory(m_dir->path());
+    p.setStandardInputFile(QString::fromLatin1(ptsname(tty)));
+    p.setStandardOutputFile(QString::fromLatin1(ptsname(tty)));
+    p.start(qEnvironmentVariable("ZORVEX_TOOLS_DIR") + QStringLiteral("/zorvex-cmd"),
+            {QStringLiteral("--results=") + results.fileName(), QStringLiteral("t.bat")});
+    QVERIFY(!p.waitForFinished(1500)); // held at its key press
+    QFile reported(results.fileName());
+    QVERIFY(reported.open(QIODevice::ReadOnly) &&
+            reported.readAll().contains("\nwindow 4194318\n"));
+    QVERIFY(QFile::remove(results.fileName()));
+    QVERIFY(p.waitForFinished(3000));
+    ::close(tty);
+}
+
 #include "tst_zorvexcmd.moc"

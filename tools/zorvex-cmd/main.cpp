@@ -311,6 +311,7 @@ int main(int argc, char **argv)
         return 2;
     }
     OpenStepResults(resultsPath);
+    RecordTerminalWindow();
     std::string refused;
     const int fd = OpenBatchFile(argv[1], expectedId, refused);
     if (fd < 0) {

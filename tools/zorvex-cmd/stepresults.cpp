@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -93,7 +94,53 @@ std::string statusText(const std::string &kind, int value)
     return "could not be started";
 }
 
+// Whether the program has removed the result file we write to (we still hold it open).
+bool resultFileRemoved()
+{
+    struct stat st;
+    return results().fd >= 0 && fstat(results().fd, &st) == 0 && st.st_nlink == 0;
+}
+
+// Like WaitForKey(), but also gives up the wait when the program removed the result file.
+void waitForKeyOrRelease()
+{
+    if (!isatty(STDIN_FILENO) || results().fd < 0)
+        return WaitForKey();
+    termios saved;
+    const bool haveTerm = tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (haveTerm) {
+        termios raw = saved;
+        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        raw.c_cc[VMIN] = 1;
+        raw.c_cc[VTIME] = 0;
+        tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+    }
+    while (!resultFileRemoved()) {
+        pollfd p{STDIN_FILENO, POLLIN, 0};
+        const int ready = poll(&p, 1, 200);
+        if (ready < 0 && errno != EINTR)
+            break;
+        char key;
+        if (ready > 0 && (::read(STDIN_FILENO, &key, 1) >= 0 || errno != EINTR))
+            break;
+    }
+    if (haveTerm)
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+}
+
 } // namespace
+
+void RecordTerminalWindow()
+{
+    const char *id = std::getenv("WINDOWID");
+    if (!id || !*id)
+        return;
+    char *end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(id, &end, 0);
+    if (errno == 0 && *end == '\0' && value > 0 && value <= 0xffffffffULL)
+        record("window " + std::to_string(value));
+}
 
 void WaitForKey()
 {
@@ -343,7 +390,7 @@ void HoldIfStepsFailed()
     text += "\nPress any key to close";
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
-    WaitForKey();
+    waitForKeyOrRelease();
     std::fputs("\n", stdout);
     std::fflush(stdout);
 }

@@ -19,6 +19,7 @@
 //     end I unstarted 0 TAIL     call I never ran
 //     del NAME                   a DEL line deleted the file NAME (new in version 2)
 //     refused REASON             the batch file was not the program's: nothing ran
+//     window ID                  the X window of the terminal the script runs in (decimal)
 //
 // TAIL is the last lines the engine wrote to standard error (or our own words when it never
 // ran). Each record is written in one write() as soon as it is known, so a reader never sees
@@ -33,6 +34,10 @@ const char *TakeResultsOption(int &argc, char **argv);
 // Opens the result file: only an existing regular file of our own user, never through a link.
 // Without one (no option, or a file refused) everything below still works, minus the records.
 void OpenStepResults(const char *path);
+
+// The terminal's X window (xterm and others put it in WINDOWID), so the program can bring the
+// terminal to the front; no record when the terminal does not say.
+void RecordTerminalWindow();
 
 // How many lines of the script call the engine; written as the "total" record.
 void CountEngineSteps(const std::vector<std::string> &lines);
@@ -72,7 +77,9 @@ void RecordDeletion(const std::string &name);
 void RecordRefusal(const std::string &reason);
 
 // After the script's last line: when an engine call failed, repeats what went wrong and keeps
-// the terminal open until a key is pressed (not when there is no terminal to read from).
+// the terminal open until a key is pressed (not when there is no terminal to read from), or until
+// the program removes the result file: it does so once the user has closed its own message about
+// the failure, which holds the same words, so terminals of failed jobs do not pile up.
 void HoldIfStepsFailed();
 
 // The last lines of text, at most maxLines of them and maxBytes long, without empty lines.
