@@ -739,19 +739,18 @@ private slots:
         QCOMPARE(ReadFile(work("back.txt")), QByteArray("m\n"));
     }
 
-    void promptsReadFromStandardInput()
+    void passphraseNeverFromStandardInput()
     {
-        // Without a terminal the pass phrase prompts and questions are answered on stdin.
+        // Without a terminal questions are answered on stdin, but a pass phrase never is: one
+        // line says so, and nothing is written.
         WriteFile(work("q.txt"), "q\n");
-        Run r = pgp({"-c", "q.txt"}, "typed\ntyped\n");
-        QVERIFY2(r.code == 0, r.err.constData());
-        QVERIFY(r.err.contains("Enter pass phrase"));
-        r = pgp({"-c", "q.txt"}, "typed\n");
-        QCOMPARE(r.code, 3); // q.pgp exists and no answer to "Overwrite"
-        forgetPassphrases();
-        r = pgp({"q.pgp", "-o", "r.txt"}, "wrong\ntyped\n");
-        QVERIFY2(r.code == 0, r.err.constData());
-        QCOMPARE(ReadFile(work("r.txt")), QByteArray("q\n"));
+        for (const QStringList &args :
+             {QStringList{"-c", "q.txt"}, {"-sa", "q.txt", "-u", "alice"}}) {
+            const Run r = pgp(args, "alice pass\nalice pass\n");
+            QVERIFY(r.code == 20 || r.code == 22);
+            QCOMPARE(r.err.count('\n'), 1);
+            QVERIFY(!QFile::exists(work("q.pgp")) && !QFile::exists(work("q.asc")));
+        }
     }
 
     void existingOutput()

@@ -135,7 +135,7 @@ GpgResult RunWithSecretKey(Context &cx, const GpgCall &base, bool decrypting, st
              "PGPPASS or PGPPASSFD).");
     std::string prompt = "\nEnter pass phrase: ";
     if (!sym) {
-        const auto key = WantedKey(cx, r, cache.keys());
+        const auto key = WantedKey(cx, r, cache.keys(), base.args);
         prompt = "\nYou need a pass phrase to unlock your secret key.\n" +
                  (key ? DescribeKey(*key) : std::string()) + prompt;
     }

@@ -3,6 +3,7 @@
 #include "legacy.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -62,6 +63,13 @@ bool SameKeyId(const std::string &a, const std::string &b)
     return true;
 }
 
+std::string Lower(std::string text)
+{
+    for (char &c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
 std::optional<SecretKey> LegacyWantedKey(const Context &cx, const GpgResult &r)
 {
     // NEED_PASSPHRASE <key ID> <main key ID> <algorithm> <bits>
@@ -74,7 +82,7 @@ std::optional<SecretKey> LegacyWantedKey(const Context &cx, const GpgResult &r)
     const ListedKey &k = listed.front();
     SecretKey key;
     key.fingerprint = k.fingerprint;
-    key.userId = k.userIds.empty() ? std::string() : k.userIds.front();
+    key.userIds = k.userIds;
     key.bits = k.bits;
     key.algorithm = words.size() >= 3 ? std::atoi(words[2].c_str()) : 1;
     key.created = k.created;
@@ -117,14 +125,15 @@ std::vector<SecretKey> AgentSecretKeys(const Context &cx)
             k.fingerprint = f[9];
         else if (f[0] == "grp" && f[9].size() == 40)
             k.grips.push_back(f[9]);
-        else if (f[0] == "uid" && k.userId.empty())
-            k.userId = DecodeColonField(f[9]);
+        else if (f[0] == "uid")
+            k.userIds.push_back(DecodeColonField(f[9]));
     }
     return keys;
 }
 
 std::optional<SecretKey> WantedKey(const Context &cx, const GpgResult &r,
-                                   const std::vector<SecretKey> &keys)
+                                   const std::vector<SecretKey> &keys,
+                                   const std::vector<std::string> &args)
 {
     if (r.has("NEED_PASSPHRASE") && LegacyRingInUse())
         return LegacyWantedKey(cx, r);
@@ -140,25 +149,39 @@ std::optional<SecretKey> WantedKey(const Context &cx, const GpgResult &r,
             }
         }
     }
-    // Recipients are looked up before the signer: the signer is the last key considered.
-    std::string considered;
-    for (const std::string &line : r.status) {
-        if (line.rfind("BEGIN_SIGNING", 0) == 0)
-            break;
-        if (line.rfind("KEY_CONSIDERED ", 0) == 0 && Words(line).size() > 1)
-            considered = Words(line)[1];
+    // The signer: the key the call names, as gpg matches a name, else the first secret key gpg
+    // considered that is not the key being certified.
+    std::string named, certified;
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == "--local-user")
+            named = Lower(args[i + 1]);
+        if (args[i] == "--quick-sign-key")
+            certified = args[i + 1];
     }
     for (const SecretKey &k : keys) {
-        if (!considered.empty() && k.fingerprint == considered)
+        bool match = !named.empty() && (Lower(k.fingerprint) == named ||
+                                        (named.size() >= 8 && SameKeyId(k.keyIds.front(), named)));
+        for (const std::string &id : k.userIds)
+            match = match || (!named.empty() && Lower(id).find(named) != std::string::npos);
+        if (match)
             return k;
+    }
+    for (const std::string &line : r.status) {
+        const auto words = Words(line);
+        for (const SecretKey &k : keys) {
+            if (named.empty() && words.size() > 1 && words[0] == "KEY_CONSIDERED" &&
+                words[1] == k.fingerprint && k.fingerprint != certified)
+                return k;
+        }
     }
     return std::nullopt;
 }
 
 std::string DescribeKey(const SecretKey &key)
 {
-    return "Key for user ID \"" + Printable(key.userId) + "\"\n" + std::to_string(key.bits) +
-           "-bit " + AlgorithmName(key.algorithm) + " key, Key ID " +
+    return "Key for user ID \"" +
+           Printable(key.userIds.empty() ? std::string() : key.userIds.front()) + "\"\n" +
+           std::to_string(key.bits) + "-bit " + AlgorithmName(key.algorithm) + " key, Key ID " +
            ShortId(key.keyIds.empty() ? key.fingerprint : key.keyIds.front()) + ", created " +
            FormatKeyDate(key.created) + "\n";
 }

@@ -14,7 +14,7 @@ namespace zpgp {
 struct SecretKey
 {
     std::string fingerprint; // of the primary key
-    std::string userId;      // the first one, as stored
+    std::vector<std::string> userIds; // the first is the one shown
     int bits = 0;
     int algorithm = 0;
     std::int64_t created = 0;
@@ -25,10 +25,11 @@ struct SecretKey
 // Every secret key the agent holds (whatever key ring the run was given).
 std::vector<SecretKey> AgentSecretKeys(const Context &cx);
 
-// The key a try that lacked its pass phrase wanted: the one a message is encrypted to, else the
-// signer gpg picked. gpg1 names it in its status lines; its keys come from the legacy ring.
+// The key a try of the call with `args` wanted: the one a message is encrypted to, else the
+// signer. gpg1 names it in its status lines; its keys come from the legacy ring.
 std::optional<SecretKey> WantedKey(const Context &cx, const GpgResult &r,
-                                   const std::vector<SecretKey> &keys);
+                                   const std::vector<SecretKey> &keys,
+                                   const std::vector<std::string> &args);
 
 // Lines naming a key before "Enter pass phrase:", the user ID escaped.
 std::string DescribeKey(const SecretKey &key);
