@@ -1,61 +1,9 @@
 // zorvex-pgp in a pseudo-terminal, as a user meets it: each job that needs a secret key asks for
 // its pass phrase there, names the key, allows three tries and leaves nothing in gpg-agent's cache.
 #include "enginesupport.h"
+#include "ptyanswer.h"
 
 #include <QtTest>
-#include <poll.h>
-#include <pty.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-namespace {
-
-// Runs `argv` on a new terminal, typing the next of `typed` at each pass phrase prompt (end of
-// input once they are used up) and "y" at each question; the exit code and all it showed.
-QPair<int, QByteArray> RunOnTerminal(QStringList argv, QStringList typed)
-{
-    std::vector<QByteArray> words;
-    for (const QString &a : argv)
-        words.push_back(a.toUtf8());
-    std::vector<char *> cargv;
-    for (QByteArray &w : words)
-        cargv.push_back(w.data());
-    cargv.push_back(nullptr);
-    int master = -1;
-    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-    if (pid == 0) {
-        execv(cargv[0], cargv.data());
-        _exit(127);
-    }
-    QByteArray screen, pending;
-    QElapsedTimer clock;
-    clock.start();
-    char buffer[4096];
-    for (ssize_t n = 0; pid > 0 && clock.elapsed() < 60000;) {
-        pollfd p{master, POLLIN, 0};
-        if (poll(&p, 1, 200) <= 0)
-            continue;
-        if ((n = read(master, buffer, sizeof buffer)) <= 0)
-            break;
-        screen.append(buffer, n);
-        pending.append(buffer, n);
-        QByteArray answer = pending.contains("Enter pass phrase:")
-                                ? (typed.isEmpty() ? "\x04" : typed.takeFirst().toUtf8() + "\n")
-                            : pending.contains("(y/N)?") ? "y\n"
-                                                         : "";
-        if (!answer.isEmpty() && write(master, answer.constData(), answer.size()) > 0)
-            pending.clear();
-    }
-    int status = 0;
-    if (pid > 0 && waitpid(pid, &status, WNOHANG) == 0) {
-        kill(pid, SIGKILL); // hung: the row fails on its exit code
-        waitpid(pid, &status, 0);
-    }
-    close(master);
-    return {pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1, screen};
-}
-
-} // namespace
 
 class TestPgpPrompt : public QObject
 {
@@ -90,7 +38,7 @@ private slots:
         for (const QString f : {"olga.pub.pgp", "olga.sec.asc", "idea-pk.asc"}) {
             QFile::copy(engine::fixtureDir() + "/legacy/" + f, work(f));
             if (f != "idea-pk.asc")
-                RunOnTerminal({m_tool, "+batchmode", "-ka", f}, {});
+                engine::runProcess(m_tool, {"+batchmode", "-ka", f}, m_work.path());
         }
     }
 
@@ -146,9 +94,15 @@ private slots:
         QFETCH(QByteArrayList, shown);
         QFETCH(QString, output);
         QFile::remove(work(output));
-        auto [exit, screen] = RunOnTerminal(QStringList{m_tool} + args, typed);
-        screen.replace("\r", "");
-        QVERIFY2(exit == code, screen.constData());
+        std::vector<std::string> argv{m_tool.toStdString()}, answers;
+        for (const QString &a : args)
+            argv.push_back(a.toStdString());
+        for (const QString &t : typed)
+            answers.push_back(t.toStdString());
+        std::string seen;
+        const int status = pty::RunAnswering(argv, answers, "y", &seen);
+        QByteArray screen = QByteArray::fromStdString(seen).replace("\r", "");
+        QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == code, screen.constData());
         QCOMPARE(screen.count("Enter pass phrase:"), typed.size());
         QCOMPARE(screen.count("Error: Bad pass phrase."),
                  typed.size() - (code == 0 && !typed.isEmpty()));
