@@ -46,11 +46,6 @@ bool IsSymmetricMessage(const GpgResult &r)
 
 } // namespace
 
-void ForgetCachedPassphrases(const Context &cx)
-{
-    ClearAgentCache(AgentSecretKeys(cx));
-}
-
 namespace {
 
 // Runs one try with a pass phrase; the caller has emptied the agent's cache, so an empty one

@@ -13,10 +13,6 @@ namespace zpgp {
 // secret keys; conventional encryption never uses it.
 std::vector<std::string> GivenPassphrases(const Context &cx, bool forSecretKey);
 
-// Makes gpg-agent forget the pass phrases it holds for secret keys, so that one the user gives
-// is checked against the key.
-void ForgetCachedPassphrases(const Context &cx);
-
 // True when gpg failed for want of the right pass phrase.
 bool NeedsPassphraseAgain(const GpgResult &r);
 
