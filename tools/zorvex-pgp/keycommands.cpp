@@ -89,7 +89,8 @@ bool HasSecretKey(Context &cx, const std::string &fingerprint)
 // gpg talks to the user itself for these; it needs the terminal.
 int RunInteractiveEdit(Context &cx, const std::string &what, std::vector<std::string> commands,
                        const std::optional<std::string> &signer = std::nullopt,
-                       bool usesOnePassphrase = false, bool legacy = false)
+                       bool usesOnePassphrase = false, bool legacy = false,
+                       bool mayChangePassphrase = false)
 {
     if (cx.o.batch)
         Fail(kBadArguments, what + " needs the terminal; not available under +batchmode.");
@@ -108,7 +109,10 @@ int RunInteractiveEdit(Context &cx, const std::string &what, std::vector<std::st
     call.args = BaseArgs(cx, false);
     if (legacy)
         call = LegacyEditCall(cx, call.passphrase);
-    else if (!call.passphrase) // gpg asks on this terminal itself, never in a pin entry window
+    else if (!call.passphrase && !mayChangePassphrase)
+        // gpg asks on this terminal itself, not in a pin entry window. A new pass phrase for an
+        // existing key is left to the pin entry, which has it typed twice: asked once, a typing
+        // slip would lock the key for good.
         call.args.insert(call.args.begin(), {"--pinentry-mode", "loopback"});
     if (signer)
         call.args.insert(call.args.end(), {"--local-user", *signer});
@@ -371,7 +375,7 @@ int DoKeyEdit(Context &cx)
     }
     const ListedKey key = FindOneKey(cx, name);
     return RunInteractiveEdit(cx, "Editing key '" + name + "'", {"--edit-key", key.fingerprint},
-                              std::nullopt, false, IsLegacyKey(key));
+                              std::nullopt, false, IsLegacyKey(key), true);
 }
 
 int DoKeySign(Context &cx)
