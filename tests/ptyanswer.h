@@ -1,7 +1,7 @@
 #pragma once
 
 // A user at a terminal, for the engine tests and the soak (plain C++): the program runs with a
-// new pseudo-terminal as its controlling terminal, the user types the next answer at each
+// new pseudo-terminal as its controlling terminal; the user types the next answer at each
 // "Enter pass phrase:" (end of input once they run out) and `yes` at each "(y/N)?".
 
 #include <poll.h>
@@ -14,9 +14,9 @@
 
 namespace pty {
 
-// Returns the wait status (-1 when no terminal could be made, or after a minute's silence). With
-// `screen`, standard output and error go to the terminal too and all it showed lands there.
-inline int RunAnswering(std::vector<std::string> args, std::vector<std::string> answers,
+// The wait status, or -1 (no terminal, or a minute's silence). With `screen`, standard output
+// and error go to the terminal too, and all it showed lands there.
+inline int RunAnswering(std::vector<std::string> args, const std::vector<std::string> &answers,
                         const char *yes, std::string *screen)
 {
     std::vector<char *> argv;
@@ -24,9 +24,7 @@ inline int RunAnswering(std::vector<std::string> args, std::vector<std::string> 
         argv.push_back(a.data());
     argv.push_back(nullptr);
     int master = -1, slave = -1;
-    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
-        return -1;
-    const pid_t pid = ::fork();
+    const pid_t pid = ::openpty(&master, &slave, nullptr, nullptr, nullptr) == 0 ? ::fork() : -1;
     if (pid == 0) {
         ::setsid();
         ::ioctl(slave, TIOCSCTTY, 0);
@@ -37,32 +35,24 @@ inline int RunAnswering(std::vector<std::string> args, std::vector<std::string> 
     }
     ::close(slave);
     std::string seen, pending;
+    std::size_t next = 0;
     char buffer[4096];
-    int quiet = 0; // a fifth of a second each
-    while (pid > 0 && quiet < 300) {
-        pollfd p{master, POLLIN, 0};
-        if (::poll(&p, 1, 200) <= 0) {
-            ++quiet;
-            continue;
-        }
-        const ssize_t n = ::read(master, buffer, sizeof buffer);
-        if (n <= 0)
-            break; // the program and its terminal are gone
+    pollfd p{master, POLLIN, 0};
+    bool hung = false;
+    ssize_t n = 0;
+    while (pid > 0 && !(hung = ::poll(&p, 1, 60000) == 0) &&
+           (n = ::read(master, buffer, 4096)) > 0) {
         seen.append(buffer, std::size_t(n));
         pending.append(buffer, std::size_t(n));
-        std::string answer;
-        if (pending.find("Enter pass phrase:") != std::string::npos) {
-            answer = answers.empty() ? "\x04" : answers.front() + "\n";
-            if (!answers.empty())
-                answers.erase(answers.begin());
-        } else if (pending.find("(y/N)?") != std::string::npos) {
-            answer = std::string(yes) + "\n";
-        }
+        const std::string answer = pending.find("Enter pass phrase:") != std::string::npos
+                                       ? (next < answers.size() ? answers[next++] + "\n" : "\x04")
+                                   : pending.find("(y/N)?") != std::string::npos
+                                       ? yes + std::string("\n")
+                                       : "";
         if (!answer.empty() && ::write(master, answer.data(), answer.size()) > 0)
             pending.clear();
     }
     int status = -1;
-    const bool hung = quiet >= 300;
     if (pid > 0 && hung)
         ::kill(pid, SIGKILL);
     if (pid > 0 && (::waitpid(pid, &status, 0) < 0 || hung))

@@ -165,8 +165,8 @@ done
 cmp "$work/run/plans" "$work/expected.txt" || fail "the decrypted file differs from the original"
 [ ! -e "$work/run/zorvex\$\$.tmp" ] || fail "the job marker was left behind"
 # A signed encryption: Signed style; the recipient, then the pass phrase, typed in the terminal.
-fpr="$(gpg --with-colons --fingerprint alice@example.org | awk -F: '/^fpr/ { print $10; exit }')"
-echo "$fpr:6:" | gpg --batch --quiet --import-ownertrust
+gpg --with-colons --fingerprint alice@example.org | awk -F: '/^fpr/ { print $10 ":6:"; exit }' |
+    gpg --batch --quiet --import-ownertrust
 printf 'For your eyes.\n' >"$work/run/note.txt"
 for _ in $(seq 50); do # the last job's terminal goes first
     [ -z "$(xdotool search --onlyvisible --class xterm 2>/dev/null || true)" ] && break
@@ -192,6 +192,5 @@ for _ in $(seq 150); do
 done
 gpg --batch --status-fd 1 --pinentry-mode loopback --passphrase "alice pass" --decrypt \
     "$work/run/note.pgp" 2>/dev/null | grep -q GOODSIG || fail "no signed encryption ($(ls "$work/run"))"
-
 shot "$main" "main-window-after"
 echo "PASS: decrypted through the dialog and the terminal; screenshots in $shots"

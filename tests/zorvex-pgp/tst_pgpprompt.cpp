@@ -119,8 +119,6 @@ private slots:
                          check)
                     .contains(output.isEmpty() ? "AB457C156FEB3FC3" : "GOODSIG"));
     }
-
-    void cleanupTestCase() { QDir::setCurrent(QDir::tempPath()); }
 };
 
 QTEST_MAIN(TestPgpPrompt)
