@@ -186,5 +186,33 @@ done
 [ -f "$work/run/plans" ] || fail "no decrypted file appeared ($(ls "$work/run"))"
 cmp "$work/run/plans" "$work/expected.txt" || fail "the decrypted file differs from the original"
 [ ! -e "$work/run/zorvex\$\$.tmp" ] || fail "the job marker was left behind"
+# A signed encryption: Signed style; the recipient, then the pass phrase, typed in the terminal.
+gpg --with-colons --fingerprint alice@example.org | awk -F: '/^fpr/ { print $10 ":6:"; exit }' |
+    gpg --batch --quiet --import-ownertrust
+printf 'For your eyes.\n' >"$work/run/note.txt"
+for _ in $(seq 50); do # the last job's terminal goes first
+    [ -z "$(xdotool search --onlyvisible --class xterm 2>/dev/null || true)" ] && break
+    sleep 0.2
+done
+xdotool windowfocus "$main" 2>/dev/null || true
+xdotool key alt+o && sleep 1 && xdotool key e
+dialog="$(wait_window 10 'Encryption Subsystem')" || fail "the encryption dialog did not open"
+xdotool windowfocus --sync "$dialog" 2>/dev/null || xdotool windowfocus "$dialog"
+sleep 1 && xdotool type --delay 30 "note.txt" && xdotool key alt+s && sleep 0.5 && xdotool key Return
+for _ in $(seq 100); do
+    signer="$(xdotool search --onlyvisible --class xterm 2>/dev/null | head -n 1 || true)"
+    [ -n "$signer" ] && break
+    sleep 0.2
+done
+[ -n "$signer" ] || fail "no terminal window opened for the signed encryption"
+sleep 2 && xdotool windowfocus --sync "$signer" 2>/dev/null || xdotool windowfocus "$signer"
+xdotool type --delay 40 "alice@example.org" && xdotool key Return
+sleep 2 && shot "$signer" "signing-terminal" && xdotool type --delay 40 "alice pass" && xdotool key Return
+for _ in $(seq 150); do
+    [ -f "$work/run/note.pgp" ] && [ -z "$(pgrep -f "zorvex-cmd $work/run" || true)" ] && break
+    sleep 0.2
+done
+gpg --batch --status-fd 1 --pinentry-mode loopback --passphrase "alice pass" --decrypt \
+    "$work/run/note.pgp" 2>/dev/null | grep -q GOODSIG || fail "no signed encryption ($(ls "$work/run"))"
 shot "$main" "main-window-after"
 echo "PASS: decrypted through the dialog and the terminal; screenshots in $shots"

@@ -873,9 +873,15 @@ void Soak::runJob(long index)
     qsizetype limit = 0;
     if (fault == DiskFull)
         limit = 1 + rng.range(0, int(std::min<qsizetype>(volume, 1 << 30)) + 400);
+    // Some jobs have the pass phrase typed at the engine's prompt, a wrong one first in some.
+    const bool atPrompt =
+        (fault == NoFault || fault == WrongPass) && !typed.isEmpty() && rng.chance(50) &&
+        (kind == EncSigned || kind == DecFile || kind == ClipEnc || kind == ClipDec);
     spit(m_control + QStringLiteral("/ctl"),
          QByteArray::number(limit) + '\n' +
-             (typed.isEmpty() ? QByteArray() : typed.toUtf8() + '\n'),
+             (typed.isEmpty() ? QByteArray() : typed.toUtf8() + '\n') +
+             (atPrompt ? "pty " + QByteArray::number(fault == NoFault && rng.chance(50)) + '\n'
+                       : QByteArray()),
          0600);
     if (fault == ReadOnlyDir)
         ::chmod(QFile::encodeName(fileJob || dirJob ? data : cwd).constData(), 0555);

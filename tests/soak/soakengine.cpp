@@ -2,7 +2,10 @@
 // and the machine around the engine, then becomes the real engine. Its control file (named by
 // SOAK_CTL, in a directory only the soak's user can enter) holds two lines: a file size limit
 // (0 for none) that stands in for a full disk, and the pass phrase the user would type, which
-// reaches the engine on a pipe as a user's answer would, never in an argument or variable.
+// reaches the engine on a pipe, never in an argument or variable. A third line "pty N" has the
+// user type it at the engine's prompt instead, after N wrong ones.
+
+#include "ptyanswer.h"
 
 #include <csignal>
 #include <cstdio>
@@ -21,6 +24,7 @@ int main(int argc, char **argv)
     long long limit = 0;
     std::string pass;
     bool havePass = false;
+    int wrongFirst = -1;
     if (FILE *f = std::fopen(control, "r")) {
         char line[4096];
         if (std::fgets(line, sizeof line, f))
@@ -29,11 +33,20 @@ int main(int argc, char **argv)
             pass = line;
             havePass = true;
         }
+        if (std::fgets(line, sizeof line, f))
+            std::sscanf(line, "pty %d", &wrongFirst);
         std::fclose(f);
     }
     bool given = std::getenv("PGPPASSFD") != nullptr;
     for (int i = 1; i < argc; ++i)
         given = given || std::strcmp(argv[i], "-z") == 0;
+    if (havePass && !given && wrongFirst >= 0) {
+        std::vector<std::string> typed(std::size_t(wrongFirst), "not the pass phrase");
+        typed.push_back(pass.substr(0, pass.find('\n')));
+        argv[0] = const_cast<char *>(real);
+        const int status = pty::RunAnswering({argv, argv + argc}, typed, "n", nullptr);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 127;
+    }
     int fds[2];
     if (havePass && !given && ::pipe(fds) == 0) {
         if (pass.empty() || pass.back() != '\n')

@@ -36,11 +36,13 @@ bool AcceptUncertified(Context &cx, const GpgResult &r)
         const auto keys = ListKeys(cx, {name});
         if (keys.empty() || keys.front().revoked || keys.front().disabled || keys.front().expired)
             return false;
-        Say("\nWARNING:  Because this public key is not certified with a trusted\n"
-            "signature, it is not known with high confidence that this public key\n"
-            "actually belongs to: \"" +
-            Printable(keys.front().userIds.empty() ? name : keys.front().userIds.front()) + "\".");
-        if (!cx.term->askYes("\nAre you sure you want to use this public key (y/N)? "))
+        // The warning goes with the question: standard error may reach the terminal later.
+        if (!cx.term->askYes(
+                "\nWARNING:  Because this public key is not certified with a trusted\n"
+                "signature, it is not known with high confidence that this public key\n"
+                "actually belongs to: \"" +
+                Printable(keys.front().userIds.empty() ? name : keys.front().userIds.front()) +
+                "\".\n\nAre you sure you want to use this public key (y/N)? "))
             return false;
     }
     return true;

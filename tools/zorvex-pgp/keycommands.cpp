@@ -6,6 +6,7 @@
 #include "importreport.h"
 #include "legacy.h"
 #include "passphrase.h"
+#include "secretkey.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -88,31 +89,62 @@ bool HasSecretKey(Context &cx, const std::string &fingerprint)
 // gpg talks to the user itself for these; it needs the terminal.
 int RunInteractiveEdit(Context &cx, const std::string &what, std::vector<std::string> commands,
                        const std::optional<std::string> &signer = std::nullopt,
-                       bool usesOnePassphrase = false, bool legacy = false)
+                       bool usesOnePassphrase = false, bool legacy = false,
+                       bool mayChangePassphrase = false)
 {
     if (cx.o.batch)
         Fail(kBadArguments, what + " needs the terminal; not available under +batchmode.");
     if (!::isatty(0))
         Fail(kBadArguments, what + " needs a terminal.");
+    const AgentCacheCleared cache(cx, !legacy);
     GpgCall call;
     call.interactive = true;
-    if (usesOnePassphrase) {
-        // A pass phrase given in advance unlocks the key; otherwise gpg's pinentry asks.
+    if (usesOnePassphrase && !legacy) // checked before gpg asks its questions
+        call.passphrase = UnlockKey(cx, commands.at(1), what);
+    else if (usesOnePassphrase) {
         const auto given = GivenPassphrases(cx, true);
-        if (!given.empty()) {
-            ForgetCachedPassphrases(cx);
+        if (!given.empty())
             call.passphrase = given.front();
-        }
     }
     call.args = BaseArgs(cx, false);
     if (legacy)
         call = LegacyEditCall(cx, call.passphrase);
+    else if (!call.passphrase && !mayChangePassphrase)
+        // gpg asks on this terminal itself, not in a pin entry window. A new pass phrase for an
+        // existing key is left to the pin entry, which has it typed twice: asked once, a typing
+        // slip would lock the key for good.
+        call.args.insert(call.args.begin(), {"--pinentry-mode", "loopback"});
     if (signer)
         call.args.insert(call.args.end(), {"--local-user", *signer});
     call.args.insert(call.args.end(), commands.begin(), commands.end());
     const GpgResult r = Run(cx, call);
     if (r.exitCode != 0)
         Fail(kKeyError, what + " failed.");
+    return kOk;
+}
+
+// -ks: the key and the question first, then the signer's pass phrase, as for any signature.
+int SignKey(Context &cx, const ListedKey &key, const std::string &name,
+            const std::optional<std::string> &signer)
+{
+    if (cx.o.batch || !cx.term->canAsk())
+        Fail(kKeyError,
+             "Key '" + name + "' not signed: signing a key needs a yes on the terminal.");
+    if (!cx.term->askYes(FormatKey(key, false) +
+                         "\nSigning this key certifies that it belongs to the person its user "
+                         "IDs name.\nAre you sure you want to sign this key (y/N)? "))
+        Fail(kKeyError, "Key '" + name + "' not signed.");
+    GpgCall call;
+    call.args = BaseArgs(cx);
+    if (signer)
+        call.args.insert(call.args.end(), {"--local-user", *signer});
+    call.args.insert(call.args.end(), {"--quick-sign-key", key.fingerprint});
+    const GpgResult r = RunWithSecretKey(cx, call, false);
+    if (r.exitCode != 0)
+        Fail(kKeyError,
+             "Signing key '" + name + "' failed: " +
+                 (NeedsPassphraseAgain(r) ? "bad or missing pass phrase" : FailureText(r)) + ".");
+    Say("Key signed.");
     return kOk;
 }
 
@@ -235,11 +267,13 @@ int DoKeyRemove(Context &cx)
         Fail(kBadArguments, "No user ID given to remove.");
     const ListedKey key = FindOneKey(cx, a[0]);
     const bool own = HasSecretKey(cx, key.fingerprint);
-    std::fputs(Printable(FormatKey(key, false), true).c_str(), stderr);
-    if (cx.o.batch || !cx.term->canAsk())
+    if (cx.o.batch || !cx.term->canAsk()) {
+        std::fputs(Printable(FormatKey(key, false), true).c_str(), stderr);
         Fail(kKeyError,
              "Key '" + a[0] + "' not removed: removing a key needs a yes on the terminal.");
-    if (!cx.term->askYes("\nAre you sure you want this key removed (y/N)? "))
+    }
+    if (!cx.term->askYes(FormatKey(key, false) +
+                         "\nAre you sure you want this key removed (y/N)? "))
         Fail(kKeyError, "Key '" + a[0] + "' not removed.");
     // Secret keys live with the agent, shared by every ring: removing a copy from a named ring
     // must not take the secret key away from the default ring.
@@ -282,19 +316,23 @@ int DoKeyDisable(Context &cx)
     if (a.empty())
         Fail(kBadArguments, "No user ID given.");
     const ListedKey key = FindOneKey(cx, a[0]);
-    std::fputs(Printable(FormatKey(key, false), true).c_str(), stderr);
     if (HasSecretKey(cx, key.fingerprint)) {
+        std::fputs(Printable(FormatKey(key, false), true).c_str(), stderr);
         if (IsLegacyKey(key))
             return RevokeLegacyKey(cx, key, GivenPassphrases(cx, true));
         return RunInteractiveEdit(cx, "Revoking key '" + a[0] + "'",
                                   {"--edit-key", key.fingerprint, "revkey", "save"}, std::nullopt,
                                   true);
     }
-    if (cx.o.batch || !cx.term->canAsk())
+    if (cx.o.batch || !cx.term->canAsk()) {
+        std::fputs(Printable(FormatKey(key, false), true).c_str(), stderr);
         Fail(kKeyError, "Key '" + a[0] + "' unchanged: this needs a yes on the terminal.");
+    }
     const bool enable = key.disabled;
-    if (!cx.term->askYes(enable ? "\nKey is disabled.  Do you want to enable this key again (y/N)? "
-                                : "\nDisable this key (y/N)? "))
+    if (!cx.term->askYes(FormatKey(key, false) +
+                         (enable
+                              ? "\nKey is disabled.  Do you want to enable this key again (y/N)? "
+                              : "\nDisable this key (y/N)? ")))
         Fail(kKeyError, "Key '" + a[0] + "' unchanged.");
     GpgCall call;
     call.args = BaseArgs(cx);
@@ -337,7 +375,7 @@ int DoKeyEdit(Context &cx)
     }
     const ListedKey key = FindOneKey(cx, name);
     return RunInteractiveEdit(cx, "Editing key '" + name + "'", {"--edit-key", key.fingerprint},
-                              std::nullopt, false, IsLegacyKey(key));
+                              std::nullopt, false, IsLegacyKey(key), true);
 }
 
 int DoKeySign(Context &cx)
@@ -349,6 +387,8 @@ int DoKeySign(Context &cx)
     std::optional<std::string> signer;
     if (cx.o.user && !cx.o.user->empty())
         signer = IsLegacyKey(key) ? *cx.o.user : ResolveKeyName(cx, *cx.o.user);
+    if (!IsLegacyKey(key))
+        return SignKey(cx, key, a[0], signer);
     // GnuPG 1.4 signs a version 3 key with a key of its own ring only.
     return RunInteractiveEdit(cx, "Signing key '" + a[0] + "'",
                               {"--edit-key", key.fingerprint, "sign", "save"}, signer, true,

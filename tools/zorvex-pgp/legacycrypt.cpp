@@ -167,9 +167,9 @@ GpgResult DecryptWithGpg1(Context &cx, const std::string &input, const std::stri
     // reports success; only the missing plaintext tells.
     for (int attempt = 0; r.has("NEED_PASSPHRASE_SYM") && !r.has("PLAINTEXT"); ++attempt) {
         std::optional<std::string> p;
-        if (attempt < 3 && !cx.o.batch && cx.term->canAsk()) {
+        if (attempt < 3 && !cx.o.batch && cx.term->hasTerminal()) {
             if (attempt > 0)
-                Say("Error:  Bad pass phrase.");
+                Say("Error: Bad pass phrase.");
             p = cx.term->readLine("\nEnter pass phrase: ", cx.o.showpass);
         }
         if (!p) {

@@ -1,14 +1,10 @@
 #include "passphrase.h"
+#include "secretkey.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace zpgp {
 
@@ -39,7 +35,8 @@ bool PassphraseErrorCode(const std::string &statusArg)
     if (sp == std::string::npos)
         return false;
     const long code = std::strtol(statusArg.c_str() + sp + 1, nullptr, 10) & 0xffff;
-    return code == 11 /* bad */ || code == 85 /* none given */ || code == 99 /* canceled */;
+    return code == 11 /* bad */ || code == 85 /* none given */ || code == 99 /* canceled */ ||
+           code == 177 /* none given, loopback */;
 }
 
 bool IsSymmetricMessage(const GpgResult &r)
@@ -47,88 +44,28 @@ bool IsSymmetricMessage(const GpgResult &r)
     return r.has("NEED_PASSPHRASE_SYM") || (r.has("BEGIN_DECRYPTION") && !r.has("ENC_TO"));
 }
 
-// The keygrips of every secret key the agent holds.
-std::vector<std::string> SecretKeygrips(const Context &cx)
-{
-    Context plain = cx;
-    plain.keyring.reset(); // secret keys live with the agent whatever the public ring
-    GpgCall call;
-    call.args = BaseArgs(plain);
-    call.args.insert(call.args.end(), {"--with-colons", "--with-keygrip", "--no-auto-check-trustdb",
-                                       "--list-secret-keys"});
-    call.captureOutput = true;
-    const GpgResult r = Run(plain, call);
-    std::vector<std::string> grips;
-    std::size_t pos = 0;
-    while ((pos = r.output.find("grp:", pos)) != std::string::npos) {
-        if (pos == 0 || r.output[pos - 1] == '\n') {
-            const std::size_t end = r.output.find('\n', pos);
-            const std::string line = r.output.substr(pos, end - pos);
-            // grp:::::::::<keygrip>:
-            std::size_t field = 0, start = 0;
-            for (std::size_t i = 0; i < line.size() && field < 9; ++i) {
-                if (line[i] == ':' && ++field == 9)
-                    start = i + 1;
-            }
-            const std::string grip = line.substr(start, line.find(':', start) - start);
-            if (field == 9 && grip.size() == 40)
-                grips.push_back(grip);
-        }
-        pos += 4;
-    }
-    return grips;
-}
-
 } // namespace
-
-// A pass phrase the user gives must be the one that unlocks the key: gpg-agent would otherwise
-// take the key from its cache and never look at it. Without one, the cache may serve as ever.
-void ForgetCachedPassphrases(const Context &cx)
-{
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    const auto grips = SecretKeygrips(cx);
-    if (grips.empty())
-        return;
-    std::vector<std::string> args = {"gpg-connect-agent", "--no-autostart"};
-    for (const std::string &g : grips)
-        args.push_back("clear_passphrase --mode=normal " + g);
-    args.push_back("/bye");
-    std::vector<char *> argv;
-    for (std::string &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    for (int fd = 0; fd <= 2; ++fd)
-        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY,
-                                         0);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    posix_spawn_file_actions_destroy(&actions);
-}
 
 namespace {
 
-// Runs one try with a pass phrase from the user; only an empty one may be served by the cache.
+// Runs one try with a pass phrase; the caller has emptied the agent's cache, so an empty one
+// unlocks only a key that has no pass phrase.
 GpgResult TryPassphrase(Context &cx, const GpgCall &base, const std::string &passphrase)
 {
     GpgCall call = base;
     call.passphrase = passphrase;
-    if (!passphrase.empty()) {
-        ForgetCachedPassphrases(cx);
-        // GnuPG 1.4 (call.program set) keeps no cache and does not know the option.
-        if (call.program.empty())
-            call.args.insert(call.args.begin(), "--no-symkey-cache");
+    // GnuPG 1.4 (call.program set) keeps no cache and does not know the option.
+    if (call.program.empty())
+        call.args.insert(call.args.begin(), "--no-symkey-cache");
+    if (!passphrase.empty())
         cx.passphraseTried = true;
-    }
     return Run(cx, call);
+}
+
+// The operation's own exit code, for a pass phrase that nobody can type.
+int PassphraseExitCode(bool decrypting, bool symmetric)
+{
+    return !decrypting ? kSignError : symmetric ? kConventionalDecrypt : kPublicDecrypt;
 }
 
 } // namespace
@@ -160,42 +97,75 @@ bool NeedsPassphraseAgain(const GpgResult &r)
     return r.has("DECRYPTION_FAILED") && !r.has("NO_SECKEY");
 }
 
-GpgResult RunWithSecretKey(Context &cx, const GpgCall &base, bool decrypting)
+GpgResult RunWithSecretKey(Context &cx, const GpgCall &base, bool decrypting, std::string *used)
 {
+    const AgentCacheCleared cache(cx, base.program.empty());
     // PGPPASS unlocks secret keys only; a conventionally encrypted message never gets it, and
     // before the first attempt a decryption cannot tell which kind of message it has.
     const char *envPass = std::getenv("PGPPASS");
     std::vector<std::string> tries = GivenPassphrases(cx, !decrypting);
+    const bool given = !tries.empty();
     if (tries.empty())
         tries.emplace_back();
     GpgResult r;
+    std::string spare;
+    std::string &kept = used ? *used : spare;
     for (const std::string &p : tries) {
+        kept = p;
         r = TryPassphrase(cx, base, p);
         if (!NeedsPassphraseAgain(r))
             return r;
     }
     if (decrypting && envPass && !IsSymmetricMessage(r)) {
-        r = TryPassphrase(cx, base, envPass);
-        if (!NeedsPassphraseAgain(r))
-            return r;
+        kept = envPass;
+        return TryPassphrase(cx, base, envPass);
     }
-    if (cx.o.batch || !cx.term->canAsk())
+    // A pass phrase given in advance gets one try, as does everything under +batchmode.
+    if (given || cx.o.batch)
         return r;
+    const bool sym = IsSymmetricMessage(r);
+    if (!cx.term->hasTerminal())
+        Fail(PassphraseExitCode(decrypting, sym),
+             "A pass phrase is needed, and there is no terminal to ask for it (give it with -z, "
+             "PGPPASS or PGPPASSFD).");
+    std::string prompt = "\nEnter pass phrase: ";
+    if (!sym) {
+        const auto key = WantedKey(cx, r, cache.keys(), base.args);
+        prompt = "\nYou need a pass phrase to unlock your secret key.\n" +
+                 (key ? DescribeKey(*key) : std::string()) + prompt;
+    }
     for (int attempt = 0; attempt < 3; ++attempt) {
-        if (attempt > 0)
-            Say("Error:  Bad pass phrase.");
-        const bool sym = IsSymmetricMessage(r);
-        auto p = cx.term->readLine(sym ? "\nEnter pass phrase: "
-                                       : "\nYou need a pass phrase to unlock your secret key.\n"
-                                         "Enter pass phrase: ",
+        // A wrong one is said with the next prompt, not on standard error, which may reach the
+        // terminal later than the prompt.
+        auto p = cx.term->readLine((attempt > 0 ? "Error: Bad pass phrase.\n" : "") + prompt,
                                    cx.o.showpass);
         if (!p)
-            break;
-        r = TryPassphrase(cx, base, *p);
-        if (!NeedsPassphraseAgain(r))
             return r;
+        kept = *p;
+        r = TryPassphrase(cx, base, *p);
+        if (!NeedsPassphraseAgain(r)) {
+            Say("Pass phrase is good.");
+            return r;
+        }
     }
+    Say("Error: Bad pass phrase.");
     return r;
+}
+
+std::string UnlockKey(Context &cx, const std::string &fingerprint, const std::string &what)
+{
+    GpgCall probe;
+    probe.args = BaseArgs(cx);
+    // Empty data in, the signature to standard output, which is dropped: a failed gpg removes
+    // its output file, and even a device named as one.
+    probe.args.insert(probe.args.end(), {"--local-user", fingerprint, "--sign", "--output", "-"});
+    std::string passphrase;
+    const GpgResult r = RunWithSecretKey(cx, probe, false, &passphrase);
+    if (r.exitCode != 0)
+        Fail(kKeyError,
+             what + " failed: " +
+                 (NeedsPassphraseAgain(r) ? "bad or missing pass phrase" : FailureText(r)) + ".");
+    return passphrase;
 }
 
 std::string ConventionalPassphrase(Context &cx)
@@ -203,7 +173,7 @@ std::string ConventionalPassphrase(Context &cx)
     const auto given = GivenPassphrases(cx, false);
     if (!given.empty())
         return given.front();
-    if (cx.o.batch || !cx.term->canAsk())
+    if (cx.o.batch || !cx.term->hasTerminal())
         Fail(kConventionalError, "No pass phrase given for conventional encryption (use -z).");
     for (int attempt = 0; attempt < 3; ++attempt) {
         auto first = cx.term->readLine(

@@ -51,15 +51,16 @@ std::optional<std::string> Terminal::readLine(const std::string &prompt, bool ec
 {
     if (!m_canAsk || Interrupted())
         return std::nullopt;
-    WriteAll(m_out, Printable(prompt, true));
     termios saved{};
     bool restore = false;
+    // Echo goes off before the prompt shows: what is typed once it shows must not be flushed.
     if (!echo && ::isatty(m_in) && ::tcgetattr(m_in, &saved) == 0) {
         termios quiet = saved;
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         quiet.c_lflag |= ECHONL;
         restore = ::tcsetattr(m_in, TCSAFLUSH, &quiet) == 0;
     }
+    WriteAll(m_out, Printable(prompt, true));
     std::string line;
     bool gotAny = false;
     for (;;) {
@@ -75,7 +76,7 @@ std::optional<std::string> Terminal::readLine(const std::string &prompt, bool ec
         line.push_back(c);
     }
     if (restore)
-        ::tcsetattr(m_in, TCSAFLUSH, &saved);
+        ::tcsetattr(m_in, TCSANOW, &saved);
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     if (!gotAny || Interrupted()) {

@@ -2,9 +2,9 @@
 //
 // When standard input is a terminal, prompts go to /dev/tty and answers come from it, with echo
 // switched off for pass phrases unless +showpass. When standard input is not a terminal (a test,
-// or a script feeding answers), each prompt is written to standard error and the answer is read
-// as one line from standard input; that is how the engine tests answer "remove?" questions and
-// pass phrase prompts. Under +batchmode nothing is ever asked.
+// or a script feeding answers), a question is written to standard error and its answer read as
+// one line from standard input; that is how the engine tests answer "remove?" questions. A pass
+// phrase is only ever asked on a terminal. Under +batchmode nothing is ever asked.
 #pragma once
 
 #include "cleanup.h"
@@ -24,6 +24,8 @@ public:
 
     // False under +batchmode, or when there is neither a terminal nor standard input to read.
     bool canAsk() const { return m_canAsk; }
+    // Pass phrases are read from the terminal only, never from redirected standard input.
+    bool hasTerminal() const { return m_canAsk && m_ownFd; }
     // Empty when nothing could be read (end of input, interrupted, batch mode).
     std::optional<std::string> readLine(const std::string &prompt, bool echo);
     // "y" or "yes" (any case) is yes; everything else, including no answer, is no.
