@@ -79,14 +79,19 @@ int ReportImport(const Context &cx, const GpgResult &r, const std::string &file,
         const auto w = Words(line);
         if (w.size() > 2 && w[0] == "IMPORT_OK") {
             const long bits = std::atol(w[1].c_str());
+            // The fingerprint, so that the key can be checked against what its owner said.
+            const std::string fingerprint = "Key fingerprint =" + FormatFingerprint(w[2]);
             if (bits & 1) {
                 Say(label(w[2]) + ": added.");
+                Say(fingerprint);
                 ++added;
             } else if (bits & ~16L) {
                 Say(label(w[2]) + ": updated (" + Gains(bits) + ").");
+                Say(fingerprint);
                 ++updated;
             } else if (bits & 16) {
                 Say(label(w[2]) + ": secret key added.");
+                Say(fingerprint);
                 ++updated;
             } else {
                 Say(label(w[2]) + ": unchanged, already on the key ring.");

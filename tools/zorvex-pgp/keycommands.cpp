@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "files.h"
 #include "importreport.h"
+#include "keyrecords.h"
 #include "legacy.h"
 #include "passphrase.h"
 
@@ -116,6 +117,40 @@ int RunInteractiveEdit(Context &cx, const std::string &what, std::vector<std::st
     return kOk;
 }
 
+// Everything the records show: real validity (from the trust database, not "always"), expiry,
+// and whether the secret key is at hand.
+std::vector<ListedKey> ListKeyRecords(const Context &cx, const std::vector<std::string> &names,
+                                      std::string *problem)
+{
+    GpgCall call;
+    call.args = BaseArgs(cx);
+    call.args.insert(call.args.end(), {"--with-colons", "--fixed-list-mode", "--with-fingerprint",
+                                       "--with-secret", "--list-keys", "--"});
+    call.args.insert(call.args.end(), names.begin(), names.end());
+    call.captureOutput = true;
+    const GpgResult r = Run(cx, call);
+    if (r.exitCode != 0)
+        *problem = r.lastMessage().empty() ? "gpg failed" : r.lastMessage();
+    return ParseColonListing(r.output);
+}
+
+// gpg1 has no --with-secret: its secret ring is listed once for all PGP 2.x keys.
+void MarkLegacySecrets(const Context &cx, std::vector<ListedKey> &keys)
+{
+    std::vector<ListedKey *> legacy;
+    for (ListedKey &k : keys) {
+        if (IsLegacyKey(k))
+            legacy.push_back(&k);
+    }
+    if (legacy.empty())
+        return;
+    const auto secrets = ListLegacy(cx, {}, true);
+    for (ListedKey *k : legacy) {
+        for (const ListedKey &s : secrets)
+            k->secret = k->secret || s.fingerprint == k->fingerprint;
+    }
+}
+
 } // namespace
 
 int DoKeyView(Context &cx)
@@ -131,15 +166,20 @@ int DoKeyView(Context &cx)
     if (!names.empty() && names[0].empty())
         names.clear();
     std::string problem;
-    auto keys = ListKeys(cx, names, false, &problem);
+    auto keys =
+        cx.o.records ? ListKeyRecords(cx, names, &problem) : ListKeys(cx, names, false, &problem);
     AppendLegacyKeys(cx, names, keys);
+    if (cx.o.records)
+        MarkLegacySecrets(cx, keys);
     if (!names.empty() && IsShortKeyId(names[0])) {
         std::vector<ListedKey> exact;
         for (const ListedKey *k : MatchShortKeyId(keys, names[0]))
             exact.push_back(*k);
         keys = std::move(exact);
     }
-    const std::string listing = FormatKeyListing(keys, KeyringName(cx), cx.o.fingerprints);
+    const std::string listing = cx.o.records
+                                    ? FormatKeyRecords(keys)
+                                    : FormatKeyListing(keys, KeyringName(cx), cx.o.fingerprints);
     // A short write (a full disk under a redirection) may leave nothing for fflush to report.
     errno = 0;
     const bool whole = std::fwrite(listing.data(), 1, listing.size(), stdout) == listing.size();
