@@ -4,6 +4,7 @@
 #include "platform/help.h"
 #include "platform/messagebox.h"
 #include "testsupport.h"
+#include "widgetsupport.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -230,14 +231,16 @@ void TestClipboardJob::namesListAppendsKeyIds()
     QCOMPARE(list->count(), 3);
     QCOMPARE(list->item(0)->text(), "1024/0000ABCD 1996/02/11 Jane");
 
-    list->setCurrentRow(0);
+    list->setCurrentRow(1); // moving through the list picks nothing
+    QVERIFY(names->text().isEmpty());
+    pickKeyName(&dialog, "namesList", 0);
     QCOMPARE(names->text(), "0x0000ABCD ");
     names->setText("typed by hand");
-    list->setCurrentRow(1);
+    pickKeyName(&dialog, "namesList", 1);
     QCOMPARE(names->text(), "0x0000ABCD 0x00001234 ");
-    list->setCurrentRow(2); // five-digit key size: nothing to append
+    pickKeyName(&dialog, "namesList", 2); // five-digit key size: nothing to append
     QCOMPARE(names->text(), "0x0000ABCD 0x00001234 ");
-    list->setCurrentRow(0);
+    pickKeyName(&dialog, "namesList", 0);
     QCOMPARE(names->text(), "0x0000ABCD 0x00001234 0x0000ABCD ");
 
     // A mouse pick appends the entry clicked, not the one that was current.
