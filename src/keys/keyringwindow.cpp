@@ -110,19 +110,33 @@ CKeyRingWindow::CKeyRingWindow(QWidget *owner)
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->horizontalHeader()->setHighlightSections(false);
-    m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setContextMenuPolicy(Qt::ActionsContextMenu);
+    // Every column but the user ID as wide as its longest value; the user ID takes the rest.
     const QFontMetrics fm = m_table->fontMetrics();
-    const int widths[] = {34, 12, 17, 11, 11, 13, 7, 52};
-    for (int c = 0; c < KeyRingModel::ColumnCount; ++c)
-        m_table->setColumnWidth(c, fm.averageCharWidth() * widths[c]);
+    const char *const widest[] = {"",
+                                  "0xDDDDDDDD",
+                                  "RSA 1024 (PGP 2.x)",
+                                  "0000/00/00",
+                                  "0000/00/00",
+                                  "not certified",
+                                  "Secret",
+                                  "DDDD DDDD DDDD DDDD DDDD  DDDD DDDD DDDD DDDD DDDD"};
+    for (int c = 1; c < KeyRingModel::ColumnCount; ++c)
+        m_table->setColumnWidth(c, fm.horizontalAdvance(QLatin1String(widest[c])) + 18);
+    m_table->horizontalHeader()->setStretchLastSection(false);
+    m_table->horizontalHeader()->setSectionResizeMode(KeyRingModel::UserIdColumn,
+                                                      QHeaderView::Stretch);
+    m_table->horizontalHeader()->setMinimumSectionSize(
+        fm.horizontalAdvance(QLatin1String("Secret")) + 18);
 
     m_details = new QPlainTextEdit(this);
     m_details->setObjectName(QStringLiteral("detailsView"));
     m_details->setAccessibleName(QStringLiteral("Key details"));
     m_details->setReadOnly(true);
     m_details->setTabChangesFocus(true);
-    m_details->setMaximumHeight(fm.lineSpacing() * 6 + 12);
+    m_details->setPlaceholderText(
+        QStringLiteral("Select a key to see all its user IDs and its whole key ID here."));
+    m_details->setFixedHeight(fm.lineSpacing() * 4 + 12);
 
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
@@ -483,8 +497,10 @@ void CKeyRingWindow::restorePlacement(QWidget *owner)
             KeepInside(QRect(stored.topLeft(), FitSize(stored.size(), available)), available));
         return;
     }
-    resize(FitSize(QSize(fontMetrics().averageCharWidth() * 170, fontMetrics().height() * 32),
-                   available));
+    int columns = fontMetrics().averageCharWidth() * 45; // the user ID
+    for (int c = 1; c < KeyRingModel::ColumnCount; ++c)
+        columns += m_table->columnWidth(c);
+    resize(FitSize(QSize(columns + 40, fontMetrics().height() * 42), available));
     const QRect over = owner ? owner->window()->frameGeometry() : available;
     move(KeepInside(QRect(over.center() - rect().center(), size()), available).topLeft());
 }
