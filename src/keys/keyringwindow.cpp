@@ -108,6 +108,8 @@ CKeyRingWindow::CKeyRingWindow(QWidget *owner)
     m_table->setWordWrap(false);
     m_table->setTabKeyNavigation(false);
     m_table->verticalHeader()->hide();
+    // Rows of one fixed height spare the view measuring ten thousand of them at each key press.
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->horizontalHeader()->setHighlightSections(false);
     m_table->setContextMenuPolicy(Qt::ActionsContextMenu);

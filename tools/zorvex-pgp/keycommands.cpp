@@ -8,10 +8,13 @@
 #include "legacy.h"
 #include "passphrase.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -118,20 +121,46 @@ int RunInteractiveEdit(Context &cx, const std::string &what, std::vector<std::st
 }
 
 // Everything the records show: real validity (from the trust database, not "always"), expiry,
-// and whether the secret key is at hand.
+// and whether the secret key is at hand. Asking gpg-agent about every key (--with-secret) costs
+// a round trip each; the agent keeps one file per secret key, named after its keygrip, so one
+// look at that directory answers for all keys.
 std::vector<ListedKey> ListKeyRecords(const Context &cx, const std::vector<std::string> &names,
                                       std::string *problem)
 {
     GpgCall call;
     call.args = BaseArgs(cx);
     call.args.insert(call.args.end(), {"--with-colons", "--fixed-list-mode", "--with-fingerprint",
-                                       "--with-secret", "--list-keys", "--"});
+                                       "--with-keygrip", "--list-keys", "--"});
     call.args.insert(call.args.end(), names.begin(), names.end());
     call.captureOutput = true;
     const GpgResult r = Run(cx, call);
     if (r.exitCode != 0)
         *problem = r.lastMessage().empty() ? "gpg failed" : r.lastMessage();
-    return ParseColonListing(r.output);
+    auto keys = ParseColonListing(r.output);
+
+    std::string home;
+    if (const char *g = std::getenv("GNUPGHOME"); g && *g)
+        home = g;
+    else if (const char *h = std::getenv("HOME"))
+        home = std::string(h) + "/.gnupg";
+    std::set<std::string> held;
+    if (DIR *dir = ::opendir((home + "/private-keys-v1.d").c_str())) {
+        while (const dirent *entry = ::readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name.size() == 44 && name.compare(40, 4, ".key") == 0) {
+                name.resize(40);
+                for (char &c : name)
+                    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                held.insert(name);
+            }
+        }
+        ::closedir(dir);
+    }
+    for (ListedKey &k : keys) {
+        for (const std::string &grip : k.keygrips)
+            k.secret = k.secret || held.count(grip) != 0;
+    }
+    return keys;
 }
 
 // gpg1 has no --with-secret: its secret ring is listed once for all PGP 2.x keys.

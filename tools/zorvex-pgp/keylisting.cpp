@@ -199,6 +199,9 @@ std::vector<ListedKey> ParseColonListing(std::string_view text)
             fingerprintPending = false;
         } else if (type == "sub" || type == "ssb") {
             fingerprintPending = false;
+        } else if (type == "grp") {
+            if (!keys.empty() && AllHex(field(10)))
+                keys.back().keygrips.push_back(Upper(field(10)));
         } else if (type == "uid") {
             if (keys.empty())
                 continue;
