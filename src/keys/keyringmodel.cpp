@@ -2,7 +2,11 @@
 
 #include <QFont>
 #include <QGuiApplication>
+#include <QHash>
 #include <QPalette>
+
+#include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -63,7 +67,56 @@ void KeyRingModel::setKeys(QList<KeyRecord> keys)
         m_names.append(key.userIds.join(QLatin1Char('\n')).toCaseFolded());
         m_hex.append(key.keyId.toLower() + QLatin1Char(' ') + HexOnly(key.fingerprint));
     }
+    applyOrder();
     endResetModel();
+}
+
+void KeyRingModel::sort(int column, Qt::SortOrder order)
+{
+    m_sortColumn = column;
+    m_sortOrder = order;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // The persistent indexes (the selection, the filter's own) follow their keys.
+    const QModelIndexList from = persistentIndexList();
+    QStringList ids;
+    for (const QModelIndex &index : from)
+        ids.append(m_keys.at(index.row()).keyId);
+    applyOrder();
+    QHash<QString, int> rowOf;
+    if (!ids.isEmpty()) {
+        for (int row = 0; row < m_keys.size(); ++row)
+            rowOf.insert(m_keys.at(row).keyId, row);
+    }
+    QModelIndexList to;
+    for (qsizetype i = 0; i < from.size(); ++i)
+        to.append(index(rowOf.value(ids.at(i)), from.at(i).column()));
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void KeyRingModel::applyOrder()
+{
+    if (m_sortColumn < 0 || m_sortColumn >= ColumnCount)
+        return;
+    QList<int> order(m_keys.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+        return m_sortOrder == Qt::AscendingOrder ? lessThan(a, b, m_sortColumn)
+                                                 : lessThan(b, a, m_sortColumn);
+    });
+    QList<KeyRecord> keys;
+    QStringList names, hex;
+    keys.reserve(order.size());
+    names.reserve(order.size());
+    hex.reserve(order.size());
+    for (int row : std::as_const(order)) {
+        keys.append(std::move(m_keys[row]));
+        names.append(std::move(m_names[row]));
+        hex.append(std::move(m_hex[row]));
+    }
+    m_keys = std::move(keys);
+    m_names = std::move(names);
+    m_hex = std::move(hex);
 }
 
 int KeyRingModel::rowCount(const QModelIndex &parent) const
@@ -165,18 +218,26 @@ KeyRingFilter::KeyRingFilter(KeyRingModel *model, QObject *parent)
 
 void KeyRingFilter::setQuery(const QString &query)
 {
-    m_folded = query.simplified().toCaseFolded();
-    QString hex = HexOnly(m_folded);
+    const QString folded = query.simplified().toCaseFolded();
+    QString hex = HexOnly(folded);
     if (hex.startsWith(QLatin1String("0x")))
         hex.remove(0, 2);
-    m_hex = IsHex(hex) ? hex : QString();
-    invalidateRowsFilter();
+    if (!IsHex(hex))
+        hex.clear();
+    if (folded == m_folded && hex == m_hex)
+        return;
+    m_folded = folded;
+    m_hex = hex;
+    // One new layout rather than the filter's row by row removals: a letter that leaves a third
+    // of ten thousand rows would otherwise cost thousands of removals of single rows. The keys
+    // come sorted, so this sorts nothing.
+    invalidate();
 }
 
 void KeyRingFilter::setHideUnusable(bool hide)
 {
     m_hideUnusable = hide;
-    invalidateRowsFilter();
+    invalidate();
 }
 
 bool KeyRingFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
@@ -186,7 +247,7 @@ bool KeyRingFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
     return m_folded.isEmpty() || m_model->matches(sourceRow, m_folded, m_hex);
 }
 
-bool KeyRingFilter::lessThan(const QModelIndex &left, const QModelIndex &right) const
+void KeyRingFilter::sort(int column, Qt::SortOrder order)
 {
-    return m_model->lessThan(left.row(), right.row(), left.column());
+    m_model->sort(column, order);
 }

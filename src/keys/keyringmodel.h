@@ -42,8 +42,15 @@ public:
     // the query, without "0x" and blanks, in its key ID or fingerprint.
     bool matches(int row, const QString &foldedQuery, const QString &hexQuery) const;
     bool lessThan(int leftRow, int rightRow, int column) const;
+    // Sorts the keys themselves, and again after each reading: the filter above then never
+    // sorts, which keeps a key press in the search field cheap.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:
+    void applyOrder();
+
+    int m_sortColumn = UserIdColumn;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     QList<KeyRecord> m_keys;
     QStringList m_names; // the user IDs of each key, case folded, one line each
     QStringList m_hex;   // key ID and fingerprint, lower case, no blanks
@@ -60,10 +67,10 @@ public:
     void setQuery(const QString &query);
     void setHideUnusable(bool hide);
     bool hidesUnusable() const { return m_hideUnusable; }
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
-    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 
 private:
     KeyRingModel *m_model;
