@@ -26,6 +26,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTableView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -177,6 +178,9 @@ CKeyRingWindow::CKeyRingWindow(QWidget *owner)
     closeButton->setObjectName(QStringLiteral("closeButton"));
     closeButton->setAutoDefault(false);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    // Escape closes it, as it closes the program's dialogs and the key management window.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
     buttons->addWidget(closeButton);
 
     auto *layout = new QVBoxLayout(this);
