@@ -3,6 +3,7 @@
 // What the dialog tests share: finding a dialog's widgets by name and clicking them.
 
 #include <QAbstractButton>
+#include <QListWidget>
 #include <QWidget>
 #include <QtTest>
 
@@ -23,4 +24,12 @@ inline void clickAtLeft(QWidget *dialog, const char *name)
 {
     auto *button = child<QAbstractButton>(dialog, name);
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+// Picks an entry of a key name list from the keyboard: moving there picks nothing, Space does.
+inline void pickKeyName(QWidget *dialog, const char *list, int row)
+{
+    auto *names = child<QListWidget>(dialog, list);
+    names->setCurrentRow(row);
+    QTest::keyClick(names, Qt::Key_Space);
 }

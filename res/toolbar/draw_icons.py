@@ -266,6 +266,23 @@ kkkkkkkkkkkkkk...
 ...........kykyk.
 ............k.k..
 .................""",
+'keyring': """
+.................
+kkkkkkkkkkkkkkkk.
+kwwwwwwwwwwwwwwk.
+kwyyywkkkkkkkwwk.
+kwykyyyyywwwwwwk.
+kwyyywkkkkkwwwwk.
+kwwwwwwwwwwwwwwk.
+kwyyywkkkkkkkwwk.
+kwykyyyyywwwwwwk.
+kwyyywkkkkwwwwwk.
+kwwwwwwwwwwwwwwk.
+kwyyywkkkkkkkwwk.
+kwykyyyyywwwwwwk.
+kwyyywkkkkkkwwwk.
+kkkkkkkkkkkkkkkk.
+.................""",
 'preferences': """
 .................
 .......kk........

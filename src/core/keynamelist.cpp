@@ -10,8 +10,22 @@
 
 QStringList ParseKeyListing(const QByteArray &listing)
 {
-    QStringList names;
+    struct Entry
+    {
+        QString sortKey;
+        QString text;
+    };
+    QList<Entry> entries;
+    const QString revoked = QString::fromLatin1(kRevokedKeyMark);
+    const QString expired = QString::fromLatin1(kExpiredKeyMark);
+    const QByteArray indent(30, ' ');
     bool firstSkipped = false;
+    // The key whose further user IDs may follow: its bits, ID and date, and PGP's mark.
+    bool inKey = false;
+    QString prefix, mark;
+    auto add = [&](const QString &uid, const QString &whole) {
+        entries.append({uid.toCaseFolded(), whole});
+    };
     qsizetype start = 0;
     while (start < listing.size()) {
         qsizetype end = listing.indexOf('\n', start);
@@ -27,10 +41,54 @@ QStringList ParseKeyListing(const QByteArray &listing)
             firstSkipped = true;
             continue;
         }
-        if (line.startsWith("pub "))
-            names.append(QString::fromUtf8(line.sliced(4)));
+        if (line.startsWith("pub ")) {
+            const QString rest = QString::fromUtf8(line.sliced(4));
+            const qsizetype slash = rest.indexOf(QLatin1Char('/'));
+            const qsizetype idEnd = slash < 0 ? -1 : rest.indexOf(QLatin1Char(' '), slash);
+            const qsizetype dateEnd = idEnd < 0 ? -1 : rest.indexOf(QLatin1Char(' '), idEnd + 1);
+            prefix = dateEnd < 0 ? QString() : rest.left(dateEnd + 1);
+            const QString name = rest.mid(prefix.size());
+            mark = name == revoked || name == expired ? name : QString();
+            inKey = true;
+            // A marked key's owner follows on the next line; the mark alone stays only when
+            // no user ID does.
+            if (mark.isEmpty())
+                add(name, rest);
+            else
+                entries.append({QString(), rest});
+        } else if (inKey && line.startsWith(indent) && line.size() > 30 && line[30] != ' ') {
+            const QString uid = QString::fromUtf8(line.sliced(30));
+            if (!mark.isEmpty() && entries.last().sortKey.isEmpty() &&
+                entries.last().text == prefix + mark)
+                entries.removeLast();
+            add(uid, prefix + (mark.isEmpty() ? uid : mark + QLatin1Char(' ') + uid));
+        } else {
+            inKey = false;
+        }
     }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry &a, const Entry &b) { return a.sortKey < b.sortKey; });
+    QStringList names;
+    names.reserve(entries.size());
+    for (Entry &e : entries)
+        names.append(std::move(e.text));
     return names;
+}
+
+QString KeyNamePickProblem(const QString &entry)
+{
+    for (const char *mark : {kRevokedKeyMark, kExpiredKeyMark}) {
+        const qsizetype at = entry.indexOf(QLatin1String(mark));
+        if (at < 0)
+            continue;
+        const QString owner = entry.mid(at + qsizetype(qstrlen(mark))).trimmed();
+        return QStringLiteral("The key of %1 has %2: messages can no longer be encrypted to it.")
+            .arg(owner.isEmpty() ? QStringLiteral("this entry")
+                                 : QStringLiteral("\"%1\"").arg(owner),
+                 mark == kRevokedKeyMark ? QStringLiteral("been revoked")
+                                         : QStringLiteral("expired"));
+    }
+    return QString();
 }
 
 void StoreKeyNames(const QStringList &names)

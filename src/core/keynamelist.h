@@ -9,9 +9,20 @@
 
 inline constexpr auto kKeysSection = "Keys";
 inline constexpr auto kMissingKeyName = "WTFO";
+// How PGP's listing marks a key that can no longer be used, in place of (or before) its user ID.
+inline constexpr auto kRevokedKeyMark = "*** KEY REVOKED ***";
+inline constexpr auto kExpiredKeyMark = "*** KEY EXPIRED ***";
 // The names of a PGP key listing: the rest of every line that starts with "pub ", skipping
-// the first non-empty line whatever it holds. Empty lines are ignored; CR LF and LF both work.
+// the first non-empty line whatever it holds, and one entry more for each further user ID (a
+// line of 30 blanks and the user ID below it) with the key's bits, ID and date in front. A
+// revoked or expired key's entries carry PGP's mark before each user ID. Sorted by user ID
+// (the mark and case aside), keys in listing order among equal names. Empty lines are
+// ignored; CR LF and LF both work.
 QStringList ParseKeyListing(const QByteArray &listing);
+
+// Why an entry cannot be picked as a recipient (a revoked or an expired key), as a message;
+// empty when it can.
+QString KeyNamePickProblem(const QString &entry);
 
 // Replaces the whole [Keys] section with the names and their count, in one write, and makes
 // KeyNameCount follow the new count.

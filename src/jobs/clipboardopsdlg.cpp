@@ -103,7 +103,7 @@ CClipboardOpsDlg::CClipboardOpsDlg(QWidget *parent) : QDialog(parent)
         if (checked)
             modeChosen(0);
     });
-    connect(m_namesList, &QListWidget::itemSelectionChanged, this, &CClipboardOpsDlg::nameSelected);
+    ConnectKeyNamePicks(m_namesList, [this](const QString &entry) { nameSelected(entry); });
 }
 
 void CClipboardOpsDlg::modeChosen(int mode)
@@ -117,13 +117,9 @@ void CClipboardOpsDlg::modeChosen(int mode)
         w->setEnabled(encrypt);
 }
 
-void CClipboardOpsDlg::nameSelected()
+void CClipboardOpsDlg::nameSelected(const QString &entry)
 {
-    // The selection, not the current item: keyboard moves change the two in either order.
-    const QList<QListWidgetItem *> picked = m_namesList->selectedItems();
-    if (picked.isEmpty())
-        return;
-    m_names += KeyIdSelectionText(picked.first()->text());
+    m_names += KeyIdSelectionText(entry);
     m_namesEdit->setText(m_names);
 }
 

@@ -26,7 +26,7 @@ public:
 
 private:
     void modeChosen(int mode);
-    void nameSelected();
+    void nameSelected(const QString &entry);
 
     QRadioButton *m_encrypt = nullptr;
     QRadioButton *m_decrypt = nullptr;

@@ -126,8 +126,7 @@ CEncryptionDlg::CEncryptionDlg(QWidget *parent) : QDialog(parent)
     top->addLayout(right, 1);
 
     connect(browseButton, &QPushButton::clicked, this, &CEncryptionDlg::browse);
-    connect(m_keyList, &QListWidget::itemSelectionChanged, this,
-            &CEncryptionDlg::keySelectionChanged);
+    ConnectKeyNamePicks(m_keyList, [this](const QString &entry) { keySelectionChanged(entry); });
     connect(m_okButton, &QPushButton::clicked, this, &CEncryptionDlg::ok);
 
     // This dialog names the settings file by its full Windows path; it maps to the same file.
@@ -150,14 +149,17 @@ void CEncryptionDlg::chooseStyle(EncryptionStyle style, QAbstractButton *button)
     m_outputEdit->setEnabled(enabled.output);
 }
 
-void CEncryptionDlg::keySelectionChanged()
+void CEncryptionDlg::keySelectionChanged(const QString &entry)
 {
-    const QList<QListWidgetItem *> selected = m_keyList->selectedItems();
-    if (selected.isEmpty())
-        return;
-    m_selectedEntry = selected.first()->text();
+    m_selectedEntry = entry;
     // Whatever was typed into the recipients edit gives way to the accumulated key IDs.
     m_recipientText += KeyIdSelectionText(m_selectedEntry);
+    m_recipientsEdit->setText(m_recipientText);
+}
+
+void CEncryptionDlg::setRecipients(const QString &keyIds)
+{
+    m_recipientText = keyIds;
     m_recipientsEdit->setText(m_recipientText);
 }
 

@@ -25,11 +25,13 @@ public:
     explicit CEncryptionDlg(QWidget *parent = nullptr);
 
     QString recipientText() const { return m_recipientText; }
+    // Starts the recipients with these key IDs ("0x0123ABCD 0x4567CDEF "), as picks would.
+    void setRecipients(const QString &keyIds);
     EncryptionStyleSnapshot styleSnapshot() const { return m_snapshot; }
 
 private:
     void chooseStyle(EncryptionStyle style, QAbstractButton *button);
-    void keySelectionChanged();
+    void keySelectionChanged(const QString &entry);
     void browse();
     void ok();
 

@@ -50,29 +50,13 @@ CListNamesDlg::CListNamesDlg(QWidget *parent)
     FillKeyNameList(m_namesList);
     // Whatever an earlier picker or dialog left there must not come back on Cancel.
     State().RecipientNames.clear();
-    connect(m_namesList, &QListWidget::currentRowChanged, this, &CListNamesDlg::appendKeyId);
-    // A click on the entry that is already selected changes no selection, yet it picks that
-    // key once more: the press is compared with the entry current before it.
-    m_namesList->viewport()->installEventFilter(this);
-    connect(m_namesList, &QListWidget::pressed, this, [this](const QModelIndex &index) {
-        if (index.isValid() && index.row() == m_rowAtPress)
-            appendKeyId();
-    });
+    // Clicking the same name twice picks it twice.
+    ConnectKeyNamePicks(m_namesList, [this](const QString &entry) { appendKeyId(entry); });
 }
 
-bool CListNamesDlg::eventFilter(QObject *watched, QEvent *event)
+void CListNamesDlg::appendKeyId(const QString &entry)
 {
-    if (watched == m_namesList->viewport() && event->type() == QEvent::MouseButtonPress)
-        m_rowAtPress = m_namesList->currentRow();
-    return QDialog::eventFilter(watched, event);
-}
-
-void CListNamesDlg::appendKeyId()
-{
-    const QListWidgetItem *item = m_namesList->currentItem();
-    if (!item)
-        return;
-    m_selected = item->text();
+    m_selected = entry;
     const qsizetype slash = m_selected.indexOf(QLatin1Char('/'));
     // A five-digit key size puts the key ID out of reach: the field is left as it is.
     if (slash > 4)

@@ -20,15 +20,11 @@ public:
 
     void accept() override;
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
-    void appendKeyId();
+    void appendKeyId(const QString &entry);
 
     QLineEdit *m_namesEdit;
     QListWidget *m_namesList;
     QString m_selected;
     QString m_picked;
-    int m_rowAtPress = -1;
 };

@@ -209,7 +209,9 @@ void CMyPropertyPage2::browse()
     // The answer goes in whatever it is: cancelling the dialog empties the field.
     m_keyFileEdit->setText(FileDialog::getOpenFileName(
         this, QStringLiteral("Zorvex\u00ae5.0 - Get Add Keyfile"),
-        QStringLiteral("PGP Files (*.pgp);;ASCII Files (*.asc);;All Files (*)")));
+        // Keys mostly come armoured (*.asc): the first choice shows both kinds.
+        QStringLiteral("Key Files (*.asc *.pgp);;PGP Files (*.pgp);;ASCII Files (*.asc);;"
+                       "All Files (*)")));
 }
 
 void CMyPropertyPage2::listNames()

@@ -26,6 +26,7 @@ inline constexpr int DirectoryCrypt = 1016;
 inline constexpr int KeyManagement = 1017;
 inline constexpr int Preferences = 1018;
 inline constexpr int Options = 1019;
+inline constexpr int KeyRing = 1020;
 inline constexpr int ViewToolbar = 59392;
 inline constexpr int ViewStatusBar = 59393;
 inline constexpr int WindowNew = 57648;

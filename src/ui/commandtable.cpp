@@ -19,7 +19,8 @@ const PopupDef kOperations{"&Operations",
                             {nullptr, 0},
                             {"D&irectory EnDecrypt...", Cmd::DirectoryCrypt},
                             {nullptr, 0},
-                            {"&Key Management...", Cmd::KeyManagement}}};
+                            {"&Key Management...", Cmd::KeyManagement},
+                            {"Key &Ring...", Cmd::KeyRing}}};
 const PopupDef kPreferences{
     "&Preferences", {{"Preferences", Cmd::Preferences}, {nullptr, 0}, {"Op&tions", Cmd::Options}}};
 const PopupDef kHelp{
@@ -106,6 +107,7 @@ const QList<ToolButtonDef> &Toolbar128()
                                           {Cmd::ClipboardSubsystem, "clipboard"},
                                           {Cmd::DirectoryCrypt, "directory"},
                                           {Cmd::KeyManagement, "keys"},
+                                          {Cmd::KeyRing, "keyring"},
                                           {Cmd::Preferences, "preferences"},
                                           {Cmd::Options, "options"},
                                           {0, nullptr},
@@ -138,6 +140,7 @@ QString CommandPrompt(int id)
         {Cmd::ClipboardSubsystem, "Clipboard operations\nClipboard"},
         {Cmd::DirectoryCrypt, "Encrypt or Decrypt Entire Folders\nFolder En/Decrypt"},
         {Cmd::KeyManagement, "Key management functions\nKey Management"},
+        {Cmd::KeyRing, "See every key of your key ring and act on it\nKey Ring"},
         {Cmd::Preferences, "Set user preferences\nPreferences"},
         {Cmd::Options, "Set up user defaults\nOptions"},
         {Cmd::ViewToolbar, "Show or hide the toolbar\nToggle ToolBar"},

@@ -8,6 +8,7 @@
 #include "helppopup.h"
 #include "helpwindow.h"
 #include "jobs/jobrunner.h"
+#include "keys/keyringwindow.h"
 #include "platform/help.h"
 #include "platform/messagebox.h"
 #include "platform/windowplacement.h"
@@ -402,6 +403,8 @@ bool CMainFrame::OnCmdMsg(int id, CommandState *state)
         return run([this] { OnDirectoryCrypt(); });
     case Cmd::KeyManagement:
         return run([this] { OnKeyManagement(); });
+    case Cmd::KeyRing:
+        return run([this] { OnKeyRing(); });
     case Cmd::Preferences:
         return run([this] { OnPreferences(); });
     case Cmd::Options:
@@ -483,6 +486,11 @@ void CMainFrame::OnDirectoryCrypt()
 void CMainFrame::OnKeyManagement()
 {
     MessageBox::information(this, tr("You must have a view window open."));
+}
+
+void CMainFrame::OnKeyRing()
+{
+    CKeyRingWindow::Open(this);
 }
 
 void CMainFrame::OnPreferences()

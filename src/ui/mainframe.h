@@ -66,6 +66,7 @@ public:
     void OnClipboardSubsystem();
     void OnDirectoryCrypt();
     void OnKeyManagement();
+    void OnKeyRing();
     void OnPreferences();
     void OnOptions();
     void OnHelpFinder();

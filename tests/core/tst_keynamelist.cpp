@@ -33,7 +33,25 @@ void TestKeyNameList::parse_data()
                       "                              Jane Home\r\n"
                       "pub   512/00001234 1995/11/30 John Sample\r\n2 matching keys found.\r\n")
         << QStringList{" 1024/0000ABCD 1996/02/11 Jane Example",
+                       " 1024/0000ABCD 1996/02/11 Jane Home",
                        "  512/00001234 1995/11/30 John Sample"};
+    QTest::newRow("sorted by user ID, revoked and expired keys named and marked")
+        << QByteArray("\nKey ring: 'pubring.pgp'\nType Bits/KeyID    Date       User ID\n"
+                      "pub  1024/0000ABCD 1996/02/11 zoe Last\n"
+                      "pub  2048/9120E0D1 1996/03/01 *** KEY REVOKED ***\n"
+                      "                              Revo Ked <rev@example.org>\n"
+                      "                              Another Name\n"
+                      "pub- 1024/DDDDDDDD 1996/02/11 Disabled Is Left Out\n"
+                      "                              Nor Its Second Name\n"
+                      "pub   255/EEEEEEEE 2020/01/01 *** KEY EXPIRED ***\n"
+                      "            Key fingerprint = EEEE\n"
+                      "pub  1024/FFFFFFFF 1996/02/11 *** KEY REVOKED ***\n"
+                      "3 matching keys found.\n")
+        << QStringList{"  255/EEEEEEEE 2020/01/01 *** KEY EXPIRED ***",
+                       " 1024/FFFFFFFF 1996/02/11 *** KEY REVOKED ***",
+                       " 2048/9120E0D1 1996/03/01 *** KEY REVOKED *** Another Name",
+                       " 2048/9120E0D1 1996/03/01 *** KEY REVOKED *** Revo Ked <rev@example.org>",
+                       " 1024/0000ABCD 1996/02/11 zoe Last"};
     QTest::newRow("first line always skipped")
         << QByteArray("pub  1024/AAAAAAAA 1996/02/11 Lost\npub  1024/BBBBBBBB 1996/02/11 Kept\n")
         << QStringList{" 1024/BBBBBBBB 1996/02/11 Kept"};

@@ -4,6 +4,7 @@
 #include "platform/help.h"
 #include "platform/messagebox.h"
 #include "testsupport.h"
+#include "widgetsupport.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -222,22 +223,28 @@ void TestClipboardJob::namesListAppendsKeyIds()
     m_settings->write(
         "[Keys]\r\nKey1= 1024/0000ABCD 1996/02/11 Jane\r\n"
         "Key2=  512/00001234 1995/11/30 John\r\nKey3=10240/0000FFFF 2001/01/01 Big\r\n"
-        "NumbrOfKeys=3\r\n");
-    State().KeyNameCount = 3;
+        "Key4=2048/9120E0D1 1996/03/01 *** KEY REVOKED *** Revo Ked\r\nNumbrOfKeys=4\r\n");
+    State().KeyNameCount = 4;
     CClipboardOpsDlg dialog;
     auto *list = dialog.findChild<QListWidget *>("namesList");
     auto *names = dialog.findChild<QLineEdit *>("namesEdit");
-    QCOMPARE(list->count(), 3);
+    QCOMPARE(list->count(), 4);
     QCOMPARE(list->item(0)->text(), "1024/0000ABCD 1996/02/11 Jane");
+    pickKeyName(&dialog, "namesList", 3); // a revoked key is refused with a message
+    QVERIFY(names->text().isEmpty());
+    QVERIFY(!MessageBox::shown().isEmpty() &&
+            MessageBox::shown().last().text.contains("\"Revo Ked\" has been revoked"));
 
-    list->setCurrentRow(0);
+    list->setCurrentRow(1); // moving through the list picks nothing
+    QVERIFY(names->text().isEmpty());
+    pickKeyName(&dialog, "namesList", 0);
     QCOMPARE(names->text(), "0x0000ABCD ");
     names->setText("typed by hand");
-    list->setCurrentRow(1);
+    pickKeyName(&dialog, "namesList", 1);
     QCOMPARE(names->text(), "0x0000ABCD 0x00001234 ");
-    list->setCurrentRow(2); // five-digit key size: nothing to append
+    pickKeyName(&dialog, "namesList", 2); // five-digit key size: nothing to append
     QCOMPARE(names->text(), "0x0000ABCD 0x00001234 ");
-    list->setCurrentRow(0);
+    pickKeyName(&dialog, "namesList", 0);
     QCOMPARE(names->text(), "0x0000ABCD 0x00001234 0x0000ABCD ");
 
     // A mouse pick appends the entry clicked, not the one that was current.

@@ -27,7 +27,7 @@ void click(QWidget *dialog, const char *name)
 
 void select(QWidget *dialog, int row)
 {
-    child<QListWidget>(dialog, "keyList")->setCurrentRow(row);
+    pickKeyName(dialog, "keyList", row);
 }
 
 // The flags a style button may write, all set to a value no button writes, so that a write

@@ -400,7 +400,7 @@ void TestKeyManagement::browseAnswerReplacesKeyFile()
     QCOMPARE(FileDialog::asked().first().title,
              QStringLiteral("Zorvex\u00ae5.0 - Get Add Keyfile"));
     QVERIFY(!FileDialog::asked().first().save);
-    QVERIFY(FileDialog::asked().first().filter.startsWith(QStringLiteral("PGP Files (*.pgp)")));
+    QVERIFY(FileDialog::asked().first().filter.startsWith(QStringLiteral("Key Files (*.asc *.pgp);;")));
 
     // Cancel empties the field. The dialog starts where the user last was.
     in<QPushButton>("addExtractPage", "browseButton")->click();

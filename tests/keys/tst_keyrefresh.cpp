@@ -84,13 +84,14 @@ void TestKeyRefresh::refreshRebuildsTheSection()
         QVERIFY(!QFile::exists(file(QStringLiteral("keys.$$$"))));
     }
     // The count follows the new list at once, so the lists show it in this run.
-    QCOMPARE(State().KeyNameCount, 2u);
+    QCOMPARE(State().KeyNameCount, 3u);
     QCOMPARE(CachedKeyNames(QStringLiteral("ZORVEX 5.INI")),
              (QStringList{"1024/0000ABCD 1996/02/11 Jane Example",
+                          "1024/0000ABCD 1996/02/11 Jane Home",
                           "512/00001234 1995/11/30 John Sample"}));
     QCOMPARE(GetPrivateProfileInt(QStringLiteral("Keys"), QStringLiteral("NumbrOfKeys"), -1,
                                   QStringLiteral("ZORVEX 5.INI")),
-             2);
+             3);
 }
 
 void TestKeyRefresh::shorterSecondRefreshLeavesNoOldEntry()
@@ -119,7 +120,7 @@ void TestKeyRefresh::missingListingKeepsEverything()
     QCOMPARE(MessageBox::shown().first().icon, MessageBox::Icon::Information);
     QCOMPARE(MessageBox::shown().first().text, QStringLiteral("Problem encountered opening file"));
     QCOMPARE(m_work->settings().read(), before);
-    QCOMPARE(State().KeyNameCount, 2u);
+    QCOMPARE(State().KeyNameCount, 3u);
     QVERIFY(QFile::exists(file(QStringLiteral("update.bat"))));
 }
 

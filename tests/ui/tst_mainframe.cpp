@@ -219,7 +219,7 @@ void TestMainFrame::toolbarHasItsButtonsInOrder()
                               Cmd::EditCut, Cmd::EditCopy, Cmd::EditPaste, Cmd::Notepad,
                               Cmd::WordPad, Cmd::UserApplication, Cmd::Encryption, Cmd::Decryption,
                               Cmd::ClipboardSubsystem, Cmd::DirectoryCrypt, Cmd::KeyManagement,
-                              Cmd::Preferences, Cmd::Options, 0, Cmd::HelpFinder}));
+                              Cmd::KeyRing, Cmd::Preferences, Cmd::Options, 0, Cmd::HelpFinder}));
     for (QAction *a : m_frame->toolBar()->actions())
         QVERIFY2(a->isSeparator() || !a->icon().isNull(), qPrintable(a->toolTip()));
     QCOMPARE(m_frame->toolBar()->actions().at(1)->toolTip(), QStringLiteral("Open"));

@@ -4,14 +4,18 @@
 #include "commands.h"
 #include "files.h"
 #include "importreport.h"
+#include "keyrecords.h"
 #include "legacy.h"
 #include "passphrase.h"
 #include "secretkey.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -148,6 +152,66 @@ int SignKey(Context &cx, const ListedKey &key, const std::string &name,
     return kOk;
 }
 
+// Everything the records show: real validity (from the trust database, not "always"), expiry,
+// and whether the secret key is at hand. Asking gpg-agent about every key (--with-secret) costs
+// a round trip each; the agent keeps one file per secret key, named after its keygrip, so one
+// look at that directory answers for all keys.
+std::vector<ListedKey> ListKeyRecords(const Context &cx, const std::vector<std::string> &names,
+                                      std::string *problem)
+{
+    GpgCall call;
+    call.args = BaseArgs(cx);
+    call.args.insert(call.args.end(), {"--with-colons", "--fixed-list-mode", "--with-fingerprint",
+                                       "--with-keygrip", "--list-keys", "--"});
+    call.args.insert(call.args.end(), names.begin(), names.end());
+    call.captureOutput = true;
+    const GpgResult r = Run(cx, call);
+    if (r.exitCode != 0)
+        *problem = r.lastMessage().empty() ? "gpg failed" : r.lastMessage();
+    auto keys = ParseColonListing(r.output);
+
+    std::string home;
+    if (const char *g = std::getenv("GNUPGHOME"); g && *g)
+        home = g;
+    else if (const char *h = std::getenv("HOME"))
+        home = std::string(h) + "/.gnupg";
+    std::set<std::string> held;
+    if (DIR *dir = ::opendir((home + "/private-keys-v1.d").c_str())) {
+        while (const dirent *entry = ::readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name.size() == 44 && name.compare(40, 4, ".key") == 0) {
+                name.resize(40);
+                for (char &c : name)
+                    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                held.insert(name);
+            }
+        }
+        ::closedir(dir);
+    }
+    for (ListedKey &k : keys) {
+        for (const std::string &grip : k.keygrips)
+            k.secret = k.secret || held.count(grip) != 0;
+    }
+    return keys;
+}
+
+// gpg1 has no --with-secret: its secret ring is listed once for all PGP 2.x keys.
+void MarkLegacySecrets(const Context &cx, std::vector<ListedKey> &keys)
+{
+    std::vector<ListedKey *> legacy;
+    for (ListedKey &k : keys) {
+        if (IsLegacyKey(k))
+            legacy.push_back(&k);
+    }
+    if (legacy.empty())
+        return;
+    const auto secrets = ListLegacy(cx, {}, true);
+    for (ListedKey *k : legacy) {
+        for (const ListedKey &s : secrets)
+            k->secret = k->secret || s.fingerprint == k->fingerprint;
+    }
+}
+
 } // namespace
 
 int DoKeyView(Context &cx)
@@ -163,15 +227,20 @@ int DoKeyView(Context &cx)
     if (!names.empty() && names[0].empty())
         names.clear();
     std::string problem;
-    auto keys = ListKeys(cx, names, false, &problem);
+    auto keys =
+        cx.o.records ? ListKeyRecords(cx, names, &problem) : ListKeys(cx, names, false, &problem);
     AppendLegacyKeys(cx, names, keys);
+    if (cx.o.records)
+        MarkLegacySecrets(cx, keys);
     if (!names.empty() && IsShortKeyId(names[0])) {
         std::vector<ListedKey> exact;
         for (const ListedKey *k : MatchShortKeyId(keys, names[0]))
             exact.push_back(*k);
         keys = std::move(exact);
     }
-    const std::string listing = FormatKeyListing(keys, KeyringName(cx), cx.o.fingerprints);
+    const std::string listing = cx.o.records
+                                    ? FormatKeyRecords(keys)
+                                    : FormatKeyListing(keys, KeyringName(cx), cx.o.fingerprints);
     // A short write (a full disk under a redirection) may leave nothing for fflush to report.
     errno = 0;
     const bool whole = std::fwrite(listing.data(), 1, listing.size(), stdout) == listing.size();

@@ -8,7 +8,7 @@ namespace zpgp {
 
 namespace {
 
-// The first 12 fields of a colon line, numbered from 1 as in gpg's documentation; those past the
+// The first 17 fields of a colon line, numbered from 1 as in gpg's documentation; those past the
 // end of the line are empty. A listing has thousands of lines, so nothing here allocates.
 class Fields
 {
@@ -32,7 +32,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kCount = 12;
+    static constexpr std::size_t kCount = 17;
     std::string_view m_fields[kCount];
 };
 
@@ -127,7 +127,7 @@ static std::size_t Utf8Length(std::string_view text, std::size_t at, char32_t &c
 // UTF-8 written as gpg escapes them. A line break in a user ID would otherwise start a line of
 // its own, and one that begins with "pub " would read as a second key to anyone who parses the
 // listing, the program's key list among them; C1 controls and stray bytes upset terminals.
-static void AppendPrintable(std::string &out, std::string_view uid)
+void AppendPrintable(std::string &out, std::string_view uid)
 {
     auto escape = [&out](unsigned char byte) {
         static const char hex[] = "0123456789abcdef";
@@ -187,6 +187,12 @@ std::vector<ListedKey> ParseColonListing(std::string_view text)
             key.revoked = field(2) == "r";
             key.expired = field(2) == "e";
             key.disabled = field(12).find('D') != std::string_view::npos;
+            key.algorithm = static_cast<int>(ToInt(field(4)));
+            key.expires = ToInt(field(7));
+            key.validity = field(2).empty() ? '\0' : field(2).front();
+            // "+" or a card's serial number: at hand; "#": a stub without the secret part.
+            key.secret = field(15).empty() ? type == "sec" : field(15) != "#";
+            key.curve = std::string(field(17));
             keys.push_back(std::move(key));
             fingerprintPending = true;
         } else if (type == "fpr") {
@@ -195,6 +201,9 @@ std::vector<ListedKey> ParseColonListing(std::string_view text)
             fingerprintPending = false;
         } else if (type == "sub" || type == "ssb") {
             fingerprintPending = false;
+        } else if (type == "grp") {
+            if (!keys.empty() && AllHex(field(10)))
+                keys.back().keygrips.push_back(Upper(field(10)));
         } else if (type == "uid") {
             if (keys.empty())
                 continue;

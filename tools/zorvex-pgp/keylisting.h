@@ -18,8 +18,18 @@ struct ListedKey
     bool revoked = false;
     bool expired = false;
     bool disabled = false;
-    std::vector<std::string> userIds; // decoded, revoked user IDs left out
+    std::vector<std::string> userIds;  // decoded, revoked user IDs left out
+    int algorithm = 0;                 // OpenPGP's number: 1 RSA, 17 DSA, 19 ECDSA, 22 EdDSA, ...
+    std::string curve;                 // "ed25519", "nistp256", ... for elliptic curve keys
+    std::int64_t expires = 0;          // 0: never
+    char validity = 0;                 // gpg's validity letter (f, u, m, q, n, -, e, r, ...)
+    bool secret = false;               // the secret key is at hand (gpg-agent holds it)
+    std::vector<std::string> keygrips; // of the key and its subkeys (with --with-keygrip)
 };
+
+// Appends a user ID as it may be printed: control characters and bytes that are not UTF-8
+// written as "\xHH".
+void AppendPrintable(std::string &out, std::string_view uid);
 
 // Decodes gpg's "\xHH" escapes of a colon field; a malformed escape is kept as written.
 std::string DecodeColonField(std::string_view field);

@@ -53,6 +53,8 @@ std::string ApplySetting(Options &o, std::string_view item)
         o.armor = on;
     else if (name == "textmode")
         o.text = on;
+    else if (name == "records")
+        o.records = on;
     else
         return "Unknown setting '+" + name + "'.";
     return {};

@@ -31,6 +31,7 @@ struct Options
     bool encrypt = false, sign = false, conventional = false, armor = false, text = false;
     bool eyesOnly = false, detach = false, wipe = false, keepSignature = false, restoreName = false;
     bool fingerprints = false; // -kvc
+    bool records = false;      // +records: -kv lists one record a line for programs
     bool batch = false, clearsig = false, showpass = false, keepbinary = false;
     int verbose = 1;
     std::vector<std::string> passphrases; // -z, in order
