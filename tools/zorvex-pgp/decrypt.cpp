@@ -5,6 +5,7 @@
 #include "legacy.h"
 #include "packets.h"
 #include "passphrase.h"
+#include "report.h"
 #include "verdict.h"
 
 #include <cerrno>
@@ -84,9 +85,7 @@ public:
                 Say(kEyesOnlyNote);
         }
         if (m_toConsole) {
-            // A reader that went away only loses the rest of the text.
-            if (!m_consoleGone)
-                m_consoleGone = !WriteAll(1, data, size);
+            ShowEyesOnly(data, size);
         } else if (m_error == 0 && !WriteAll(m_fd, data, size)) {
             m_error = errno;
         }
@@ -95,10 +94,35 @@ public:
     // errno of the first failure to write the output file, 0 when all went well.
     int finish()
     {
+        FlushEyesOnly();
         if (m_fd >= 0 && m_error == 0 && ::fsync(m_fd) != 0)
             m_error = errno;
         Close();
         return m_error;
+    }
+
+    // The text goes to the program as it came and to the terminal escaped, a line at a time so
+    // that no character is cut in two: a message must not be able to drive the terminal.
+    void ShowEyesOnly(const char *data, std::size_t size)
+    {
+        HandEyesOnly(data, size);
+        m_pending.append(data, size);
+        const auto end = m_pending.rfind('\n');
+        if (end != std::string::npos || m_pending.size() > 65536) {
+            const std::size_t upTo = end == std::string::npos ? m_pending.size() : end + 1;
+            const std::string shown = Printable(std::string_view(m_pending).substr(0, upTo), true);
+            m_pending.erase(0, upTo);
+            // A reader that went away only loses the rest of the text.
+            if (!m_consoleGone)
+                m_consoleGone = !WriteAll(1, shown.data(), shown.size());
+        }
+    }
+    void FlushEyesOnly()
+    {
+        if (m_pending.empty())
+            return;
+        m_pending += '\n';
+        ShowEyesOnly("", 0);
     }
 
     static bool WriteAll(int fd, const char *data, std::size_t size)
@@ -128,10 +152,11 @@ private:
     int m_fd = -1;
     int m_error = 0;
     bool m_decided = false, m_toConsole = false, m_consoleGone = false;
+    std::string m_pending; // eyes-only text not yet shown on the terminal
 };
 
-// Copies a file to standard output through a bounded buffer.
-void ShowFile(const std::string &path)
+// Shows the text of a file as eyes-only text is shown, through a bounded buffer.
+void ShowFile(PlaintextSink &sink, const std::string &path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
@@ -141,10 +166,19 @@ void ShowFile(const std::string &path)
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR && !Interrupted())
             continue;
-        if (n <= 0 || !PlaintextSink::WriteAll(1, buffer, static_cast<std::size_t>(n)))
+        if (n <= 0)
             break;
+        sink.ShowEyesOnly(buffer, static_cast<std::size_t>(n));
     }
+    sink.FlushEyesOnly();
     ::close(fd);
+}
+
+// gpg calls a message cut inside its signature a success and says only NODATA: the text may be
+// whole, but what vouched for it is gone.
+bool SignatureCut(const GpgResult &r)
+{
+    return r.has("PLAINTEXT") && r.has("NODATA") && !HasSignatureVerdict(r);
 }
 
 } // namespace
@@ -221,6 +255,10 @@ int DoDecrypt(Context &cx)
         }
     }
 
+    if (SignatureCut(r))
+        Fail(kInvalidFile, "'" + input +
+                               "' is cut short or damaged (its signature is incomplete); nothing "
+                               "written.");
     if (!DataComplete(r)) {
         try {
             DecryptFailure(cx, r, input, out.finalName());
@@ -240,14 +278,14 @@ int DoDecrypt(Context &cx)
                              "': " + std::strerror(writeError) + "; nothing written.");
     if (viaGpg1)
         Say(Gpg1Note(input));
-    const int sigResult = ReportSignatures(r, input);
+    const int sigResult = ReportSignatures(r, input, false);
 
     if (eyesOnly) {
         // For your eyes only: shown as it came, nothing written. Should gpg have named it only
         // after the text, what went to the file is shown from there.
         if (!sink.toConsole()) {
             Say(kEyesOnlyNote);
-            ShowFile(out.temp());
+            ShowFile(sink, out.temp());
         }
         out.discard();
         return sigResult;
