@@ -139,15 +139,18 @@ void runEngine(const BatchCommand &cmd)
         // dup2 onto itself clears close-on-exec in the engine only.
         posix_spawn_file_actions_adddup2(&actions, passFd, passFd);
         env = EnvironmentWithPassFd(passFd);
-        for (std::string &e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
+    } else {
+        for (char **e = environ; e && *e; ++e)
+            env.emplace_back(*e);
     }
+    step.addReportVariable(env);
+    for (std::string &e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
     pid_t pid = -1;
-    const int rc = passphrase && passFd < 0
-                       ? errno
-                       : posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(),
-                                      passFd >= 0 ? envp.data() : environ);
+    const int rc = passphrase && passFd < 0 ? errno
+                                            : posix_spawnp(&pid, program.c_str(), &actions, nullptr,
+                                                           argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (passFd >= 0)
         close(passFd);
@@ -279,6 +282,7 @@ int main(int argc, char **argv)
 {
     KeepSecretsOutOfCoreDumps();
     const char *resultsPath = TakeResultsOption(argc, argv);
+    SetEyesOnlySocket(TakeEyesOption(argc, argv));
     // "--file-id DEVICE:INODE" names the file the program wrote; nothing else is run.
     std::string expectedId;
     if (argc == 4 && std::strcmp(argv[1], "--file-id") == 0) {
@@ -288,7 +292,8 @@ int main(int argc, char **argv)
     }
     if (argc != 2) {
         std::fprintf(stderr,
-                     "usage: zorvex-cmd [--results=FILE] [--file-id DEVICE:INODE] BATCHFILE\n");
+                     "usage: zorvex-cmd [--results=FILE] [--eyes=SOCKET] [--file-id DEVICE:INODE] "
+                     "BATCHFILE\n");
         return 2;
     }
     OpenStepResults(resultsPath);
