@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QPlainTextEdit>
 
+#include <optional>
+
 namespace {
 QString inputFile()
 {
@@ -51,6 +53,10 @@ JobOutcome runComposer(QWidget *parent)
         return JobOutcome::NotStarted;
     return composers.decrypt(options.SigIntact, inputFile(), outputFile(), parent);
 }
+
+// One press of OK: runs PGP on the work files and puts its result into the editor. Sets retry
+// when the job failed and the dialog should stay for another try.
+ClipboardResult runJob(QWidget *parent, QPlainTextEdit *editor, bool &retry);
 } // namespace
 
 ClipboardComposerSet &ClipboardComposers()
@@ -81,11 +87,23 @@ ClipboardResult OnClipboardSubsystem(QWidget *parent, QPlainTextEdit *editor)
     }
 
     CClipboardOpsDlg dialog(parent);
+    std::optional<ClipboardResult> result;
+    dialog.setJob([&] {
+        bool retry = false;
+        result = runJob(&dialog, editor, retry);
+        return !retry;
+    });
     if (dialog.exec() != QDialog::Accepted) {
+        // Cancelled, perhaps after a failed try: the text is still in the editor.
         removeWorkFiles();
-        return ClipboardResult::Cancelled;
+        return result.value_or(ClipboardResult::Cancelled);
     }
+    return result.value_or(ClipboardResult::NotRun);
+}
 
+namespace {
+ClipboardResult runJob(QWidget *parent, QPlainTextEdit *editor, bool &retry)
+{
     // A result left over from an earlier run must not pass for this run's result, and PGP
     // would stop to ask before overwriting it.
     if (QFile::exists(outputFile()) && !QFile::remove(outputFile())) {
@@ -110,7 +128,13 @@ ClipboardResult OnClipboardSubsystem(QWidget *parent, QPlainTextEdit *editor)
         if (outcome == JobOutcome::Busy)
             MessageBox::information(parent, QStringLiteral("Another PGP job is still running. "
                                                            "Please wait until it has finished."));
-        removeWorkFiles();
+        // The user was told why; the dialog stays for another try, with the editor's text
+        // written out afresh in case PGP had got as far as wiping it.
+        QFile::remove(outputFile());
+        retry = outcome != JobOutcome::Stopped &&
+                WriteJobFile(inputFile(), editor->toPlainText().toUtf8());
+        if (!retry)
+            removeWorkFiles();
         return ClipboardResult::NotRun;
     }
 
@@ -137,3 +161,4 @@ ClipboardResult OnClipboardSubsystem(QWidget *parent, QPlainTextEdit *editor)
     removeWorkFiles();
     return ClipboardResult::Replaced;
 }
+} // namespace

@@ -1,6 +1,7 @@
 #include "jobrunner.h"
 
 #include "core/settings.h"
+#include "jobs/eyesonly.h"
 #include "jobs/joblock.h"
 #include "jobs/waitwindow.h"
 #include "jobs/workfilelist.h"
@@ -354,6 +355,8 @@ bool StartBatchFile(const QString &name, int showState, QWidget *parent)
     QStringList options;
     if (!s.resultPath.isEmpty())
         options << QStringLiteral("--results=") + s.resultPath;
+    if (const QString eyes = OpenEyesOnlyChannel(); !eyes.isEmpty())
+        options << QStringLiteral("--eyes=") + eyes;
     options << QStringLiteral("--file-id") << fileId;
     const LaunchResult launched = LaunchBatchFile(path, showState, options);
     if (!launched.started) {
@@ -543,7 +546,10 @@ JobOutcome RunJobScript(const QString &tail, QWidget *parent, const QString &nam
         StartBatchFile(batch, 1, parent) ? WaitForJob(parent) : JobOutcome::NotStarted;
     if (RuntimeOptions().DebugMode == 0)
         QFile::remove(batch);
+    const QByteArray eyesOnly = TakeEyesOnlyRecords();
     if (outcome == JobOutcome::Finished)
         outcome = ReportJobResults(jobName(), TakeJobResults(), parent);
+    if (!eyesOnly.isEmpty())
+        ShowEyesOnlyWindow(parent, EyesOnlyText(eyesOnly));
     return outcome;
 }
