@@ -28,6 +28,9 @@ int ReportFd()
     return fd;
 }
 
+// Taken at start-up, so that no gpg or agent we start inherits the pipe and holds it open.
+[[maybe_unused]] const int kReportFdAtStart = ReportFd();
+
 void Send(std::string_view kind, std::string_view text)
 {
     const int fd = ReportFd();
