@@ -4,6 +4,7 @@
 #include "jobs/clipboardopsdlg.h"
 #include "jobs/decryptjob.h"
 #include "jobs/encryptjob.h"
+#include "jobs/eyesonly.h"
 #include "jobs/jobrunner.h"
 #include "platform/messagebox.h"
 
@@ -139,6 +140,11 @@ ClipboardResult runJob(QWidget *parent, QPlainTextEdit *editor, bool &retry)
     }
 
     QFile result(outputFile());
+    // For your eyes only: the text is in its own window, and on purpose in no file.
+    if (!result.exists() && LastJobHadEyesOnlyText()) {
+        removeWorkFiles();
+        return ClipboardResult::NothingProduced;
+    }
     if (!result.exists()) {
         MessageBox::information(parent, QStringLiteral("PGP produced no result (no cliptxt.asc was "
                                                        "written). The editor text is unchanged."));

@@ -22,6 +22,7 @@ struct Channel
     std::unique_ptr<QTemporaryDir> dir; // made 0700, so nobody else can reach the socket
     std::unique_ptr<QLocalServer> server;
     QByteArray received;
+    bool lastHadText = false;
 };
 
 Channel &channel()
@@ -94,7 +95,13 @@ QByteArray TakeEyesOnlyRecords()
     close();
     QByteArray records;
     records.swap(c.received);
+    c.lastHadText = !records.isEmpty();
     return records;
+}
+
+bool LastJobHadEyesOnlyText()
+{
+    return channel().lastHadText;
 }
 
 void ShowEyesOnlyWindow(QWidget *parent, const QString &text)

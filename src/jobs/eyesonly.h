@@ -16,5 +16,8 @@ QString OpenEyesOnlyChannel();
 // What arrived since OpenEyesOnlyChannel() (zorvex-cmd's "eyes" records); closes the channel.
 QByteArray TakeEyesOnlyRecords();
 
+// Whether the job last taken showed eyes-only text: it wrote no file on purpose.
+bool LastJobHadEyesOnlyText();
+
 // A read-only window with the text, owned by the program's main window; nothing can save it.
 void ShowEyesOnlyWindow(QWidget *parent, const QString &text);
