@@ -109,13 +109,16 @@ bool BadPassphrase(const GpgResult &r)
 long long Seconds(const std::string &field)
 {
     if (field.size() == 15 && field[8] == 'T') {
+        auto part = [&field](std::size_t at, std::size_t n) {
+            return static_cast<int>(std::strtol(field.substr(at, n).c_str(), nullptr, 10));
+        };
         std::tm t{};
-        t.tm_year = std::stoi(field.substr(0, 4)) - 1900;
-        t.tm_mon = std::stoi(field.substr(4, 2)) - 1;
-        t.tm_mday = std::stoi(field.substr(6, 2));
-        t.tm_hour = std::stoi(field.substr(9, 2));
-        t.tm_min = std::stoi(field.substr(11, 2));
-        t.tm_sec = std::stoi(field.substr(13, 2));
+        t.tm_year = part(0, 4) - 1900;
+        t.tm_mon = part(4, 2) - 1;
+        t.tm_mday = part(6, 2);
+        t.tm_hour = part(9, 2);
+        t.tm_min = part(11, 2);
+        t.tm_sec = part(13, 2);
         return static_cast<long long>(timegm(&t));
     }
     return std::strtoll(field.c_str(), nullptr, 10);
@@ -218,8 +221,9 @@ int ReportSignatures(const GpgResult &r, const std::string &input, bool unchecke
             const SignatureFacts facts = FactsOf(r, i);
             const std::string user = UserIdOf(arg);
             std::string text = "Good signature from user \"" + user + "\".";
+            const auto words = Words(arg);
             text += "\nSignature made " + PgpDate(facts.signedAt) + " using key ID " +
-                    ShortId(Words(arg).at(0));
+                    (words.empty() ? std::string("?") : ShortId(words.front()));
             std::string warning = KeyStateWarning(keyword, user, facts.signedAt, facts.keyExpired);
             std::string kind = keyword == "REVKEYSIG" ? "revoked"
                                : keyword == "GOODSIG" ? "good"
