@@ -59,6 +59,7 @@ struct RunnerState
     bool handOverLock = false; // set by a stopped wait for the guard that ends next
     QString jobName;
     QString resultPath;         // the result file zorvex-cmd reports into
+    QString eyesPath;           // the socket for eyes-only text, for the next start only
     QStringList workFiles;      // absolute, of the running job
     QStringList abandonedFiles; // of the job the user stopped waiting for
 };
@@ -355,8 +356,9 @@ bool StartBatchFile(const QString &name, int showState, QWidget *parent)
     QStringList options;
     if (!s.resultPath.isEmpty())
         options << QStringLiteral("--results=") + s.resultPath;
-    if (const QString eyes = OpenEyesOnlyChannel(); !eyes.isEmpty())
-        options << QStringLiteral("--eyes=") + eyes;
+    if (!s.eyesPath.isEmpty())
+        options << QStringLiteral("--eyes=") + s.eyesPath;
+    s.eyesPath.clear();
     options << QStringLiteral("--file-id") << fileId;
     const LaunchResult launched = LaunchBatchFile(path, showState, options);
     if (!launched.started) {
@@ -542,10 +544,13 @@ JobOutcome RunJobScript(const QString &tail, QWidget *parent, const QString &nam
                         .arg(QString::fromLatin1(kJobBatchFile), QDir::currentPath()));
         return JobOutcome::NotStarted;
     }
+    // Only these jobs decrypt: eyes-only text can come from them alone.
+    runner().eyesPath = OpenEyesOnlyChannel();
     JobOutcome outcome =
         StartBatchFile(batch, 1, parent) ? WaitForJob(parent) : JobOutcome::NotStarted;
     if (RuntimeOptions().DebugMode == 0)
         QFile::remove(batch);
+    runner().eyesPath.clear();
     const QByteArray eyesOnly = TakeEyesOnlyRecords();
     if (outcome == JobOutcome::Finished)
         outcome = ReportJobResults(jobName(), TakeJobResults(), parent);
