@@ -4,6 +4,7 @@
 // keys of tests/fixtures (see its README), and a throw-away GnuPG home that holds them.
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -198,7 +199,46 @@ public:
         return code == 0;
     }
 
+    // A new key without a pass phrase, made `age` ago and expiring as given ("never", "2d");
+    // returns its fingerprint.
+    QString makeKey(const QString &userId, const QString &expires = QStringLiteral("never"),
+                    const QString &age = QString()) const
+    {
+        const QStringList faked = fakedTime(age);
+        gpg(faked + QStringList{QStringLiteral("--pinentry-mode"), QStringLiteral("loopback"),
+                                QStringLiteral("--passphrase="), QStringLiteral("--quick-gen-key"),
+                                userId, QStringLiteral("ed25519"), QStringLiteral("sign"),
+                                expires});
+        const QList<QByteArray> lines =
+            gpg({QStringLiteral("--with-colons"), QStringLiteral("--list-keys"), userId})
+                .split('\n');
+        for (const QByteArray &line : lines) {
+            if (line.startsWith("fpr:"))
+                return QString::fromLatin1(line.split(':').value(9));
+        }
+        return QString();
+    }
+    // `text` signed by the key, `age` ago (a message; with clearsign a clear-signed text).
+    QByteArray sign(const QString &key, const QString &passphrase, const QByteArray &text,
+                    const QStringList &how, const QString &age = QString()) const
+    {
+        return gpg(fakedTime(age) +
+                       QStringList{QStringLiteral("--pinentry-mode"), QStringLiteral("loopback"),
+                                   QStringLiteral("--passphrase=") + passphrase,
+                                   QStringLiteral("-u"), key} +
+                       how,
+                   text);
+    }
+
 private:
+    static QStringList fakedTime(const QString &age)
+    {
+        if (age.isEmpty())
+            return {};
+        return {QStringLiteral("--faked-system-time"),
+                QString::number(QDateTime::currentSecsSinceEpoch() - age.toLongLong())};
+    }
+
     QTemporaryDir m_dir;
     QByteArray m_previous;
     bool m_hadPrevious;

@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 #include <csignal>
 #include <cstring>
 
@@ -133,6 +135,21 @@ QStringList JobResults::outputFiles() const
     return files;
 }
 
+QList<SignatureVerdict> JobResults::verdicts() const
+{
+    QList<SignatureVerdict> list;
+    for (const StepResult &s : steps)
+        list += s.verdicts;
+    return list;
+}
+
+bool JobResults::verdictsNeedAttention() const
+{
+    const QList<SignatureVerdict> list = verdicts();
+    return std::any_of(list.begin(), list.end(),
+                       [](const SignatureVerdict &v) { return v.needsAttention(); });
+}
+
 JobResults ParseJobResults(const QByteArray &bytes)
 {
     JobResults results;
@@ -158,6 +175,11 @@ JobResults ParseJobResults(const QByteArray &bytes)
             step.index = f.at(1).toInt();
             step.command = text(f.at(2));
             results.steps.append(step);
+        } else if (f.value(0) == "verdict" && f.size() >= 4) {
+            for (StepResult &step : results.steps) {
+                if (step.index == f.at(1).toInt())
+                    step.verdicts.append({text(f.at(2)), text(f.at(3))});
+            }
         } else if (f.value(0) == "end" && f.size() >= 4) {
             const int index = f.at(1).toInt();
             for (StepResult &step : results.steps) {
@@ -197,7 +219,38 @@ QString JobFailureText(const QString &jobName, const JobResults &results)
 QString JobSuccessText(const QString &jobName, const JobResults &results)
 {
     const QStringList files = results.outputFiles();
-    if (files.isEmpty())
-        return QStringLiteral("%1 done.").arg(jobName);
-    return QStringLiteral("%1 done: wrote %2.").arg(jobName, files.join(QStringLiteral(", ")));
+    QString text =
+        files.isEmpty()
+            ? QStringLiteral("%1 done.").arg(jobName)
+            : QStringLiteral("%1 done: wrote %2.").arg(jobName, files.join(QStringLiteral(", ")));
+    const bool box = results.verdictsNeedAttention();
+    for (const SignatureVerdict &v : results.verdicts())
+        text +=
+            box ? QStringLiteral("\n\n") + v.text
+                : QLatin1Char(' ') + QString(v.text).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+QString EyesOnlyText(const QByteArray &records)
+{
+    QByteArray bytes;
+    for (const QByteArray &line : records.split('\n')) {
+        const QList<QByteArray> f = line.split(' ');
+        if (f.size() >= 3 && f.at(0) == "eyes")
+            bytes += UnescapeResultField(f.at(2));
+    }
+    const QString decoded = QString::fromUtf8(bytes);
+    QString shown;
+    shown.reserve(decoded.size());
+    for (qsizetype i = 0; i < decoded.size(); ++i) {
+        const char16_t c = decoded.at(i).unicode();
+        // CR LF is a line end; a lone CR could make one line hide another.
+        if (c == u'\r' && decoded.mid(i + 1, 1) == QLatin1String("\n"))
+            continue;
+        if ((c < 0x20 && c != u'\n' && c != u'\t') || (c >= 0x7f && c < 0xa0))
+            shown += QStringLiteral("\\x%1").arg(static_cast<int>(c), 2, 16, QLatin1Char('0'));
+        else
+            shown += decoded.at(i);
+    }
+    return shown;
 }

@@ -15,8 +15,20 @@
 //     end I exit|signal|unstarted VALUE TAIL
 //     del NAME                  (from version 2: a DEL line deleted the file NAME)
 //     window ID                 the X window of the script's terminal, where it says
+//     verdict I KIND TEXT       (from version 2: call I judged a signature; KIND is good,
+//                               uncertified, unchecked, revoked or expired)
 //
 // Only the bytes are shared with the interpreter; this side is a plain reader.
+
+// The engine's verdict on one signature, in its own words.
+struct SignatureVerdict
+{
+    QString kind; // good, uncertified, unchecked, revoked, expired
+    QString text;
+
+    // Only a good signature by a certified key goes without the user's attention.
+    bool needsAttention() const { return kind != QLatin1String("good"); }
+};
 
 struct StepResult
 {
@@ -33,6 +45,7 @@ struct StepResult
     End end = End::Running;
     int value = 0;
     QString tail; // the last lines the engine printed, or the interpreter's own words
+    QList<SignatureVerdict> verdicts;
 
     bool succeeded() const { return end == End::Exited && value == 0; }
     bool ended() const { return end != End::Running; }
@@ -60,6 +73,9 @@ struct JobResults
     QList<const StepResult *> failures() const;
     // Output files the engine named in its messages ("Ciphertext file: x.pgp" and the like).
     QStringList outputFiles() const;
+    // Every step's signature verdicts, in order.
+    QList<SignatureVerdict> verdicts() const;
+    bool verdictsNeedAttention() const;
 };
 
 JobResults ParseJobResults(const QByteArray &bytes);
@@ -71,5 +87,10 @@ QByteArray UnescapeResultField(const QByteArray &field);
 // the engine's own words. Empty when every step succeeded.
 QString JobFailureText(const QString &jobName, const JobResults &results);
 
-// The status bar text for a job that worked.
+// The status bar text for a job that worked, with its good signatures; when a verdict needs the
+// user's attention, the text of the information box instead.
 QString JobSuccessText(const QString &jobName, const JobResults &results);
+
+// The for-your-eyes-only text carried by zorvex-cmd's "eyes I TEXT" records, with every control
+// character but line breaks and tabs shown as \xHH, so that it cannot act on what shows it.
+QString EyesOnlyText(const QByteArray &records);

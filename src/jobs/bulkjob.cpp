@@ -339,14 +339,14 @@ JobOutcome RunBulkJob(BulkMode mode, const QString &directory, const QString &pa
     return JobOutcome::Failed;
 }
 
-void RunBulkEncryption(CDirectoryCryptDlg *dialog)
+JobOutcome RunBulkEncryption(CDirectoryCryptDlg *dialog)
 {
-    RunBulkJob(BulkMode::Encrypt, dialog->directory(), dialog->passPhrase(), dialog->confirmation(),
-               dialog);
+    return RunBulkJob(BulkMode::Encrypt, dialog->directory(), dialog->passPhrase(),
+                      dialog->confirmation(), dialog);
 }
 
-void RunBulkDecryption(CDirectoryCryptDlg *dialog)
+JobOutcome RunBulkDecryption(CDirectoryCryptDlg *dialog)
 {
-    RunBulkJob(BulkMode::Decrypt, dialog->directory(), dialog->passPhrase(), dialog->confirmation(),
-               dialog);
+    return RunBulkJob(BulkMode::Decrypt, dialog->directory(), dialog->passPhrase(),
+                      dialog->confirmation(), dialog);
 }

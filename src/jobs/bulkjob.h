@@ -97,5 +97,5 @@ JobOutcome RunBulkJob(BulkMode mode, const QString &directory, const QString &pa
                       const QString &confirmation, QWidget *parent);
 
 // The dialog's OK: the run for its three fields.
-void RunBulkEncryption(CDirectoryCryptDlg *dialog);
-void RunBulkDecryption(CDirectoryCryptDlg *dialog);
+JobOutcome RunBulkEncryption(CDirectoryCryptDlg *dialog);
+JobOutcome RunBulkDecryption(CDirectoryCryptDlg *dialog);

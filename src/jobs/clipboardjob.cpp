@@ -4,6 +4,7 @@
 #include "jobs/clipboardopsdlg.h"
 #include "jobs/decryptjob.h"
 #include "jobs/encryptjob.h"
+#include "jobs/eyesonly.h"
 #include "jobs/jobrunner.h"
 #include "platform/messagebox.h"
 #include "widgets/replacetext.h"
@@ -11,6 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
+
+#include <optional>
 
 namespace {
 QString inputFile()
@@ -52,6 +55,10 @@ JobOutcome runComposer(QWidget *parent)
         return JobOutcome::NotStarted;
     return composers.decrypt(options.SigIntact, inputFile(), outputFile(), parent);
 }
+
+// One press of OK: runs PGP on the work files and puts its result into the editor. Sets retry
+// when the job failed and the dialog should stay for another try.
+ClipboardResult runJob(QWidget *parent, QPlainTextEdit *editor, bool &retry);
 } // namespace
 
 ClipboardComposerSet &ClipboardComposers()
@@ -70,13 +77,24 @@ ClipboardResult OnClipboardSubsystem(QWidget *parent, QPlainTextEdit *editor)
         return ClipboardResult::NotRun;
     }
 
-    // The text is written only when the job starts: a file lying in a shared folder while the
-    // dialog is open could be replaced by someone else's before PGP reads it.
-    const QByteArray text = editor->toPlainText().toUtf8();
     CClipboardOpsDlg dialog(parent);
-    if (dialog.exec() != QDialog::Accepted)
-        return ClipboardResult::Cancelled;
+    std::optional<ClipboardResult> result;
+    dialog.setJob([&] {
+        bool retry = false;
+        result = runJob(&dialog, editor, retry);
+        return !retry;
+    });
+    if (dialog.exec() != QDialog::Accepted) {
+        // Cancelled, perhaps after a failed try: the text is still in the editor.
+        removeWorkFiles();
+        return result.value_or(ClipboardResult::Cancelled);
+    }
+    return result.value_or(ClipboardResult::NotRun);
+}
 
+namespace {
+ClipboardResult runJob(QWidget *parent, QPlainTextEdit *editor, bool &retry)
+{
     // A result left over from an earlier run must not pass for this run's result, and PGP
     // would stop to ask before overwriting it.
     if (QFile::exists(outputFile()) && !QFile::remove(outputFile())) {
@@ -86,9 +104,12 @@ ClipboardResult OnClipboardSubsystem(QWidget *parent, QPlainTextEdit *editor)
         return ClipboardResult::NotRun;
     }
 
-    // Noted before either file exists, so that not even a killed program leaves them behind.
+    // The text is written only now, as the job starts, and afresh for every try: a file lying
+    // in a shared folder while the dialog is open could be replaced by someone else's before
+    // PGP reads it. Noted before either file exists, so that not even a killed program leaves
+    // them behind.
     TrackWorkFiles({inputFile(), outputFile()});
-    if (!WriteJobFile(inputFile(), text)) {
+    if (!WriteJobFile(inputFile(), editor->toPlainText().toUtf8())) {
         ReleaseWorkFiles();
         MessageBox::stop(parent, QStringLiteral("Cannot write the work file cliptxt.txt in %1. "
                                                 "The editor text is unchanged.")
@@ -108,15 +129,22 @@ ClipboardResult OnClipboardSubsystem(QWidget *parent, QPlainTextEdit *editor)
                         .arg(inputFile(), outputFile(), QDir::currentPath()));
         return ClipboardResult::NotRun;
     }
-    // A job refused as busy, or for its lock file, was already explained by the runner.
+    // A job refused as busy, or for its lock file, was already explained by the runner; after
+    // a failure the dialog stays for another try.
     if (outcome != JobOutcome::Finished) {
         removeWorkFiles();
+        retry = outcome != JobOutcome::Stopped;
         return ClipboardResult::NotRun;
     }
 
     QByteArray bytes;
     QString why;
     const JobOutputRead read = ReadJobOutput(outputFile(), kClipEditorLimit, bytes, why);
+    // For your eyes only: the text is in its own window, and on purpose in no file.
+    if (read == JobOutputRead::Missing && LastJobHadEyesOnlyText()) {
+        removeWorkFiles();
+        return ClipboardResult::NothingProduced;
+    }
     if (read == JobOutputRead::Missing) {
         MessageBox::information(parent, QStringLiteral("PGP produced no result (no cliptxt.asc was "
                                                        "written). The editor text is unchanged."));
@@ -146,3 +174,4 @@ ClipboardResult OnClipboardSubsystem(QWidget *parent, QPlainTextEdit *editor)
     removeWorkFiles();
     return ClipboardResult::Replaced;
 }
+} // namespace

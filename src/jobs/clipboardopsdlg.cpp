@@ -130,5 +130,6 @@ void CClipboardOpsDlg::accept()
     State().RecipientNames.clear();
     RuntimeOptions().MyName.clear();
     State().RecipientNames = m_namesEdit->text();
-    QDialog::accept();
+    if (!m_job || m_job())
+        QDialog::accept();
 }

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 
 class QCheckBox;
 class QLineEdit;
@@ -23,8 +24,12 @@ public:
     explicit CClipboardOpsDlg(QWidget *parent = nullptr);
 
     void accept() override;
+    // Run by OK, the dialog still open; it closes only when the job says so (true), so that
+    // after a failure the user can change a choice and press OK again.
+    void setJob(std::function<bool()> job) { m_job = std::move(job); }
 
 private:
+    std::function<bool()> m_job;
     void modeChosen(int mode);
     void nameSelected(const QString &entry);
 

@@ -82,9 +82,8 @@ void CDecryptionDlg::ok()
     }
     QPointer<CDecryptionDlg> alive(this);
     const JobOutcome outcome = ComposeDecryptJob(RuntimeOptions().SigIntact, input, output, this);
-    // A second OK during this dialog's own job was refused by the runner; the first OK closes.
-    if (outcome == JobOutcome::Busy)
-        return;
-    if (alive)
+    // A second OK during this dialog's own job was refused by the runner. A job that failed
+    // keeps both fields, so one can be corrected and OK pressed again.
+    if (outcome == JobOutcome::Finished && alive)
         accept();
 }

@@ -2,8 +2,10 @@
 
 #include "core/settings.h"
 #include "jobs/bulkjob.h"
+#include "platform/filedialog.h"
 #include "widgets/dialogbuttons.h"
 
+#include <QDir>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -29,7 +31,19 @@ CDirectoryCryptDlg::CDirectoryCryptDlg(QWidget *parent) : QDialog(parent)
     m_directory = new QLineEdit(step1);
     m_directory->setObjectName(QStringLiteral("directoryEdit"));
     m_directory->setMaxLength(kDirectoryLimit);
-    (new QVBoxLayout(step1))->addWidget(m_directory);
+    auto *browse = new QPushButton(QStringLiteral("Browse..."), step1);
+    browse->setObjectName(QStringLiteral("browseDirectoryButton"));
+    browse->setAutoDefault(false);
+    auto *step1Row = new QHBoxLayout(step1);
+    step1Row->addWidget(m_directory, 1);
+    step1Row->addWidget(browse);
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString picked = FileDialog::getExistingDirectory(
+            this, QStringLiteral("Zorvex\u00ae5.0 - Select Directory"), m_directory->text());
+        // Unlike a file pick, a cancelled directory pick keeps what was typed.
+        if (!picked.isEmpty())
+            m_directory->setText(QDir::toNativeSeparators(picked));
+    });
     layout->addWidget(step1);
 
     auto *step2 = new QGroupBox(
@@ -100,11 +114,11 @@ void CDirectoryCryptDlg::accept()
         return;
     m_running = true;
     m_ok->setEnabled(false);
-    if (State().DirectoryMode == 0)
-        RunBulkDecryption(this);
-    else
-        RunBulkEncryption(this);
+    const JobOutcome outcome =
+        State().DirectoryMode == 0 ? RunBulkDecryption(this) : RunBulkEncryption(this);
     m_running = false;
     m_ok->setEnabled(true);
-    QDialog::accept();
+    // After a refusal or a failure the user corrects one field and tries again.
+    if (outcome == JobOutcome::Finished)
+        QDialog::accept();
 }

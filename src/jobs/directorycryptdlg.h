@@ -9,7 +9,7 @@ class QRadioButton;
 
 // Encrypts every entry of a directory, or decrypts every ".pgp" file in it, with one pass
 // phrase. The mode buttons set DirectoryMode, which outlives the dialog; OK runs the job for
-// that mode and closes the dialog whatever the run did.
+// that mode and closes the dialog when it went through, keeping every field otherwise.
 class CDirectoryCryptDlg : public QDialog
 {
     Q_OBJECT

@@ -199,13 +199,16 @@ void CEncryptionDlg::ok()
         ComposeEncryptJob(file, output, options.SignIt, options.Wipe, options.Armor, options.Text,
                           options.IDEA, State().RecipientNames, options.MyName, this);
     // A second OK while this dialog's first job still runs: the runner refused it and said
-    // so. The first OK restores the flags and closes the dialog when its job has ended.
+    // so. The first OK restores the flags and closes the dialog when its job went through; after
+    // a failure every field stays as the user left it, for another try.
     if (outcome == JobOutcome::Busy) {
         State().RecipientNames = previousRecipients;
         RuntimeOptions().MyName = previousName;
         return;
     }
-    snapshot.restore(RuntimeOptions());
-    if (alive)
-        accept();
+    if (outcome == JobOutcome::Finished) {
+        snapshot.restore(RuntimeOptions());
+        if (alive)
+            accept();
+    }
 }

@@ -1,5 +1,5 @@
-// What the user is told when a job's script has ended: a stop box with the engine's words, or a
-// line in the status bar.
+// What the user is told when a job's script has ended: a stop box with the engine's words, an
+// information box for a signature verdict that needs attention, or a line in the status bar.
 #include "jobrunner.h"
 
 #include "platform/messagebox.h"
@@ -29,7 +29,11 @@ JobOutcome ReportJobResults(const QString &name, const JobResults &results, QWid
         MessageBox::stop(parent, failure);
         return JobOutcome::Failed;
     }
-    ShowJobStatus(JobSuccessText(name, results));
+    // The terminal that showed the engine's verdict has closed: a warning is told here again.
+    if (results.verdictsNeedAttention())
+        MessageBox::information(parent, JobSuccessText(name, results));
+    else
+        ShowJobStatus(JobSuccessText(name, results));
     return JobOutcome::Finished;
 }
 

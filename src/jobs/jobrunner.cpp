@@ -1,6 +1,7 @@
 #include "jobrunner.h"
 
 #include "core/settings.h"
+#include "jobs/eyesonly.h"
 #include "jobs/joblock.h"
 #include "jobs/waitwindow.h"
 #include "jobs/workfilelist.h"
@@ -58,6 +59,7 @@ struct RunnerState
     bool handOverLock = false; // set by a stopped wait for the guard that ends next
     QString jobName;
     QString resultPath;         // the result file zorvex-cmd reports into
+    QString eyesPath;           // the socket for eyes-only text, for the next start only
     QStringList workFiles;      // absolute, of the running job
     QStringList abandonedFiles; // of the job the user stopped waiting for
 };
@@ -373,6 +375,9 @@ bool StartBatchFile(const QString &name, int showState, QWidget *parent)
         options << QStringLiteral("--results=") + s.resultPath;
     if (const QString input = JobInputOption(); !input.isEmpty())
         options << input;
+    if (!s.eyesPath.isEmpty())
+        options << QStringLiteral("--eyes=") + s.eyesPath;
+    s.eyesPath.clear();
     options << QStringLiteral("--file-id") << fileId;
     const LaunchResult launched = LaunchBatchFile(path, showState, options);
     if (!launched.started) {
@@ -570,11 +575,17 @@ JobOutcome RunJobScript(const QString &tail, QWidget *parent, const QString &nam
                         .arg(QString::fromLatin1(kJobBatchFile), QDir::currentPath()));
         return JobOutcome::NotStarted;
     }
+    // Only these jobs decrypt: eyes-only text can come from them alone.
+    runner().eyesPath = OpenEyesOnlyChannel();
     JobOutcome outcome =
         StartBatchFile(batch, 1, parent) ? WaitForJob(parent) : JobOutcome::NotStarted;
     if (RuntimeOptions().DebugMode == 0)
         QFile::remove(batch);
+    runner().eyesPath.clear();
+    const QByteArray eyesOnly = TakeEyesOnlyRecords();
     if (outcome == JobOutcome::Finished)
         outcome = ReportJobResults(jobName(), TakeJobResults(), parent);
+    if (!eyesOnly.isEmpty())
+        ShowEyesOnlyWindow(parent, EyesOnlyText(eyesOnly));
     return outcome;
 }

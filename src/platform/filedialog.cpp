@@ -51,6 +51,19 @@ QString FileDialog::getOpenFileName(QWidget *parent, const QString &title, const
     return remember(QFileDialog::getOpenFileName(parent, title, start, filter));
 }
 
+QString FileDialog::getExistingDirectory(QWidget *parent, const QString &title,
+                                         const QString &directory)
+{
+    const QString start = directory.isEmpty() ? hooks().lastDirectory : directory;
+    const QString chosen = hooks().testMode
+                               ? answer(false, title, QString(), start)
+                               : QFileDialog::getExistingDirectory(parent, title, start);
+    // The next file dialog starts inside the folder picked, not beside it.
+    if (!chosen.isEmpty())
+        hooks().lastDirectory = chosen;
+    return chosen;
+}
+
 QString FileDialog::getSaveFileName(QWidget *parent, const QString &title, const QString &filter,
                                     const QString &directory)
 {

@@ -27,6 +27,9 @@ public:
     static QString getSaveFileName(QWidget *parent, const QString &title, const QString &filter,
                                    const QString &directory = QString());
 
+    // A directory, or an empty string when the user cancelled; starts in `directory` when given.
+    static QString getExistingDirectory(QWidget *parent, const QString &title,
+                                        const QString &directory = QString());
     // Test hooks: in test mode each call is recorded and answered with the next queued name
     // (an empty name is a cancel); with nothing queued it cancels.
     static void setTestMode(bool on);

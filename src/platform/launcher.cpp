@@ -243,3 +243,31 @@ LaunchResult LaunchProgram(const QString &program, const QStringList &arguments,
     result.started = true;
     return result;
 }
+
+LaunchResult LaunchWatchedProgram(const QString &program, const QStringList &arguments,
+                                  std::function<void(int status)> onExit)
+{
+    if (programLaunchHook())
+        return LaunchProgram(program, arguments);
+    LaunchResult result;
+    // Never deleted while it runs: a QProcess that goes kills its program, and the mail program
+    // must outlive ours.
+    auto *process = new QProcess;
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->setStandardInputFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, onExit](int code, QProcess::ExitStatus status) {
+                         process->deleteLater();
+                         if (onExit)
+                             onExit(status == QProcess::NormalExit ? code : -1);
+                     });
+    process->start(program, arguments);
+    if (!process->waitForStarted()) {
+        delete process;
+        result.error = QStringLiteral("The program \"%1\" could not be started.").arg(program);
+        return result;
+    }
+    result.started = true;
+    result.pid = process->processId();
+    return result;
+}

@@ -47,6 +47,11 @@ LaunchResult LaunchProgram(const QString &commandLine, const QString &workingDir
 LaunchResult LaunchProgram(const QString &program, const QStringList &arguments,
                            const QString &workingDirectory = QString());
 
+// The same for a program whose end matters: onExit gets its exit status (-1 when it crashed) once
+// it has ended. Our own exit does not stop it. Under the test hook onExit is never called.
+LaunchResult LaunchWatchedProgram(const QString &program, const QStringList &arguments,
+                                  std::function<void(int status)> onExit);
+
 // Tests see what LaunchProgram would start instead of starting it. The hook gets the program and
 // its arguments (the working directory is the current one unless given) and answers whether it
 // "started". Batch files are not affected. An empty hook starts programs for real again.

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -55,6 +56,42 @@ void removeWhenGone(qint64 pid, const QString &dir)
         timer->deleteLater();
     });
     timer->start();
+}
+
+// Copies still there when the program ends go with it, whether or not the mail program has
+// taken them: plaintext must not outlive the program that wrote it.
+void removeAtExit(const QString &dir)
+{
+    static QStringList dirs;
+    if (dirs.isEmpty())
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] {
+            for (const QString &d : std::as_const(dirs))
+                QDir(d).removeRecursively();
+        });
+    dirs.append(dir);
+}
+
+// What went wrong, in the words of xdg-email's exit statuses.
+QString mailFailureText(const QString &mailer, int status)
+{
+    QString why;
+    switch (status) {
+    case -1:
+        why = QStringLiteral("it crashed");
+        break;
+    case 3:
+    case 4:
+        why = QStringLiteral("no mail program is set up");
+        break;
+    case 2:
+        why = QStringLiteral("it could not read the copy of the document");
+        break;
+    default:
+        why = QStringLiteral("it ended with exit status %1").arg(status);
+    }
+    return QStringLiteral("The document was not sent: %1 (%2). Set up a mail program, or save "
+                          "the document and attach it in your mail program yourself.")
+        .arg(why, QFileInfo(mailer).fileName());
 }
 
 // Copies left behind when the program ended before its mail program did. An hour is long
@@ -154,6 +191,9 @@ void CZorvex5Doc::OnFileSendMail(QWidget *parent)
         return;
     }
     dir.setAutoRemove(false);
+    // What the editor shows now, typing not yet taken into the document included.
+    if (!m_views.isEmpty())
+        m_views.first()->GetEditorText();
     QString name = m_title.isEmpty() ? QStringLiteral("Zorvex") : m_title;
     if (QFileInfo(name).suffix().isEmpty())
         name += QStringLiteral(".txt");
@@ -167,12 +207,18 @@ void CZorvex5Doc::OnFileSendMail(QWidget *parent)
         return;
     }
     file.close();
-    const LaunchResult launched = LaunchProgram(mailer, {QStringLiteral("--attach"), path});
+    QPointer<QWidget> owner(parent);
+    const LaunchResult launched = LaunchWatchedProgram(
+        mailer, {QStringLiteral("--attach"), path}, [owner, mailer](int status) {
+            if (status != 0)
+                MessageBox::stop(owner, mailFailureText(mailer, status));
+        });
     if (!launched.started) {
         dir.remove();
         MessageBox::stop(parent, tr("The mail program could not be started."));
     } else if (launched.pid > 0) {
         removeWhenGone(launched.pid, dir.path());
+        removeAtExit(dir.path());
     }
 }
 

@@ -34,6 +34,7 @@ private slots:
     void cleanupTestCase();
     void directoryRoundTrip();
     void editorTextRoundTrip();
+    void unknownSignerIsReadAndNamed();
 
 private:
     void runClipboard(QPlainTextEdit *editor, bool encrypt, const QString &names);
@@ -159,6 +160,29 @@ void TestClipDirEngine::editorTextRoundTrip()
     QCOMPARE(editor.toPlainText(), original);
     QVERIFY(QDir(work.path()).entryList(QDir::Files).isEmpty());
     QVERIFY2(MessageBox::shown().isEmpty(), qPrintable(MessageBox::shown().value(0).text));
+}
+
+void TestClipDirEngine::unknownSignerIsReadAndNamed()
+{
+    // Signed by a key that is not on the key ring: the text is read all the same, and the user
+    // learns that the signature went unchecked and which key made it.
+    const QString stranger = m_home->makeKey(QStringLiteral("Sam Stranger <sam@example.org>"));
+    const QByteArray message = m_home->sign(stranger, QString(), "Meet at noon.\n",
+                                            {QStringLiteral("--armor"), QStringLiteral("--sign")});
+    m_home->gpg({"--yes", "--delete-secret-and-public-key", stranger});
+    QTemporaryDir work;
+    QVERIFY(QDir::setCurrent(work.path()));
+    QPlainTextEdit editor;
+    editor.setPlainText(QString::fromLatin1(message));
+    runClipboard(&editor, false, QString());
+    QCOMPARE(editor.toPlainText(), "Meet at noon.\n");
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown().first().icon, MessageBox::Icon::Information);
+    for (const QString &words :
+         QStringList{"Key ID " + stranger.right(8) + " not found", "not checked"})
+        QVERIFY2(MessageBox::shown().first().text.contains(words),
+                 qPrintable(MessageBox::shown().first().text));
+    QVERIFY(QDir(work.path()).entryList(QDir::Files).isEmpty());
 }
 
 QTEST_MAIN(TestClipDirEngine)

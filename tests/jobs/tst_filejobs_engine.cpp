@@ -17,6 +17,7 @@
 #include <QDateTime>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -39,6 +40,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void encryptThenDecryptRoundTrip();
+    void signatureVerdictReachesUser_data();
+    void signatureVerdictReachesUser();
 
 private:
     QString listEntry(const engine::FixtureKey &key) const;
@@ -145,6 +148,101 @@ void TestFileJobsEngine::encryptThenDecryptRoundTrip()
     }
     QCOMPARE(readAll(m_work.filePath(QStringLiteral("plain.out"))), original);
     QVERIFY2(MessageBox::shown().isEmpty(), qPrintable(MessageBox::shown().value(0).text));
+}
+
+void TestFileJobsEngine::signatureVerdictReachesUser_data()
+{
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<int>("icon"); // -1: the status bar, no box
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<int>("written"); // -1: not for this test to say
+
+    const QByteArray letter("Pay Bob 100.\n");
+    const QStringList armoured{QStringLiteral("--armor"), QStringLiteral("--sign")};
+    const QString alice = engine::alice().fingerprint();
+    const QByteArray good = m_home->sign(alice, engine::alice().passphrase, letter, armoured);
+    const int info = int(MessageBox::Icon::Information);
+    const int stop = int(MessageBox::Icon::Stop);
+    QTest::newRow("good, certified")
+        << good << -1
+        << QStringList{"Good signature from user \"Alice Rsa", "key ID " + alice.right(8)} << 1;
+    QTest::newRow("good, nobody certified the key")
+        << m_home->sign(engine::bob().fingerprint(), engine::bob().passphrase, letter, armoured)
+        << info << QStringList{"Good signature", "not certified with a trusted"} << 1;
+
+    const QString stranger = m_home->makeKey(QStringLiteral("Sam Stranger <sam@example.org>"));
+    const QByteArray unknown = m_home->sign(stranger, QString(), letter, armoured);
+    m_home->gpg({"--yes", "--delete-secret-and-public-key", stranger});
+    QTest::newRow("signer unknown")
+        << unknown << info
+        << QStringList{"Key ID " + stranger.right(8) + " not found", "it was not checked"} << 1;
+
+    const QString revoked = m_home->makeKey(QStringLiteral("Rex Revoked <rex@example.org>"));
+    const QByteArray byRevoked = m_home->sign(revoked, QString(), letter, armoured);
+    QFile certificate(m_home->path() + "/openpgp-revocs.d/" + revoked + ".rev");
+    QVERIFY(certificate.open(QIODevice::ReadOnly));
+    m_home->gpg({"--import"}, certificate.readAll().replace(":-----BEGIN", "-----BEGIN"));
+    QTest::newRow("signer revoked") << byRevoked << info << QStringList{"has been revoked"} << 1;
+
+    // Signed three days ago by a key that expired two days ago: still a good signature.
+    const QString expired =
+        m_home->makeKey(QStringLiteral("Eve Expired <eve@example.org>"), "2d", "259200");
+    QTest::newRow("signer expired since")
+        << m_home->sign(expired, QString(), letter, armoured, "259000") << info
+        << QStringList{"Good signature", "after this signature was made"} << 1;
+
+    const QByteArray binary =
+        m_home->sign(alice, engine::alice().passphrase, letter,
+                     {QStringLiteral("--compress-algo=none"), QStringLiteral("--sign")});
+    QTest::newRow("bad") << QByteArray(binary).replace("100", "900") << stop
+                         << QStringList{"Bad signature from"} << -1;
+    QTest::newRow("cut in its signature")
+        << binary.left(binary.size() - 20) << stop << QStringList{"cut short or damaged"} << 0;
+    // Shown in a window of the program, never written, and unable to drive a terminal.
+    QTest::newRow("for your eyes only")
+        << m_home->sign(alice, engine::alice().passphrase, "Eyes\x1b[2J only\n",
+                        armoured + QStringList{QStringLiteral("--for-your-eyes-only")})
+        << -1 << QStringList{"Good signature", "Eyes\\x1b[2J only"} << 0;
+}
+
+// What the engine found reaches the user after the terminal is gone: in the status bar for a
+// signature that needs nothing more, in a box otherwise, the plaintext written as it should be.
+void TestFileJobsEngine::signatureVerdictReachesUser()
+{
+    QFETCH(QByteArray, message);
+    QFETCH(int, icon);
+    QFETCH(QStringList, words);
+    QFETCH(int, written);
+    const QString input = m_work.filePath(QStringLiteral("letter.pgp"));
+    const QString output = m_work.filePath(QStringLiteral("letter.txt"));
+    QFile::remove(output);
+    QFile f(input);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(message);
+    f.close();
+    QString status;
+    SetJobStatusSink([&status](const QString &text) { status = text; });
+    MessageBox::clearShown();
+
+    CDecryptionDlg dlg;
+    dlg.show();
+    child<QLineEdit>(&dlg, "inputEdit")->setText(input);
+    child<QLineEdit>(&dlg, "outputEdit")->setText(output);
+    child<QPushButton>(&dlg, "okButton")->click();
+    SetJobStatusSink(nullptr);
+
+    const auto *eyesOnly = dlg.findChild<QPlainTextEdit *>("eyesOnlyText");
+    const QString shown = (icon < 0 ? status : MessageBox::shown().value(0).text) +
+                          (eyesOnly ? eyesOnly->toPlainText() : QString());
+    QCOMPARE(MessageBox::shown().size(), icon < 0 ? 0 : 1);
+    if (icon >= 0)
+        QCOMPARE(int(MessageBox::shown().first().icon), icon);
+    for (const QString &w : words)
+        QVERIFY2(shown.contains(w, Qt::CaseInsensitive), qPrintable(shown));
+    // A failure keeps the dialog for another try; a written plaintext closes it.
+    QCOMPARE(dlg.isVisible(), icon == int(MessageBox::Icon::Stop));
+    if (written >= 0)
+        QCOMPARE(readAll(output), QByteArray(written ? "Pay Bob 100.\n" : ""));
 }
 
 QTEST_MAIN(TestFileJobsEngine)

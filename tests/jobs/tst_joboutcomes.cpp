@@ -191,8 +191,12 @@ void TestJobOutcomes::failingEngineIsReported()
         editor.setPlainText(QStringLiteral("secret text"));
         QTimer::singleShot(0, this, [] {
             for (QWidget *w : QApplication::topLevelWidgets()) {
-                if (auto *d = qobject_cast<CClipboardOpsDlg *>(w); d && d->isVisible())
+                if (auto *d = qobject_cast<CClipboardOpsDlg *>(w); d && d->isVisible()) {
                     d->findChild<QPushButton *>(QStringLiteral("okButton"))->click();
+                    // The failure keeps the dialog for another try; the user gives up.
+                    QVERIFY(d->isVisible());
+                    d->reject();
+                }
             }
         });
         QCOMPARE(OnClipboardSubsystem(nullptr, &editor), ClipboardResult::NotRun);
@@ -265,16 +269,17 @@ void TestJobOutcomes::stoppedClipboardJobLeavesNoPlaintext()
     QPlainTextEdit editor;
     editor.setPlainText(QStringLiteral("-----BEGIN PGP MESSAGE-----"));
     QTimer::singleShot(0, this, [this] {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (auto *d = qobject_cast<CClipboardOpsDlg *>(w); d && d->isVisible())
-                d->findChild<QPushButton *>(QStringLiteral("okButton"))->click();
-        }
+        // Armed first: OK returns only when the job is over.
         QTimer::singleShot(300, this, [] {
             for (QWidget *w : QApplication::topLevelWidgets()) {
                 if (w->objectName() == QLatin1String("jobWaitWindow") && w->isVisible())
                     w->findChild<QPushButton *>(QStringLiteral("stopWaitingButton"))->click();
             }
         });
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (auto *d = qobject_cast<CClipboardOpsDlg *>(w); d && d->isVisible())
+                d->findChild<QPushButton *>(QStringLiteral("okButton"))->click();
+        }
     });
     QCOMPARE(OnClipboardSubsystem(nullptr, &editor), ClipboardResult::NotRun);
     QVERIFY(MessageBox::shown().last().text.contains(QLatin1String("cliptxt.asc")));

@@ -749,7 +749,8 @@ void TestMainFrame::sendWithoutMailProgramSaysSo()
     QCOMPARE(MessageBox::shown().size(), 1);
     QVERIFY(MessageBox::shown().first().text.contains(QStringLiteral("No mail program")));
 
-    // With one, it gets a private copy of the document to attach.
+    // With one, it gets a private copy of what the editor shows, typing not yet stored included.
+    view->editor()->appendPlainText(QStringLiteral("My reply"));
     QString program;
     QStringList arguments;
     SetProgramLaunchHook([&](const QString &p, const QStringList &a) {
@@ -762,7 +763,7 @@ void TestMainFrame::sendWithoutMailProgramSaysSo()
     QCOMPARE(arguments.size(), 2);
     QCOMPARE(arguments.first(), QStringLiteral("--attach"));
     QFile copy(arguments.last());
-    QCOMPARE(readAll(copy.fileName()), QByteArray(kGreetingText));
+    QCOMPARE(readAll(copy.fileName()), view->editor()->toPlainText().toUtf8());
     QCOMPARE(copy.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
              QFileDevice::Permissions());
     QDir(QFileInfo(copy).absolutePath()).removeRecursively();
@@ -789,7 +790,13 @@ void TestMainFrame::sendWithoutMailProgramSaysSo()
     QDir tempDir(temp.path());
     QCOMPARE(tempDir.entryList({QStringLiteral("zorvex5-mail-*")}, QDir::Dirs).size(), 1);
     QTRY_VERIFY(tempDir.entryList({QStringLiteral("zorvex5-mail-*")}, QDir::Dirs).isEmpty());
-    Q_UNUSED(view);
+
+    // A mail program that fails says so.
+    MessageBox::clearShown();
+    SetMailProgramForTests(QStringLiteral("false"));
+    m_frame->executeCommand(Cmd::FileSend);
+    QTRY_COMPARE(MessageBox::shown().size(), 1);
+    QVERIFY(MessageBox::shown().first().text.contains(QStringLiteral("exit status 1")));
 }
 
 void TestMainFrame::userApplication()

@@ -147,15 +147,18 @@ void runEngine(const BatchCommand &cmd)
         // dup2 onto itself clears close-on-exec in the engine only.
         posix_spawn_file_actions_adddup2(&actions, passFd, passFd);
         env = EnvironmentWithPassFd(passFd);
-        for (std::string &e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
+    } else {
+        for (char **e = environ; e && *e; ++e)
+            env.emplace_back(*e);
     }
+    step.addReportVariable(env);
+    for (std::string &e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
     pid_t pid = -1;
-    const int rc = passphrase && passFd < 0
-                       ? errno
-                       : posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(),
-                                      passFd >= 0 ? envp.data() : environ);
+    const int rc = passphrase && passFd < 0 ? errno
+                                            : posix_spawnp(&pid, program.c_str(), &actions, nullptr,
+                                                           argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (passFd >= 0)
         close(passFd);
@@ -289,15 +292,29 @@ int main(int argc, char **argv)
 {
     KeepSecretsOutOfCoreDumps();
     const char *resultsPath = TakeResultsOption(argc, argv);
-    // "--input=NAME=DEVICE:INODE": a work file the program wrote for the engine to read; the
-    // engine refuses a file put in its place.
-    if (argc > 1 && std::strncmp(argv[1], "--input=", 8) == 0) {
-        setenv("ZORVEX_PGP_INPUT", argv[1] + 8, 1);
-        ++argv;
-        --argc;
-    } else {
-        unsetenv("ZORVEX_PGP_INPUT");
+    // The program's own options, in either order: "--eyes=SOCKET", where eyes-only text goes,
+    // and "--input=NAME=DEVICE:INODE", a work file the program wrote for the engine to read (the
+    // engine refuses a file put in its place).
+    const char *eyes = nullptr;
+    const char *input = nullptr;
+    for (bool taken = true; taken;) {
+        taken = false;
+        if (const char *path = TakeEyesOption(argc, argv)) {
+            eyes = path;
+            taken = true;
+        }
+        if (argc > 1 && std::strncmp(argv[1], "--input=", 8) == 0) {
+            input = argv[1] + 8;
+            ++argv;
+            --argc;
+            taken = true;
+        }
     }
+    SetEyesOnlySocket(eyes);
+    if (input)
+        setenv("ZORVEX_PGP_INPUT", input, 1);
+    else
+        unsetenv("ZORVEX_PGP_INPUT");
     // "--file-id DEVICE:INODE" names the file the program wrote; nothing else is run.
     std::string expectedId;
     if (argc == 4 && std::strcmp(argv[1], "--file-id") == 0) {
@@ -306,8 +323,8 @@ int main(int argc, char **argv)
         argc -= 2;
     }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: zorvex-cmd [--results=FILE] [--input=NAME=DEVICE:INODE] "
-                             "[--file-id DEVICE:INODE] BATCHFILE\n");
+        std::fprintf(stderr, "usage: zorvex-cmd [--results=FILE] [--eyes=SOCKET] "
+                             "[--input=NAME=DEVICE:INODE] [--file-id DEVICE:INODE] BATCHFILE\n");
         return 2;
     }
     OpenStepResults(resultsPath);

@@ -12,7 +12,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -24,6 +26,7 @@ constexpr size_t kTailLines = 8;
 constexpr size_t kTailBytes = 2000;
 // What the engine may still write after it ended (a helper it started may hold the pipe).
 constexpr size_t kDrainLimit = 1 << 20;
+constexpr size_t kReportLineLimit = 1 << 20;
 
 struct Failure
 {
@@ -61,6 +64,43 @@ void record(const std::string &line)
 {
     if (results().fd >= 0)
         writeAll(results().fd, line + "\n");
+}
+
+std::string &eyesSocketPath()
+{
+    static std::string path;
+    return path;
+}
+
+// Connects on first use, and only to a socket of our own user's: the text is for the program.
+void sendEyesOnly(const std::string &line)
+{
+    static int fd = -1;
+    if (fd < 0 && !eyesSocketPath().empty()) {
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        const int s = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ucred peer{};
+        socklen_t len = sizeof peer;
+        if (s >= 0 && eyesSocketPath().size() < sizeof addr.sun_path) {
+            std::memcpy(addr.sun_path, eyesSocketPath().c_str(), eyesSocketPath().size() + 1);
+            if (connect(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0 &&
+                getsockopt(s, SOL_SOCKET, SO_PEERCRED, &peer, &len) == 0 && peer.uid == getuid())
+                fd = s;
+        }
+        if (fd < 0 && s >= 0)
+            ::close(s);
+        if (fd < 0)
+            eyesSocketPath().clear(); // nobody to show it to: the terminal has it
+    }
+    for (std::string_view rest(line); fd >= 0 && !rest.empty();) {
+        const ssize_t n = send(fd, rest.data(), rest.size(), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        rest.remove_prefix(static_cast<size_t>(n));
+    }
 }
 
 std::string shownCommand(std::vector<std::string> words)
@@ -214,6 +254,23 @@ const char *TakeResultsOption(int &argc, char **argv)
     return path;
 }
 
+const char *TakeEyesOption(int &argc, char **argv)
+{
+    static const char kOption[] = "--eyes=";
+    if (argc < 2 || std::strncmp(argv[1], kOption, sizeof kOption - 1) != 0)
+        return nullptr;
+    const char *path = argv[1] + sizeof kOption - 1;
+    for (int i = 1; i + 1 < argc; ++i)
+        argv[i] = argv[i + 1];
+    argv[--argc] = nullptr;
+    return path;
+}
+
+void SetEyesOnlySocket(const char *path)
+{
+    eyesSocketPath() = path ? path : "";
+}
+
 void OpenStepResults(const char *path)
 {
     if (!path || !*path)
@@ -263,10 +320,20 @@ EngineStep::~EngineStep()
             ::close(fd);
         fd = -1;
     }
+    for (int &fd : m_report) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
 }
 
 void EngineStep::redirectErrors(posix_spawn_file_actions_t *actions)
 {
+    // dup2 onto itself clears close-on-exec in the engine only.
+    if (pipe2(m_report, O_CLOEXEC) == 0)
+        posix_spawn_file_actions_adddup2(actions, m_report[1], m_report[1]);
+    else
+        m_report[0] = m_report[1] = -1;
     if (pipe2(m_pipe, O_CLOEXEC) != 0) {
         m_pipe[0] = m_pipe[1] = -1;
         return; // the engine then writes straight to our standard error
@@ -276,36 +343,39 @@ void EngineStep::redirectErrors(posix_spawn_file_actions_t *actions)
 
 int EngineStep::wait(pid_t pid)
 {
-    if (m_pipe[1] >= 0) {
-        ::close(m_pipe[1]);
-        m_pipe[1] = -1;
+    for (int *fds : {m_pipe, m_report}) {
+        if (fds[1] >= 0)
+            ::close(fds[1]);
+        fds[1] = -1;
     }
     int status = 0;
     bool exited = false;
     bool lost = false;
     size_t drained = 0;
-    auto closePipe = [this] {
-        ::close(m_pipe[0]);
-        m_pipe[0] = -1;
-    };
     for (;;) {
+        const bool reading = m_pipe[0] >= 0 || m_report[0] >= 0;
         if (!exited) {
-            const pid_t w = waitpid(pid, &status, m_pipe[0] >= 0 ? WNOHANG : 0);
+            const pid_t w = waitpid(pid, &status, reading ? WNOHANG : 0);
             if (w == pid)
                 exited = true;
             else if (w < 0 && errno != EINTR)
                 exited = lost = true;
         }
-        if (m_pipe[0] < 0) {
+        if (!reading) {
             if (exited)
                 break;
             continue;
         }
-        pollfd p{m_pipe[0], POLLIN, 0};
-        const int ready = poll(&p, 1, exited ? 0 : 100);
+        pollfd p[2] = {{m_pipe[0], POLLIN, 0}, {m_report[0], POLLIN, 0}};
+        const int ready = poll(p, 2, exited ? 0 : 100);
         if (ready < 0) {
-            if (errno != EINTR)
-                closePipe();
+            if (errno != EINTR) {
+                for (int *fds : {m_pipe, m_report}) {
+                    if (fds[0] >= 0)
+                        ::close(fds[0]);
+                    fds[0] = -1;
+                }
+            }
             continue;
         }
         if (ready == 0) {
@@ -313,18 +383,28 @@ int EngineStep::wait(pid_t pid)
                 break;
             continue;
         }
-        char buf[4096];
-        const ssize_t n = ::read(m_pipe[0], buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0 || (exited && (drained += static_cast<size_t>(n)) > kDrainLimit)) {
-            closePipe();
-            continue;
+        for (int which = 0; which < 2; ++which) {
+            int &fd = which == 0 ? m_pipe[0] : m_report[0];
+            if (fd < 0 || p[which].revents == 0)
+                continue;
+            char buf[4096];
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0 || (exited && (drained += static_cast<size_t>(n)) > kDrainLimit)) {
+                ::close(fd);
+                fd = -1;
+                continue;
+            }
+            if (which == 1) {
+                takeReport(buf, static_cast<size_t>(n));
+                continue;
+            }
+            writeAll(STDERR_FILENO, std::string_view(buf, static_cast<size_t>(n)));
+            m_output.append(buf, static_cast<size_t>(n));
+            if (m_output.size() > kKeptOutput)
+                m_output.erase(0, m_output.size() - kKeptOutput);
         }
-        writeAll(STDERR_FILENO, std::string_view(buf, static_cast<size_t>(n)));
-        m_output.append(buf, static_cast<size_t>(n));
-        if (m_output.size() > kKeptOutput)
-            m_output.erase(0, m_output.size() - kKeptOutput);
     }
     if (lost) {
         finish("exit", 1);
@@ -337,6 +417,34 @@ int EngineStep::wait(pid_t pid)
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
     finish("exit", code);
     return code;
+}
+
+void EngineStep::addReportVariable(std::vector<std::string> &environment) const
+{
+    std::erase_if(environment,
+                  [](const std::string &e) { return e.rfind("ZORVEX_REPORT_FD=", 0) == 0; });
+    if (m_report[1] >= 0)
+        environment.push_back("ZORVEX_REPORT_FD=" + std::to_string(m_report[1]));
+}
+
+// The engine's records, already escaped by it, pass on with our step number: verdicts into the
+// result file, eyes-only text only to the program's socket.
+void EngineStep::takeReport(const char *data, size_t size)
+{
+    m_reportLine.append(data, size);
+    size_t end;
+    while ((end = m_reportLine.find('\n')) != std::string::npos) {
+        const std::string line = m_reportLine.substr(0, end);
+        m_reportLine.erase(0, end + 1);
+        const std::string index = std::to_string(m_index);
+        if (line.rfind("verdict ", 0) == 0 && line.find(' ', 8) != std::string::npos)
+            record("verdict " + index + line.substr(7));
+        else if (line.rfind("eyes ", 0) == 0)
+            sendEyesOnly("eyes " + index + line.substr(4) + "\n");
+    }
+    // Records are a few lines, eyes-only text comes in pieces; anything longer is no record.
+    if (m_reportLine.size() > kReportLineLimit)
+        m_reportLine.clear();
 }
 
 void EngineStep::notStarted(const std::string &message)

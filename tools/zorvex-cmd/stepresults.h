@@ -20,6 +20,8 @@
 //     del NAME                   a DEL line deleted the file NAME (new in version 2)
 //     refused REASON             the batch file was not the program's: nothing ran
 //     window ID                  the X window of the terminal the script runs in (decimal)
+//     verdict I KIND TEXT        call I judged a signature: KIND good, uncertified, unchecked,
+//                                revoked or expired, TEXT the engine's words (new in version 2)
 //
 // TAIL is the last lines the engine wrote to standard error (or our own words when it never
 // ran). Each record is written in one write() as soon as it is known, so a reader never sees
@@ -30,6 +32,12 @@ void WaitForKey();
 
 // Removes "--results=PATH" from the front of the arguments; returns PATH or nullptr.
 const char *TakeResultsOption(int &argc, char **argv);
+
+// Removes "--eyes=PATH" from the front of the arguments; returns PATH or nullptr. PATH is a
+// socket the program listens on for for-your-eyes-only text, which must never reach a file:
+// "eyes I TEXT" records go there, never into the result file.
+const char *TakeEyesOption(int &argc, char **argv);
+void SetEyesOnlySocket(const char *path);
 
 // Opens the result file: only an existing regular file of our own user, never through a link.
 // Without one (no option, or a file refused) everything below still works, minus the records.
@@ -54,6 +62,8 @@ public:
 
     // Sends the engine's standard error into a pipe we copy to ours, keeping the last lines.
     void redirectErrors(posix_spawn_file_actions_t *actions);
+    // The engine tells verdicts and eyes-only text through a pipe named in this variable.
+    void addReportVariable(std::vector<std::string> &environment) const;
     // Waits for the engine while copying its messages; returns its error level.
     int wait(pid_t pid);
     // The engine never ran; the message is ours, already said on the terminal.
@@ -61,11 +71,14 @@ public:
 
 private:
     void finish(const std::string &kind, int value);
+    void takeReport(const char *data, size_t size);
 
     int m_index;
     std::string m_command;
     int m_pipe[2] = {-1, -1};
-    std::string m_output; // the tail of what the engine wrote
+    int m_report[2] = {-1, -1};
+    std::string m_output;     // the tail of what the engine wrote
+    std::string m_reportLine; // a record of the engine's report not yet whole
     bool m_finished = false;
 };
 

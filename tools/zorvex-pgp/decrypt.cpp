@@ -6,6 +6,7 @@
 #include "packets.h"
 #include "passphrase.h"
 #include "printable.h"
+#include "report.h"
 #include "verdict.h"
 
 #include <cerrno>
@@ -140,9 +141,7 @@ public:
                 Say(kEyesOnlyNote);
         }
         if (m_toConsole) {
-            // A reader that went away only loses the rest of the text.
-            if (!m_consoleGone)
-                m_consoleGone = !m_screen.write(data, size);
+            ShowEyesOnly(data, size);
         } else if (m_error == 0 && (m_written += size) > m_limit) {
             m_tooLarge = true; // nothing more is written, however much gpg still expands
             m_error = EFBIG;
@@ -163,6 +162,20 @@ public:
             m_error = errno;
         Close();
         return m_error;
+    }
+
+    // The text goes to the program as it came and to the terminal escaped.
+    void ShowEyesOnly(const char *data, std::size_t size)
+    {
+        HandEyesOnly(data, size);
+        // A reader that went away only loses the rest of the text.
+        if (!m_consoleGone)
+            m_consoleGone = !m_screen.write(data, size);
+    }
+    void FlushEyesOnly()
+    {
+        if (!m_consoleGone)
+            m_consoleGone = !m_screen.finish();
     }
 
     static bool WriteAll(int fd, const char *data, std::size_t size)
@@ -197,23 +210,31 @@ private:
     bool m_tooLarge = false;
 };
 
-// Copies an output file (by its /dev/fd name) to standard output through a bounded buffer.
-void ShowFile(const std::string &path)
+// Shows the text of an output file (by its /dev/fd name) as eyes-only text is shown, through a
+// bounded buffer.
+void ShowFile(PlaintextSink &sink, const std::string &path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return;
     char buffer[65536];
-    ScreenText screen;
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR && !Interrupted())
             continue;
-        if (n <= 0 || !screen.write(buffer, static_cast<std::size_t>(n)))
+        if (n <= 0)
             break;
+        sink.ShowEyesOnly(buffer, static_cast<std::size_t>(n));
     }
-    screen.finish();
+    sink.FlushEyesOnly();
     ::close(fd);
+}
+
+// gpg calls a message cut inside its signature a success and says only NODATA: the text may be
+// whole, but what vouched for it is gone.
+bool SignatureCut(const GpgResult &r)
+{
+    return r.has("PLAINTEXT") && r.has("NODATA") && !HasSignatureVerdict(r);
 }
 
 } // namespace
@@ -307,6 +328,10 @@ int DoDecrypt(Context &cx)
     if (writeError != 0)
         Fail(kFileError, "Cannot write output file '" + out.finalName() +
                              "': " + std::strerror(writeError) + "; nothing written.");
+    if (SignatureCut(r))
+        Fail(kInvalidFile, "'" + input +
+                               "' is cut short or damaged (its signature is incomplete); nothing "
+                               "written.");
     if (!DataComplete(r)) {
         try {
             DecryptFailure(cx, r, input, out.finalName());
@@ -324,14 +349,14 @@ int DoDecrypt(Context &cx)
     const bool eyesOnly = stored == "_CONSOLE" && !o.keepSignature;
     if (viaGpg1)
         Say(Gpg1Note(input));
-    const int sigResult = ReportSignatures(r, input);
+    const int sigResult = ReportSignatures(r, input, false);
 
     if (eyesOnly) {
         // For your eyes only: shown as it came, nothing written. Should gpg have named it only
         // after the text, what went to the file is shown from there.
         if (!sink.toConsole()) {
             Say(kEyesOnlyNote);
-            ShowFile(out.temp());
+            ShowFile(sink, out.temp());
         }
         out.discard();
         return sigResult;

@@ -3,11 +3,13 @@
 #include "files.h"
 #include "oldpackets.h"
 #include "printable.h"
+#include "report.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <initializer_list>
 #include <sstream>
 #include <vector>
@@ -111,15 +113,92 @@ bool BadPassphrase(const GpgResult &r)
     return false;
 }
 
+// Seconds since 1970, as status lines give them (or in gpg's ISO form "20261208T183541").
+long long Seconds(const std::string &field)
+{
+    if (field.size() == 15 && field[8] == 'T') {
+        auto part = [&field](std::size_t at, std::size_t n) {
+            return static_cast<int>(std::strtol(field.substr(at, n).c_str(), nullptr, 10));
+        };
+        std::tm t{};
+        t.tm_year = part(0, 4) - 1900;
+        t.tm_mon = part(4, 2) - 1;
+        t.tm_mday = part(6, 2);
+        t.tm_hour = part(9, 2);
+        t.tm_min = part(11, 2);
+        t.tm_sec = part(13, 2);
+        return static_cast<long long>(timegm(&t));
+    }
+    return std::strtoll(field.c_str(), nullptr, 10);
+}
+
+std::string PgpDate(long long seconds)
+{
+    if (seconds <= 0)
+        return "(date unknown)";
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y/%m/%d %H:%M GMT", &tm);
+    return text;
+}
+
+// What gpg said about one signature, from the status lines between its NEWSIG and the next.
+struct SignatureFacts
+{
+    long long signedAt = 0;
+    long long keyExpired = 0;
+    bool certified = false; // the key is valid through a trusted signature (or is our own)
+    bool marginal = false;
+};
+
+SignatureFacts FactsOf(const GpgResult &r, std::size_t at)
+{
+    std::size_t from = at;
+    while (from > 0 && !StartsWith(r.status[from], "NEWSIG"))
+        --from;
+    SignatureFacts facts;
+    for (std::size_t i = from; i < r.status.size(); ++i) {
+        const std::string &line = r.status[i];
+        if (i > at && StartsWith(line, "NEWSIG"))
+            break;
+        const auto w = Words(Rest(line));
+        if (StartsWith(line, "VALIDSIG") && w.size() > 2)
+            facts.signedAt = Seconds(w[2]);
+        else if (StartsWith(line, "KEYEXPIRED") && !w.empty())
+            facts.keyExpired = Seconds(w[0]);
+        else if (StartsWith(line, "TRUST_FULLY") || StartsWith(line, "TRUST_ULTIMATE"))
+            facts.certified = true;
+        else if (StartsWith(line, "TRUST_MARGINAL"))
+            facts.marginal = true;
+    }
+    return facts;
+}
+
+std::string UncertifiedWarning(const std::string &userId, bool marginal)
+{
+    return std::string("WARNING:  Because this public key is not certified with ") +
+           (marginal ? "enough trusted\nsignatures" : "a trusted\nsignature") +
+           ", it is not known with high confidence that this public key\n"
+           "actually belongs to: \"" +
+           userId + "\".";
+}
+
 } // namespace
 
-std::string KeyStateWarning(const std::string &keyword, const std::string &userId)
+std::string KeyStateWarning(const std::string &keyword, const std::string &userId,
+                            long long signedAt, long long keyExpired)
 {
     if (keyword == "REVKEYSIG")
         return "WARNING:  The key of user \"" + userId +
                "\" has been revoked by its owner,\n"
                "possibly because the secret key was compromised.\n"
                "This could mean that this signature is a forgery.";
+    // A signature made while the key was still valid stays good: only its key has aged.
+    if (keyword == "EXPKEYSIG" && signedAt > 0 && keyExpired > 0 && signedAt < keyExpired)
+        return "WARNING:  The key of user \"" + userId + "\" expired on " + PgpDate(keyExpired) +
+               ",\nafter this signature was made.";
     if (keyword == "EXPKEYSIG")
         return "WARNING:  The key of user \"" + userId +
                "\" has expired.\n"
@@ -138,24 +217,43 @@ bool HasSignatureVerdict(const GpgResult &r)
     return false;
 }
 
-int ReportSignatures(const GpgResult &r, [[maybe_unused]] const std::string &input)
+int ReportSignatures(const GpgResult &r, [[maybe_unused]] const std::string &input,
+                     bool uncheckedFails)
 {
     int code = kOk;
-    for (const std::string &line : r.status) {
+    for (std::size_t i = 0; i < r.status.size(); ++i) {
+        const std::string &line = r.status[i];
         const std::string arg = Rest(line);
-        if (StartsWith(line, "GOODSIG")) {
-            Say("Good signature from user \"" + UserIdOf(arg) + "\".");
-        } else if (StartsWith(line, "EXPSIG") || StartsWith(line, "EXPKEYSIG") ||
-                   StartsWith(line, "REVKEYSIG")) {
+        const std::string keyword = line.substr(0, line.find(' '));
+        if (keyword == "GOODSIG" || keyword == "EXPSIG" || keyword == "EXPKEYSIG" ||
+            keyword == "REVKEYSIG") {
+            const SignatureFacts facts = FactsOf(r, i);
             const std::string user = UserIdOf(arg);
-            Say("Good signature from user \"" + user + "\".");
-            Say(KeyStateWarning(line.substr(0, line.find(' ')), user));
+            std::string text = "Good signature from user \"" + user + "\".";
+            const auto words = Words(arg);
+            text += "\nSignature made " + PgpDate(facts.signedAt) + " using key ID " +
+                    (words.empty() ? std::string("?") : ShortId(words.front()));
+            std::string warning = KeyStateWarning(keyword, user, facts.signedAt, facts.keyExpired);
+            std::string kind = keyword == "REVKEYSIG" ? "revoked"
+                               : keyword == "GOODSIG" ? "good"
+                                                      : "expired";
+            if (warning.empty() && !facts.certified) {
+                kind = "uncertified";
+                warning = UncertifiedWarning(user, facts.marginal);
+            }
+            TellVerdict(kind, warning.empty() ? text : text + "\n" + warning);
         } else if (StartsWith(line, "BADSIG")) {
             Say(BadSignatureReport(UserIdOf(arg)));
             code = kSignatureCheck;
         } else if (StartsWith(line, "ERRSIG")) {
-            Say(UncheckableReason(Words(line)));
-            code = kSignatureCheck;
+            // The data itself is sound: the reader gets it, told that nobody vouched for it.
+            const auto w = Words(line);
+            const long long made = w.size() > 5 ? Seconds(w[5]) : 0;
+            TellVerdict("unchecked", UncheckableReason(w) + "\nSignature made " + PgpDate(made) +
+                                         " using key ID " + (w.size() > 1 ? ShortId(w[1]) : "?") +
+                                         "; it was not checked.");
+            if (uncheckedFails)
+                code = kSignatureCheck;
         }
     }
     return code;

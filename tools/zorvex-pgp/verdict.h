@@ -7,8 +7,10 @@
 
 namespace zpgp {
 
-// Prints one report per signature gpg checked; the exit code they add up to (0 or 30).
-int ReportSignatures(const GpgResult &r, const std::string &input);
+// Prints one report per signature gpg checked, and tells the program; the exit code they add up
+// to (0 or 30). A signature that could not be checked (the signer's key is missing) is a failure
+// only when checking it was the whole job.
+int ReportSignatures(const GpgResult &r, const std::string &input, bool uncheckedFails = true);
 
 // True when gpg gave a verdict on at least one signature.
 bool HasSignatureVerdict(const GpgResult &r);
@@ -30,7 +32,10 @@ std::string BadSignatureReport(const std::string &userId);
 [[noreturn]] void DecryptFailure(const Context &cx, const GpgResult &r, const std::string &input,
                                  const std::string &output);
 
-// "WARNING: ..." lines for a key that was revoked or expired; empty for a usable key.
-std::string KeyStateWarning(const std::string &keyword, const std::string &userId);
+// "WARNING: ..." lines for a key that was revoked or expired; empty for a usable key. Times in
+// seconds since 1970, 0 when unknown: a key that expired after the signature was made leaves the
+// signature good.
+std::string KeyStateWarning(const std::string &keyword, const std::string &userId,
+                            long long signedAt = 0, long long keyExpired = 0);
 
 } // namespace zpgp
