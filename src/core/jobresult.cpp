@@ -15,6 +15,27 @@ QString text(const QByteArray &field)
 {
     return QString::fromUtf8(UnescapeResultField(field));
 }
+
+// The engine's 'Key 1234ABCD "Jane <j@x.org>": added.' and 'Key fingerprint = 12 34 ...' as the
+// status bar names keys: "Jane <j@x.org>" (0x1234ABCD), fingerprint 12 34 ...
+QString keyReportText(const QString &report)
+{
+    static const QRegularExpression form(
+        QStringLiteral(R"(^Key (\S+)(?: (".*"))?: (?:added|updated \((.*)\)|(secret key) added)\.)"
+                       R"((?:\nKey fingerprint = *(.+))?$)"));
+    const QRegularExpressionMatch m = form.match(report);
+    if (!m.hasMatch())
+        return QString(report).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    QString name = QStringLiteral("%1 (0x%2)")
+                       .arg(m.captured(2).isEmpty() ? QStringLiteral("no user ID") : m.captured(2),
+                            m.captured(1));
+    if (const QString gains = m.captured(3) + m.captured(4); !gains.isEmpty())
+        name += QStringLiteral(", ") + gains;
+    if (!m.captured(5).isEmpty())
+        name += QStringLiteral(", fingerprint ") + m.captured(5);
+    return name;
+}
+
 } // namespace
 
 QByteArray UnescapeResultField(const QByteArray &field)
@@ -224,10 +245,21 @@ QString JobSuccessText(const QString &jobName, const JobResults &results)
             ? QStringLiteral("%1 done.").arg(jobName)
             : QStringLiteral("%1 done: wrote %2.").arg(jobName, files.join(QStringLiteral(", ")));
     const bool box = results.verdictsNeedAttention();
-    for (const SignatureVerdict &v : results.verdicts())
-        text +=
-            box ? QStringLiteral("\n\n") + v.text
-                : QLatin1Char(' ') + QString(v.text).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    QStringList keys[2]; // added, updated
+    for (const SignatureVerdict &v : results.verdicts()) {
+        if (v.isKeyReport())
+            keys[v.kind == QLatin1String("updated")].append(keyReportText(v.text));
+        else
+            text += box ? QStringLiteral("\n\n") + v.text
+                        : QLatin1Char(' ') +
+                              QString(v.text).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    }
+    const QString names[2] = {QStringLiteral("Added: "), QStringLiteral("Updated: ")};
+    for (int i = 0; i < 2; ++i) {
+        if (!keys[i].isEmpty())
+            text += (box ? QStringLiteral("\n\n") : QStringLiteral(" ")) + names[i] +
+                    keys[i].join(QStringLiteral("; ")) + QLatin1Char('.');
+    }
     return text;
 }
 

@@ -16,18 +16,24 @@
 //     del NAME                  (from version 2: a DEL line deleted the file NAME)
 //     window ID                 the X window of the script's terminal, where it says
 //     verdict I KIND TEXT       (from version 2: call I judged a signature; KIND is good,
-//                               uncertified, unchecked, revoked or expired)
+//                               uncertified, unchecked, revoked or expired; added or updated:
+//                               the key -ka added or updated, with its fingerprint, no verdict)
 //
 // Only the bytes are shared with the interpreter; this side is a plain reader.
 
 // The engine's verdict on one signature, in its own words.
 struct SignatureVerdict
 {
-    QString kind; // good, uncertified, unchecked, revoked, expired
+    QString kind; // good, uncertified, unchecked, revoked, expired; added, updated (a key)
     QString text;
 
+    // Not a signature at all: a key -ka added or updated, named for the user to check.
+    bool isKeyReport() const
+    {
+        return kind == QLatin1String("added") || kind == QLatin1String("updated");
+    }
     // Only a good signature by a certified key goes without the user's attention.
-    bool needsAttention() const { return kind != QLatin1String("good"); }
+    bool needsAttention() const { return kind != QLatin1String("good") && !isKeyReport(); }
 };
 
 struct StepResult

@@ -44,8 +44,12 @@ JobOutcome RefreshKeyNames(QWidget *parent)
     }
     JobOutcome outcome =
         StartBatchFile(batch, 2, parent) ? WaitForJob(parent) : JobOutcome::NotStarted;
-    if (outcome == JobOutcome::Finished)
-        outcome = ReportJobResults(job, TakeJobResults(), parent);
+    if (outcome == JobOutcome::Finished) {
+        // A refresh that worked leaves the status bar to the job it follows (what -ka added).
+        const JobResults results = TakeJobResults();
+        if (!results.valid || !results.failures().isEmpty())
+            outcome = ReportJobResults(job, results, parent);
+    }
     if (outcome != JobOutcome::Finished) {
         // The cached names stay as they were; a half-written or failed listing is not parsed.
         if (!debug) {

@@ -279,7 +279,9 @@ void CKeyRingWindow::listingRead(const KeyRecordListing &listing)
         const QString text = added.isEmpty()
                                  ? QStringLiteral("No key was added.")
                                  : QStringLiteral("Added: ") + added.join(QStringLiteral("; "));
-        ShowJobStatus(text);
+        // The job's report already named the keys; the listing's names cover several files.
+        if (!added.isEmpty())
+            ShowJobStatus(text);
         m_notice = text;
     }
     updateState();

@@ -1,3 +1,4 @@
+#include "core/jobresult.h"
 #include "core/keynamelist.h"
 #include "core/settings.h"
 #include "enginesupport.h"
@@ -122,7 +123,8 @@ JobOutcome TestKeyEngine::runScript(const QString &tail)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ZORVEX_PGP"), engine::findTool(QStringLiteral("zorvex-pgp")));
     cmd.setProcessEnvironment(env);
-    cmd.start(m_cmd, {QString::fromLatin1(kJobBatchFile)});
+    QFile(QStringLiteral("results.txt")).open(QIODevice::WriteOnly | QIODevice::Truncate);
+    cmd.start(m_cmd, {QStringLiteral("--results=results.txt"), QString::fromLatin1(kJobBatchFile)});
     if (!cmd.waitForStarted())
         return JobOutcome::NotStarted;
     cmd.write(m_answers);
@@ -175,6 +177,14 @@ void TestKeyEngine::extractedKeyAddsToSecondKeyringAndRefreshes()
                            QStringLiteral("second.pgp"), {}),
              JobOutcome::Finished);
     QVERIFY2(hasKey(key, QStringLiteral("second.pgp")), "the key did not reach second.pgp");
+    // The engine names what it added to the program too: for the status bar, not a warning box.
+    QFile report(QStringLiteral("results.txt"));
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    const JobResults results = ParseJobResults(report.readAll());
+    const QString status = JobSuccessText(QStringLiteral("Adding keys"), results);
+    QVERIFY2(!results.verdictsNeedAttention() && status.contains(" Added: \"") &&
+                 status.contains(key, Qt::CaseInsensitive) && status.contains("fingerprint"),
+             qPrintable(status));
 
     SetKeyJobRunner({});
     RefreshKeyNamesAfterJob(nullptr);

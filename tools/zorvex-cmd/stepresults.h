@@ -21,7 +21,8 @@
 //     refused REASON             the batch file was not the program's: nothing ran
 //     window ID                  the X window of the terminal the script runs in (decimal)
 //     verdict I KIND TEXT        call I judged a signature: KIND good, uncertified, unchecked,
-//                                revoked or expired, TEXT the engine's words (new in version 2)
+//                                revoked or expired, TEXT the engine's words (new in version 2);
+//                                KIND added or updated: call I added or updated the key TEXT names
 //
 // TAIL is the last lines the engine wrote to standard error (or our own words when it never
 // ran). Each record is written in one write() as soon as it is known, so a reader never sees

@@ -3,6 +3,7 @@
 #include "files.h"
 #include "packets.h"
 #include "printable.h"
+#include "report.h"
 
 #include <cstdlib>
 #include <map>
@@ -51,14 +52,15 @@ std::map<std::string, std::string> SkipReasons(const std::string &errors)
 void ReportImportedKey(long bits, const std::string &label, const std::string &fingerprint,
                        ImportTally &tally)
 {
+    std::string text;
     if (bits & 1) {
-        Say(label + ": added.");
+        text = label + ": added.";
         ++tally.added;
     } else if (bits & ~16L) {
-        Say(label + ": updated (" + Gains(bits) + ").");
+        text = label + ": updated (" + Gains(bits) + ").";
         ++tally.updated;
     } else if (bits & 16) {
-        Say(label + ": secret key added.");
+        text = label + ": secret key added.";
         ++tally.updated;
     } else {
         Say(label + ": unchanged, already on the key ring.");
@@ -66,7 +68,9 @@ void ReportImportedKey(long bits, const std::string &label, const std::string &f
         return;
     }
     if (const std::string groups = FormatFingerprint(fingerprint); !groups.empty())
-        Say("Key fingerprint =" + groups);
+        text += "\nKey fingerprint =" + groups;
+    // The program names what was added after the terminal has closed.
+    TellVerdict(bits & 1 ? "added" : "updated", text);
 }
 
 int ReportImportSummary(const ImportTally &t, const std::string &ring, const std::string &file)

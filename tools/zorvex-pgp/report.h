@@ -10,7 +10,8 @@
 namespace zpgp {
 
 // One signature's verdict: printed on the terminal and sent as a record. KIND is one word:
-// good, uncertified, unchecked, revoked, expired.
+// good, uncertified, unchecked, revoked, expired; or, for a key -ka added or updated, added or
+// updated (no signature verdict: the text names the key and its fingerprint).
 void TellVerdict(const std::string &kind, const std::string &text);
 
 // A piece of for-your-eyes-only text for the program. Never written anywhere but the pipe.
