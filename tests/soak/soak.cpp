@@ -28,6 +28,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -250,6 +251,15 @@ int modeOf(const QString &path)
 }
 
 // The DOS rule: the name's final extension goes.
+// The name a decryption restores from a message: one that would hide or pass for an option
+// gets a visible prefix.
+QString restored(const QString &name)
+{
+    return name.startsWith(QLatin1Char('-')) || name.startsWith(QLatin1Char('.'))
+               ? QLatin1Char('_') + name
+               : name;
+}
+
 QString withoutExtension(const QString &path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
@@ -797,11 +807,20 @@ void Soak::runJob(long index)
         const QString names = m_aliceId + QLatin1Char(' ');
         answer.setInterval(5);
         const bool signIt = clipSigned && encrypt;
+        // The dialog stays open after a failed job: the user gives up then, as they would.
         QObject::connect(&answer, &QTimer::timeout, &answer, [encrypt, names, signIt] {
+            static QPointer<QWidget> answered;
+            if (JobRunning())
+                return;
             for (QWidget *w : QApplication::topLevelWidgets()) {
                 auto *d = qobject_cast<CClipboardOpsDlg *>(w);
-                if (!d || !d->isVisible())
+                if (!d || !d->isVisible() || QApplication::activeModalWidget() != d)
                     continue;
+                if (answered == d) {
+                    d->findChild<QPushButton *>(QStringLiteral("cancelButton"))->click();
+                    continue;
+                }
+                answered = d;
                 d->findChild<QRadioButton *>(encrypt ? QStringLiteral("encryptButton")
                                                      : QStringLiteral("decryptButton"))
                     ->click();
@@ -840,13 +859,14 @@ void Soak::runJob(long index)
             } else {
                 m_gpg.encrypt(plain, full(message), QString(), false, dirPass, false, name);
                 ::chmod(QFile::encodeName(full(message)).constData(), mode_t(inputMode));
-                keeps.append({full(message), slurp(full(message)), full(name), false, QString()});
-                outputs.append({full(name), plain});
+                keeps.append(
+                    {full(message), slurp(full(message)), full(restored(name)), false, QString()});
+                outputs.append({full(restored(name)), plain});
             }
         }
         if (fault == OutputTaken && !names.isEmpty()) {
             const QString path = kind == DirEnc ? full(withoutExtension(names.first()) + pgpExt)
-                                                : full(names.first());
+                                                : full(restored(names.first()));
             spit(path, taken, inputMode);
             if (kind == DirEnc)
                 keeps.append({path, taken, path, true, dirPass});
