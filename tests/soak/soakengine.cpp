@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -41,6 +42,12 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i)
         given = given || std::strcmp(argv[i], "-z") == 0;
     if (havePass && !given && wrongFirst >= 0) {
+        // The engine runs below us on the pseudo-terminal: when the batch interpreter dies we go
+        // with it, and the engine then loses its terminal as it would with a closed window.
+        const pid_t parent = ::getppid();
+        ::prctl(PR_SET_PDEATHSIG, SIGHUP);
+        if (::getppid() != parent)
+            return 129;
         std::vector<std::string> typed(std::size_t(wrongFirst), "not the pass phrase");
         typed.push_back(pass.substr(0, pass.find('\n')));
         argv[0] = const_cast<char *>(real);

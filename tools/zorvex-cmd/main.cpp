@@ -290,6 +290,9 @@ void runLine(const std::string &line)
 
 int main(int argc, char **argv)
 {
+    // The engine ends with us: it checks that this process still lives when it starts, in case
+    // we were killed between starting it and its first look.
+    setenv("ZORVEX_CMD_PID", std::to_string(getpid()).c_str(), 1);
     KeepSecretsOutOfCoreDumps();
     const char *resultsPath = TakeResultsOption(argc, argv);
     // The program's own options, in either order: "--eyes=SOCKET", where eyes-only text goes,

@@ -70,6 +70,33 @@ void DisableCoreDumps()
     ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 }
 
+namespace {
+
+// The interpreter that started us (it names itself in ZORVEX_CMD_PID) was killed, perhaps before
+// we could see it: gone, or a zombie nobody has reaped yet.
+bool InterpreterGone()
+{
+    const char *interpreter = std::getenv("ZORVEX_CMD_PID");
+    const long pid = interpreter ? std::atol(interpreter) : 0;
+    if (pid <= 0)
+        return false;
+    const std::string stat = "/proc/" + std::to_string(pid) + "/stat";
+    const int fd = ::open(stat.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT;
+    char buffer[512];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer - 1);
+    ::close(fd);
+    if (n <= 0)
+        return false;
+    const std::string text(buffer, static_cast<std::size_t>(n));
+    const std::size_t close = text.rfind(") ");
+    return close != std::string::npos && close + 2 < text.size() &&
+           (text[close + 2] == 'Z' || text[close + 2] == 'X');
+}
+
+} // namespace
+
 void InstallSignalHandlers()
 {
     struct sigaction sa
@@ -105,7 +132,9 @@ void InstallSignalHandlers()
     };
     if (::sigaction(SIGHUP, nullptr, &hup) == 0 && hup.sa_handler != SIG_IGN) {
         ::prctl(PR_SET_PDEATHSIG, SIGHUP);
-        if (::getppid() != parent)
+        // The interpreter names itself: one killed before we even started left us a new
+        // parent already, which the check above cannot see.
+        if (::getppid() != parent || InterpreterGone())
             ::raise(SIGHUP);
     }
 }
