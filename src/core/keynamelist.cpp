@@ -10,12 +10,7 @@
 
 QStringList ParseKeyListing(const QByteArray &listing)
 {
-    struct Entry
-    {
-        QString sortKey;
-        QString text;
-    };
-    QList<Entry> entries;
+    QList<KeyNameEntry> entries;
     const QString revoked = QString::fromLatin1(kRevokedKeyMark);
     const QString expired = QString::fromLatin1(kExpiredKeyMark);
     const QByteArray indent(30, ' ');
@@ -66,11 +61,17 @@ QStringList ParseKeyListing(const QByteArray &listing)
             inKey = false;
         }
     }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const Entry &a, const Entry &b) { return a.sortKey < b.sortKey; });
+    return SortedKeyNames(std::move(entries));
+}
+
+QStringList SortedKeyNames(QList<KeyNameEntry> entries)
+{
+    std::stable_sort(
+        entries.begin(), entries.end(),
+        [](const KeyNameEntry &a, const KeyNameEntry &b) { return a.sortKey < b.sortKey; });
     QStringList names;
     names.reserve(entries.size());
-    for (Entry &e : entries)
+    for (KeyNameEntry &e : entries)
         names.append(std::move(e.text));
     return names;
 }

@@ -20,6 +20,15 @@ inline constexpr auto kExpiredKeyMark = "*** KEY EXPIRED ***";
 // ignored; CR LF and LF both work.
 QStringList ParseKeyListing(const QByteArray &listing);
 
+// One entry of a name list and the user ID it sorts by; SortedKeyNames sorts by user ID (case
+// aside), keeping listing order among equal names.
+struct KeyNameEntry
+{
+    QString sortKey;
+    QString text;
+};
+QStringList SortedKeyNames(QList<KeyNameEntry> entries);
+
 // Why an entry cannot be picked as a recipient (a revoked or an expired key), as a message;
 // empty when it can.
 QString KeyNamePickProblem(const QString &entry);

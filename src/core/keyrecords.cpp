@@ -106,12 +106,7 @@ QString KeyStatusText(KeyRecord::Status status)
 
 QStringList KeyNamesFromRecords(const QList<KeyRecord> &keys)
 {
-    struct Entry
-    {
-        QString sortKey;
-        QString text;
-    };
-    QList<Entry> entries;
+    QList<KeyNameEntry> entries;
     entries.reserve(keys.size() * 2);
     for (const KeyRecord &key : keys) {
         // The key-ID pick finds the key ID after the slash, PGP's bits field being four wide:
@@ -129,11 +124,5 @@ QStringList KeyNamesFromRecords(const QList<KeyRecord> &keys)
             entries.append({uid.toCaseFolded(),
                             prefix + (mark.isEmpty() ? uid : mark + QLatin1Char(' ') + uid)});
     }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const Entry &a, const Entry &b) { return a.sortKey < b.sortKey; });
-    QStringList names;
-    names.reserve(entries.size());
-    for (Entry &e : entries)
-        names.append(std::move(e.text));
-    return names;
+    return SortedKeyNames(std::move(entries));
 }

@@ -294,7 +294,7 @@ int main(int argc, char **argv)
     // we were killed between starting it and its first look.
     setenv("ZORVEX_CMD_PID", std::to_string(getpid()).c_str(), 1);
     KeepSecretsOutOfCoreDumps();
-    const char *resultsPath = TakeResultsOption(argc, argv);
+    const char *resultsPath = TakeOption(argc, argv, "--results=");
     // The program's own options, in either order: "--eyes=SOCKET", where eyes-only text goes,
     // and "--input=NAME=DEVICE:INODE", a work file the program wrote for the engine to read (the
     // engine refuses a file put in its place).
@@ -302,14 +302,12 @@ int main(int argc, char **argv)
     const char *input = nullptr;
     for (bool taken = true; taken;) {
         taken = false;
-        if (const char *path = TakeEyesOption(argc, argv)) {
+        if (const char *path = TakeOption(argc, argv, "--eyes=")) {
             eyes = path;
             taken = true;
         }
-        if (argc > 1 && std::strncmp(argv[1], "--input=", 8) == 0) {
-            input = argv[1] + 8;
-            ++argv;
-            --argc;
+        if (const char *value = TakeOption(argc, argv, "--input=")) {
+            input = value;
             taken = true;
         }
     }

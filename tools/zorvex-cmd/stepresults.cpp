@@ -242,28 +242,15 @@ std::string LastLines(std::string_view text, size_t maxLines, size_t maxBytes)
     return out;
 }
 
-const char *TakeResultsOption(int &argc, char **argv)
+const char *TakeOption(int &argc, char **argv, std::string_view option)
 {
-    static const char kOption[] = "--results=";
-    if (argc < 2 || std::strncmp(argv[1], kOption, sizeof kOption - 1) != 0)
+    if (argc < 2 || std::string_view(argv[1]).substr(0, option.size()) != option)
         return nullptr;
-    const char *path = argv[1] + sizeof kOption - 1;
+    const char *value = argv[1] + option.size();
     for (int i = 1; i + 1 < argc; ++i)
         argv[i] = argv[i + 1];
     argv[--argc] = nullptr;
-    return path;
-}
-
-const char *TakeEyesOption(int &argc, char **argv)
-{
-    static const char kOption[] = "--eyes=";
-    if (argc < 2 || std::strncmp(argv[1], kOption, sizeof kOption - 1) != 0)
-        return nullptr;
-    const char *path = argv[1] + sizeof kOption - 1;
-    for (int i = 1; i + 1 < argc; ++i)
-        argv[i] = argv[i + 1];
-    argv[--argc] = nullptr;
-    return path;
+    return value;
 }
 
 void SetEyesOnlySocket(const char *path)

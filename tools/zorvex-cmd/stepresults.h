@@ -31,13 +31,12 @@
 // Waits for one key press on a terminal (not echoed); returns at once without one.
 void WaitForKey();
 
-// Removes "--results=PATH" from the front of the arguments; returns PATH or nullptr.
-const char *TakeResultsOption(int &argc, char **argv);
+// Removes "OPTIONVALUE" (say "--results=PATH") from the front of the arguments; returns VALUE
+// or nullptr.
+const char *TakeOption(int &argc, char **argv, std::string_view option);
 
-// Removes "--eyes=PATH" from the front of the arguments; returns PATH or nullptr. PATH is a
-// socket the program listens on for for-your-eyes-only text, which must never reach a file:
-// "eyes I TEXT" records go there, never into the result file.
-const char *TakeEyesOption(int &argc, char **argv);
+// The socket (from "--eyes=PATH") the program listens on for for-your-eyes-only text, which
+// must never reach a file: "eyes I TEXT" records go there, never into the result file.
 void SetEyesOnlySocket(const char *path);
 
 // Opens the result file: only an existing regular file of our own user, never through a link.
