@@ -32,7 +32,9 @@ std::string CurveName(std::string_view curve)
 
 std::string KeyTypeName(const ListedKey &key)
 {
-    const std::string bits = " " + std::to_string(key.bits);
+    // Built in steps: GCC 12 at -O3 takes `" " + std::to_string(...)` for an overlapping copy.
+    std::string bits(1, ' ');
+    bits += std::to_string(key.bits);
     std::string name;
     switch (key.algorithm) {
     case 1:
