@@ -47,10 +47,10 @@ bool CPropertyFrame1::event(QEvent *event)
 {
     // The main window's F1 also reaches its tool windows, and two F1 shortcuts would cancel each
     // other out: this window takes the key before shortcuts are looked at.
-    const auto *key = static_cast<QKeyEvent *>(event);
-    const bool f1 =
-        (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
-        key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier;
+    const bool keyEvent =
+        event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress;
+    const auto *key = keyEvent ? static_cast<QKeyEvent *>(event) : nullptr;
+    const bool f1 = key && key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier;
     if (!f1)
         return QWidget::event(event);
     event->accept();
