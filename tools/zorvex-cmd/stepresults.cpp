@@ -141,11 +141,12 @@ bool resultFileRemoved()
     return results().fd >= 0 && fstat(results().fd, &st) == 0 && st.st_nlink == 0;
 }
 
-// Like WaitForKey(), but also gives up the wait when the program removed the result file.
-void waitForKeyOrRelease()
+// Waits for one key press on the terminal, not echoed; with untilReleased, also gives up the
+// wait when the program removed the result file.
+void waitForKey(bool untilReleased)
 {
-    if (!isatty(STDIN_FILENO) || results().fd < 0)
-        return WaitForKey();
+    if (!isatty(STDIN_FILENO))
+        return;
     termios saved;
     const bool haveTerm = tcgetattr(STDIN_FILENO, &saved) == 0;
     if (haveTerm) {
@@ -155,7 +156,7 @@ void waitForKeyOrRelease()
         raw.c_cc[VTIME] = 0;
         tcsetattr(STDIN_FILENO, TCSANOW, &raw);
     }
-    while (!resultFileRemoved()) {
+    while (!(untilReleased && resultFileRemoved())) {
         pollfd p{STDIN_FILENO, POLLIN, 0};
         const int ready = poll(&p, 1, 200);
         if (ready < 0 && errno != EINTR)
@@ -184,22 +185,7 @@ void RecordTerminalWindow()
 
 void WaitForKey()
 {
-    if (!isatty(STDIN_FILENO))
-        return;
-    termios saved;
-    const bool haveTerm = tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (haveTerm) {
-        termios raw = saved;
-        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-        raw.c_cc[VMIN] = 1;
-        raw.c_cc[VTIME] = 0;
-        tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-    }
-    char key;
-    while (::read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
-    }
-    if (haveTerm)
-        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    waitForKey(false);
 }
 
 std::string EscapeResultField(std::string_view text)
@@ -485,7 +471,7 @@ void HoldIfStepsFailed()
     text += "\nPress any key to close";
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
-    waitForKeyOrRelease();
+    waitForKey(true);
     std::fputs("\n", stdout);
     std::fflush(stdout);
 }
